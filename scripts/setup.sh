@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what Vellumdex needs from Debian's packages (once), then configures and builds it
+# into build/. Runs as root or, where sudo is there, as a normal user.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libcurl4-openssl-dev
+          python3-pyftpdlib python3-openssl fonts-noto-cjk xvfb chromium nodejs npm
+          clang libclang-rt-14-dev)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    if [ "$(id -u)" -eq 0 ]; then sudo=""; elif command -v sudo >/dev/null; then sudo="sudo"; else
+        echo "Missing packages: ${missing[*]} (run as root or install sudo)" >&2; exit 1; fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)"

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets everything up, builds, and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+if [ -f tests/browser/package.json ]; then
+    (cd tests/browser && { [ -d node_modules/playwright-core ] || npm install --no-audit --no-fund --silent; })
+fi
+cd build && ctest --output-on-failure

@@ -1,0 +1,116 @@
+#include "cls_URL.h"
+
+#include "RunError.h"
+
+#include "startup/Cp932.h"
+#include "startup/MessageSink.h"
+#include "startup/ProfileFile.h"
+#include "startup/TextLines.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
+
+cls_URL::~cls_URL()
+{
+    if (m_tempCopy)
+        QFile::remove(m_fullPath);
+}
+
+QString cls_URL::EscapeHtml(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'&':
+            out += u"&amp;"_qs;
+            break;
+        case u'<':
+            out += u"&lt;"_qs;
+            break;
+        case u'>':
+            out += u"&gt;"_qs;
+            break;
+        case u'"':
+            out += u"&quot;"_qs;
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString cls_URL::CodePageSafe(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        qsizetype len = 1;
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            len = 2;
+        const QStringView one = QStringView(text).mid(i, len);
+        out += Cp932::canHold(one) ? one.toString() : QString(u' ');
+        i += len - 1;
+    }
+    return out;
+}
+
+void cls_URL::SetFileName(const QString &folderPath, const QString &fileName)
+{
+    m_fileName = fileName;
+    m_folderPath = folderPath;
+    m_fullPath = folderPath + fileName;
+    QString title = fileName.chopped(qMin<qsizetype>(4, fileName.size()));
+
+    const QString converted = Cp932::roundTrip(title);
+    if (converted != title) {
+        const QString newTitle = CodePageSafe(title);
+        if (CopyToTempFile()) {
+            MessageSink::show(u"リンク\r\n  ["_qs + converted + u"]\r\nを\r\n  ["_qs + newTitle
+                              + u"]\r\nとして処理します"_qs);
+        }
+        title = newTitle;
+    }
+
+    QFile f(m_fullPath);
+    if (!f.open(QIODevice::ReadOnly))
+        throw RunError(u"ショートカットを読み出せません ["_qs + folderPath + fileName + u"]"_qs);
+    m_content = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        throw RunError(u"ショートカットを読み出せません ["_qs + folderPath + fileName + u"]"_qs);
+
+    ProfileFile ini(m_fullPath);
+    ini.setText(Cp932::toUnicode(m_content));
+    m_url = EscapeHtml(ini.value(u"InternetShortcut"_qs, u"URL"_qs).value_or(QString()));
+    m_title = EscapeHtml(title);
+}
+
+bool cls_URL::CopyToTempFile()
+{
+    QTemporaryFile temp(QDir::tempPath() + u"/vellumdex-XXXXXX.url"_qs);
+    temp.setAutoRemove(false);
+    if (!temp.open())
+        throw RunError(u"一時ファイルを作成できません ["_qs + QDir::tempPath() + u"]"_qs);
+    const QString tempName = temp.fileName();
+    temp.close();
+    QFile::remove(tempName);
+    if (!QFile::copy(m_fullPath, tempName)) {
+        QFile::remove(tempName);
+        throw RunError(u"ショートカットを読み出せません ["_qs + m_fullPath + u"]"_qs);
+    }
+    m_fullPath = tempName;
+    m_tempCopy = true;
+    return true;
+}
+
+QString cls_URL::DecodeCode(int ParentID) const
+{
+    const QStringList lines = TextLines::split(Cp932::toUnicode(m_content));
+    QString out = u"FileName="_qs + m_title + u"\r\nParentID="_qs + QString::number(ParentID)
+                  + u"\r\nFileLine="_qs + QString::number(lines.size()) + u"\r\n"_qs;
+    for (const QString &l : lines)
+        out.append(l).append(u"\r\n"_qs);
+    return out;
+}

@@ -1,0 +1,144 @@
+#include "Cp932.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <array>
+#include <memory>
+
+namespace {
+
+constexpr char16_t NoChar = 0;
+
+bool isLeadByte(uchar b)
+{
+    return (b >= 0x81 && b <= 0x9f) || (b >= 0xe0 && b <= 0xfc);
+}
+
+bool isTrailByte(uchar b)
+{
+    return (b >= 0x40 && b <= 0x7e) || (b >= 0x80 && b <= 0xfc);
+}
+
+// Both directions as tables built once from ICU's windows-31j converter. ICU writes FC FC
+// for a character it cannot map and reads U+001A for bytes it cannot read, and it swaps
+// some control codes; the tables keep ASCII as it is and mark the holes instead.
+struct Tables
+{
+    std::array<quint16, 0x10000> encode{}; // 0 = not held; < 0x100 single byte
+    std::array<char16_t, 256> single{};
+    std::array<char16_t, 0x10000> pair{}; // indexed by lead << 8 | trail
+
+    Tables()
+    {
+        for (int c = 0; c < 0x80; ++c) {
+            encode[c] = quint16(c);
+            single[c] = char16_t(c);
+        }
+        for (int b = 0x80; b < 0x100; ++b) {
+            if (isLeadByte(uchar(b)))
+                continue;
+            const char byte = char(b);
+            QStringDecoder decoder("windows-31j");
+            const QString s = decoder.decode(QByteArrayView(&byte, 1));
+            if (s.size() == 1 && s.at(0).unicode() != 0x1a && s.at(0).unicode() != 0xfffd)
+                single[b] = s.at(0).unicode();
+        }
+        for (int lead = 0x81; lead <= 0xfc; ++lead) {
+            if (!isLeadByte(uchar(lead)))
+                continue;
+            for (int trail = 0x40; trail <= 0xfc; ++trail) {
+                if (!isTrailByte(uchar(trail)))
+                    continue;
+                const char bytes[2] = {char(lead), char(trail)};
+                QStringDecoder decoder("windows-31j");
+                const QString s = decoder.decode(QByteArrayView(bytes, 2));
+                if (s.size() == 1 && s.at(0).unicode() != 0x1a && s.at(0).unicode() != 0xfffd)
+                    pair[(lead << 8) | trail] = s.at(0).unicode();
+            }
+        }
+        for (int c = 0x80; c < 0x10000; ++c) {
+            if (c >= 0xd800 && c < 0xe000)
+                continue;
+            const QChar ch = QChar(char16_t(c));
+            QStringEncoder encoder("windows-31j");
+            const QByteArray b = encoder.encode(QStringView(&ch, 1));
+            if (b.size() == 1 && uchar(b[0]) >= 0x80) {
+                encode[c] = uchar(b[0]);
+            } else if (b.size() == 2 && !(uchar(b[0]) == 0xfc && uchar(b[1]) == 0xfc)) {
+                encode[c] = quint16((uchar(b[0]) << 8) | uchar(b[1]));
+            }
+        }
+    }
+};
+
+const Tables &tables()
+{
+    static const std::unique_ptr<Tables> t = std::make_unique<Tables>();
+    return *t;
+}
+
+} // namespace
+
+QByteArray Cp932::fromUnicode(QStringView text)
+{
+    const Tables &t = tables();
+    QByteArray out;
+    out.reserve(text.size() + text.size() / 4);
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80) {
+            out.append(char(c));
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            // No character outside the BMP is in the code page: one "?" for the pair.
+            ++i;
+            out.append('?');
+            continue;
+        }
+        const quint16 code = t.encode[c];
+        if (code == 0)
+            out.append('?');
+        else if (code < 0x100)
+            out.append(char(code));
+        else
+            out.append(char(code >> 8)).append(char(code & 0xff));
+    }
+    return out;
+}
+
+QString Cp932::toUnicode(QByteArrayView bytes)
+{
+    const Tables &t = tables();
+    QString out;
+    out.reserve(bytes.size());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const uchar b = uchar(bytes[i]);
+        if (b < 0x80) {
+            out.append(QChar(char16_t(b)));
+            continue;
+        }
+        if (isLeadByte(b)) {
+            if (i + 1 < n && isTrailByte(uchar(bytes[i + 1]))) {
+                const char16_t c = t.pair[(b << 8) | uchar(bytes[i + 1])];
+                out.append(c == NoChar ? QChar(u'?') : QChar(c));
+                ++i;
+            } else {
+                // A lead byte without its trail byte; the next byte is read on its own.
+                out.append(QChar(u'?'));
+            }
+            continue;
+        }
+        const char16_t c = t.single[b];
+        out.append(c == NoChar ? QChar(u'?') : QChar(c));
+    }
+    return out;
+}
+
+bool Cp932::canHold(QStringView text)
+{
+    return roundTrip(text) == text;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Text files of the system: code page 932 on disk, lines ended by CR LF, a lone LF or a
+// lone CR when read (files edited elsewhere or fetched back from a server), CR LF when written.
+class TextLines
+{
+public:
+    // Lines of the text; a final line counts whether or not a line break follows it, and an
+    // empty text has no lines.
+    static QStringList split(QStringView text);
+    static QString join(const QStringList &lines); // every line followed by CR LF
+
+    // Reads a whole file. Answers false (and sets *error) when it cannot be opened or read.
+    static bool readFile(const QString &path, QString *text, QString *error = nullptr);
+    static bool readLines(const QString &path, QStringList *lines, QString *error = nullptr);
+
+    // Writes the file in one step: a temporary file beside it, renamed over it once complete,
+    // so a failure leaves what was there before. A new file can be made readable by its owner only.
+    enum class Permissions { Default, OwnerOnly };
+    static bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *error = nullptr,
+                                Permissions permissions = Permissions::Default);
+};

@@ -1,0 +1,100 @@
+#include "code_main.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace code_main {
+
+namespace {
+
+IniClass settingsIni;
+IniClass configIni;
+bool testMode = false;
+QString programFolder;
+
+} // namespace
+
+IniClass &SettingsIni()
+{
+    return settingsIni;
+}
+
+IniClass &ConfigIni()
+{
+    return configIni;
+}
+
+bool TestMode()
+{
+    return testMode;
+}
+
+void setTestMode(bool on)
+{
+    testMode = on;
+}
+
+bool IsTestModeCommandLine(const QStringList &arguments)
+{
+    return arguments.join(u' ') == u"/TestMode"_qs;
+}
+
+QString ProgramFolder()
+{
+    if (!programFolder.isEmpty())
+        return programFolder;
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+    return QDir::currentPath();
+}
+
+void setProgramFolder(const QString &folder)
+{
+    programFolder = QDir::cleanPath(folder);
+}
+
+void Startup(const QStringList &arguments)
+{
+    testMode = IsTestModeCommandLine(arguments);
+    settingsIni.SetFile(ProgramFolder() + u"/Vellumdex.ini"_qs);
+    settingsIni.SetSection(u"System"_qs);
+    configIni.SetFile(ProgramFolder() + u"/Config.ini"_qs);
+}
+
+QString GetVersionText(const QString &prefix)
+{
+    return GetVersionText(prefix, VELLUMDEX_VERSION_MAJOR, VELLUMDEX_VERSION_MINOR,
+                          VELLUMDEX_VERSION_REVISION);
+}
+
+QString GetVersionText(const QString &prefix, int major, int minor, int revision)
+{
+    QString text = prefix + QString::number(major) + u'.' + QString::number(minor + 100).right(2);
+    if (revision >= 1 && revision <= 99)
+        text += u"β"_qs + QString::number(revision);
+    else if (revision >= 101)
+        text += QChar(char16_t(revision - 4));
+    return text;
+}
+
+QString GetFavoritesFolder()
+{
+    const QString home = QDir::homePath();
+    const QString favorites = home + u"/Favorites"_qs;
+    return QFileInfo(favorites).isDir() ? favorites : QString();
+}
+
+QString GetDesktopFolder()
+{
+    // The XDG user folders name the desktop; QStandardPaths falls back to the home folder
+    // when none is set, which is no desktop.
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (desktop.isEmpty() || QDir::cleanPath(desktop) == QDir::cleanPath(QDir::homePath()))
+        return QFileInfo(QDir::homePath() + u"/Desktop"_qs).isDir() ? QDir::homePath() + u"/Desktop"_qs
+                                                                 : QString();
+    return QFileInfo(desktop).isDir() ? desktop : QString();
+}
+
+} // namespace code_main
