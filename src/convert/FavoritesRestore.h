@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// Rebuilds folders and shortcut files from the restore block of a page. The page is
+// untrusted: every record is checked before anything is made, and nothing is ever written
+// outside the chosen base folder.
+class FavoritesRestore : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Answers false after logging the cause; what was made before a fault stays.
+    bool DecodeFile(const QString &LoadFile, const QString &BasePath);
+
+    // Whether a name can be a file or folder name here: not empty, ".", "..", no "/" or "\",
+    // no control character, and not longer than a file system takes.
+    static bool isSafeName(const QString &name);
+    static QString decodeEntities(const QString &text);
+
+signals:
+    void logLine(const QString &line);
+    void progress(qint64 value, qint64 maximum);
+
+private:
+    bool fail(const QString &message);
+    bool MakeFolders(const QString &path);
+    bool insideBase(const QString &folder) const;
+
+    QString m_canonicalBase;
+};

@@ -1,0 +1,116 @@
+#include "MakeHtmlProcess.h"
+
+#include "FavoritesRestore.h"
+#include "RunError.h"
+#include "TemplateBlocks.h"
+#include "cls_FolderEvents.h"
+#include "cls_folder.h"
+
+#include "startup/Cp932.h"
+
+#include <QSaveFile>
+
+namespace {
+
+const QString Rule = u"----------------------------"_qs;
+
+class PageWriter
+{
+public:
+    PageWriter(QIODevice &out, const QString &path) : m_out(out), m_path(path) {}
+    void write(const QString &text)
+    {
+        const QByteArray bytes = Cp932::fromUnicode(text);
+        if (m_out.write(bytes) != bytes.size())
+            throw RunError(u"ファイルを書き込めません ["_qs + m_path + u"] "_qs + m_out.errorString());
+    }
+
+private:
+    QIODevice &m_out;
+    QString m_path;
+};
+
+} // namespace
+
+void MakeHtmlProcess::logSummary(const QString &text)
+{
+    AddLog(Rule);
+    AddLog(text);
+    AddLog(Rule);
+}
+
+void MakeHtmlProcess::HtmlMake(const QString &SaveFile, TemplateBlocks &ConfigData)
+{
+    QSaveFile file(SaveFile);
+    // Never write through to the page: a failed run leaves the previous one as it was.
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        throw RunError(u"出力ファイルを作成できません ["_qs + SaveFile + u"] "_qs + file.errorString());
+    try {
+        writePage(file, SaveFile, ConfigData);
+    } catch (...) {
+        file.cancelWriting();
+        throw;
+    }
+    if (!file.commit())
+        throw RunError(u"ファイルを書き込めません ["_qs + SaveFile + u"] "_qs + file.errorString());
+}
+
+void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlocks &ConfigData)
+{
+    QStringList parameters(10);
+    cls_FolderEvents events;
+    qint64 converted = 0;
+    qint64 folderTotal = 0;
+    connect(&events, &cls_FolderEvents::GetData, this,
+            [this](const QString &m) { AddLog(u"フォルダ情報読み出し ["_qs + m + u"]"_qs); });
+    connect(&events, &cls_FolderEvents::GetHtmlCode, this, [&](const QString &m) {
+        AddLog(u"データ変換中 ["_qs + m + u"]"_qs);
+        emit progress(++converted, folderTotal);
+    });
+
+    emit progress(0, 0);
+    cls_folder top;
+    top.setFolderEvCls(&events);
+    top.setHtmlConfig(&ConfigData);
+    int idKey = 1;
+    top.GetData(m_inputFolder, nullptr, m_sort, m_sortOrder, m_sortDesc, idKey);
+    top.setTopFlag(true);
+    folderTotal = qMax(1, idKey - 1);
+
+    PageWriter page(out, path);
+    parameters[0] = top.CloseCode();
+    parameters[1] = top.AllCloseCode();
+    parameters[2] = top.OpenCode();
+    ConfigData.Htmlcfg_SetParameter(parameters);
+    page.write(ConfigData.Htmlcfg_GetSetting(u"Header"_qs) + u"\r\n"_qs);
+    page.write(top.HtmlCode(QString()) + u"\r\n"_qs);
+    // The footer takes no parameters of its own: hand it none rather than the last block's.
+    ConfigData.Htmlcfg_SetParameter(QStringList(10));
+    page.write(ConfigData.Htmlcfg_GetSetting(u"Footer"_qs) + u"\r\n"_qs);
+
+    if (m_decodeFlag) {
+        AddLog(u"復元情報を作成しています"_qs);
+        page.write(u"<!--\r\n[encode]\r\nFolder="_qs + QString::number(top.ID()) + u"\r\n"_qs);
+        QString records;
+        top.appendFolderCode(records);
+        page.write(records);
+        records.clear();
+        page.write(u"Link="_qs + QString::number(top.LinkCount()) + u"\r\n"_qs);
+        top.appendLinkCode(records);
+        page.write(records);
+        page.write(u"-->\r\n\r\n"_qs);
+        AddLog(u"復元情報を作成しました"_qs);
+    }
+}
+
+bool MakeHtmlProcess::DecodeStart(const QString &LoadFile, const QString &BasePath)
+{
+    FavoritesRestore restore;
+    connect(&restore, &FavoritesRestore::logLine, this, &MakeHtmlProcess::logLine);
+    connect(&restore, &FavoritesRestore::progress, this, &MakeHtmlProcess::progress);
+    emit progress(0, 0);
+    const bool ok = restore.DecodeFile(LoadFile, BasePath);
+    logSummary(ok ? u"  お気に入りを復元しました"_qs : u"  復元に失敗しました。"_qs);
+    return ok;
+}

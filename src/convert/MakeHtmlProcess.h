@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class TemplateBlocks;
+class cls_ConfigData;
+class cls_FtpData;
+class QIODevice;
+
+// One action of the processing window: a conversion to a file, a conversion sent over FTP, or
+// a restore. It knows nothing of windows: every log line leaves through logLine, and the
+// answer of each action says whether it succeeded.
+class MakeHtmlProcess : public QObject
+{
+    Q_OBJECT
+
+public:
+    void setSort(bool on) { m_sort = on; }
+    void setSortOrder(int order) { m_sortOrder = order; }
+    void setSortDESC(bool desc) { m_sortDesc = desc; }
+    void setInputFolder(const QString &folder) { m_inputFolder = folder; }
+    void setDecodeFlag(bool on) { m_decodeFlag = on; }
+
+    // ConfigData must be open (Htmlcfg_Open); these close it.
+    bool MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigData);
+    bool SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj, const QString &SendFileName);
+    bool DecodeStart(const QString &LoadFile, const QString &BasePath);
+
+    // Writes the page to SaveFile: a temporary file beside it replaces it only once the whole
+    // page is written. Throws RunError naming the cause.
+    void HtmlMake(const QString &SaveFile, TemplateBlocks &ConfigData);
+
+signals:
+    void logLine(const QString &line);
+    // maximum 0: busy, no count known yet.
+    void progress(qint64 value, qint64 maximum);
+
+private:
+    void AddLog(const QString &text) { emit logLine(text); }
+    void logSummary(const QString &text);
+    void writePage(QIODevice &out, const QString &path, TemplateBlocks &ConfigData);
+
+    bool m_sort = false;
+    int m_sortOrder = 1;
+    bool m_sortDesc = false;
+    QString m_inputFolder;
+    bool m_decodeFlag = false;
+};

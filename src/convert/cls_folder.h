@@ -1,0 +1,62 @@
+#pragma once
+
+#include "cls_URL.h"
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class cls_FolderEvents;
+class TemplateBlocks;
+
+// One folder of the favorites tree. Reading the top folder reads the whole tree; folders that
+// hold no shortcut anywhere below them are left out, the rest are numbered after their
+// subfolders (post-order), so the top folder, when kept, has the highest number.
+class cls_folder
+{
+public:
+    cls_folder() = default;
+    cls_folder(const cls_folder &) = delete;
+    cls_folder &operator=(const cls_folder &) = delete;
+
+    int ID() const { return m_id; }
+    void setID(int id) { m_id = id; }
+    void setTopFlag(bool top) { m_topFlag = top; }
+    void setFolderEvCls(cls_FolderEvents *events) { m_events = events; }
+    void setHtmlConfig(TemplateBlocks *config) { m_config = config; }
+
+    qint64 LinkCount() const;
+    QString EncodeLinkCode() const;
+    QString EncodeFolderCode() const;
+    QString OpenCode() const;
+    QString AllCloseCode() const;
+    QString CloseCode() const;
+    QString HtmlCode(const QString &TopSpace) const;
+    // Throws RunError when a folder, a shortcut or a date cannot be read.
+    bool GetData(QString Path, cls_folder *TopFolder, bool SortFlag, int Order, bool DESC,
+                 int &IDKey);
+
+    // The same records appended to a text, for pages too large to build in pieces.
+    void appendFolderCode(QString &out) const;
+    void appendLinkCode(QString &out) const;
+
+    QString title() const { return m_title; }
+    QString MenuName() const { return u"Menu"_qs + QString::number(m_id); }
+    const std::vector<std::unique_ptr<cls_folder>> &subfolders() const { return m_subfolders; }
+    const std::vector<std::unique_ptr<cls_URL>> &links() const { return m_links; }
+
+private:
+    void appendOpenCode(QString &out) const;
+    void appendCloseCode(QString &out) const;
+    void appendAllCloseCode(QString &out) const;
+
+    cls_FolderEvents *m_events = nullptr;
+    TemplateBlocks *m_config = nullptr;
+    QString m_title;
+    std::vector<std::unique_ptr<cls_URL>> m_links;
+    std::vector<std::unique_ptr<cls_folder>> m_subfolders;
+    cls_folder *m_parent = nullptr;
+    int m_id = 0;
+    bool m_topFlag = false;
+};
