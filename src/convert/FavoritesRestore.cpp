@@ -81,7 +81,8 @@ QString FavoritesRestore::decodeEntities(const QString &text)
             {
                 QString entity;
                 QChar c;
-            } entities[] = {{u"&amp;"_qs, u'&'}, {u"&lt;"_qs, u'<'}, {u"&gt;"_qs, u'>'}, {u"&quot;"_qs, u'"'}};
+            } entities[] = {
+                {u"&amp;"_qs, u'&'}, {u"&lt;"_qs, u'<'}, {u"&gt;"_qs, u'>'}, {u"&quot;"_qs, u'"'}};
             bool done = false;
             for (const auto &e : entities) {
                 if (QStringView(text).mid(i).startsWith(e.entity)) {
@@ -102,9 +103,9 @@ QString FavoritesRestore::decodeEntities(const QString &text)
 bool FavoritesRestore::insideBase(const QString &folder) const
 {
     const QString canonical = QFileInfo(folder).canonicalFilePath();
-    return !canonical.isEmpty()
-           && (canonical == m_canonicalBase || canonical.startsWith(m_canonicalBase + u'/')
-               || m_canonicalBase == u"/"_qs);
+    return !canonical.isEmpty() &&
+           (canonical == m_canonicalBase || canonical.startsWith(m_canonicalBase + u'/') ||
+            m_canonicalBase == u"/"_qs);
 }
 
 bool FavoritesRestore::MakeFolders(const QString &path)
@@ -163,8 +164,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         if (!lines.read(&line) || !line.startsWith(u"ParentID="_qs))
             return fail(folderFailed);
         const qint64 pid = leadingNumber(QStringView(line).mid(9));
-        if (id < 1 || id > folderCount || !paths[size_t(id)].isEmpty() || pid < 0
-            || pid > folderCount || paths[size_t(pid)].isEmpty() || !isSafeName(title))
+        if (id < 1 || id > folderCount || !paths[size_t(id)].isEmpty() || pid < 0 ||
+            pid > folderCount || paths[size_t(pid)].isEmpty() || !isSafeName(title))
             return fail(folderFailed);
         const QString folder = paths[size_t(pid)] + title + u'/';
         if (!MakeFolders(folder) || !insideBase(folder))
@@ -193,8 +194,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         if (!lines.read(&line) || !line.startsWith(u"FileLine="_qs))
             return fail(linkFailed);
         const qint64 n = leadingNumber(QStringView(line).mid(9));
-        if (pid < 0 || pid > folderCount || paths[size_t(pid)].isEmpty() || n < 0
-            || n > lines.remaining() || !isSafeName(name + u".url"_qs))
+        if (pid < 0 || pid > folderCount || paths[size_t(pid)].isEmpty() || n < 0 ||
+            n > lines.remaining() || !isSafeName(name + u".url"_qs))
             return fail(linkFailed);
         QString content;
         for (qint64 k = 0; k < n; ++k) {
