@@ -6,7 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include <cstdio>
 
 #include <vector>
 
@@ -49,6 +50,30 @@ private:
     QStringList m_lines;
     qsizetype m_next = 0;
 };
+
+// A shortcut that is already there is replaced through a temporary file renamed over it, so a
+// full disk leaves the old file as it was; a new one is written directly (a rename for every
+// file would make a large restore crawl).
+bool writeShortcut(const QString &fileName, const QByteArray &data)
+{
+    const bool replacing = QFileInfo::exists(fileName);
+    const QString target = replacing ? fileName + u".vellumdex-tmp"_qs : fileName;
+    QFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const bool written = file.write(data) == data.size() && file.flush();
+    file.close();
+    if (!written) {
+        QFile::remove(target);
+        return false;
+    }
+    if (replacing && ::rename(QFile::encodeName(target).constData(),
+                              QFile::encodeName(fileName).constData()) != 0) {
+        QFile::remove(target);
+        return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -203,9 +228,7 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
             content += line + u"\r\n"_qs;
         }
         const QString fileName = paths[size_t(pid)] + name + u".url"_qs;
-        QSaveFile file(fileName);
-        const QByteArray data = Cp932::fromUnicode(content);
-        if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+        if (!writeShortcut(fileName, Cp932::fromUnicode(content)))
             return fail(u"ファイルを書き込めません ["_qs + fileName + u"]"_qs);
         emit logLine(u"リンク復元["_qs + name + u"]"_qs);
         emit progress(folderCount + r + 1, folderCount + linkCount);
