@@ -115,3 +115,4 @@ bool MakeHtmlProcess::DecodeStart(const QString &LoadFile, const QString &BasePa
     logSummary(ok ? u"  お気に入りを復元しました"_qs : u"  復元に失敗しました。"_qs);
     return ok;
 }
+

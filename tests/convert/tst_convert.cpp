@@ -38,7 +38,7 @@ public:
         m_cfg.HtmlStatusRead();
     }
     void Htmlcfg_SetParameter(const QStringList &p) override { m_cfg.SetParameter(p); }
-    QString Htmlcfg_GetSetting(const QString &key) override { return m_cfg.GetSetting(key); }
+    QString Htmlcfg_GetSetting(const QString &key) const override { return m_cfg.GetSetting(key); }
 
 private:
     cls_htmlcfg m_cfg;
