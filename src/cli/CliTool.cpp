@@ -73,15 +73,15 @@ int CliTool::run(const QStringList &arguments)
         return usage(2);
     const QString command = arguments.first();
     const QStringList rest = arguments.mid(1);
-    if (command == u"--help" || command == u"-h" || command == u"help")
+    if (command == u"--help"_qs || command == u"-h"_qs || command == u"help"_qs)
         return usage(0);
-    if (command == u"convert")
+    if (command == u"convert"_qs)
         return convert(rest);
-    if (command == u"restore")
+    if (command == u"restore"_qs)
         return restore(rest);
-    if (command == u"definitions")
+    if (command == u"definitions"_qs)
         return definitions(rest);
-    err(u"unknown command: " + command);
+    err(u"unknown command: "_qs + command);
     return usage(2);
 }
 
@@ -121,19 +121,19 @@ int CliTool::convert(const QStringList &arguments)
     const QString output =
         parser.isSet(u"output"_qs)
             ? QFileInfo(parser.value(u"output"_qs)).absoluteFilePath()
-            : setting(u"SaveFile"_qs, code_main::ProgramFolder() + u"/Favorites.html");
-    bool sort = setting(u"Sort"_qs, u"0"_qs) == u"1";
-    int order = setting(u"Order"_qs, u"0"_qs) == u"1" ? 2 : 1;
-    bool desc = setting(u"DESC"_qs, u"0"_qs) == u"1";
-    bool decode = setting(u"Decode"_qs, u"0"_qs) == u"1";
+            : setting(u"SaveFile"_qs, code_main::ProgramFolder() + u"/Favorites.html"_qs);
+    bool sort = setting(u"Sort"_qs, u"0"_qs) == u"1"_qs;
+    int order = setting(u"Order"_qs, u"0"_qs) == u"1"_qs ? 2 : 1;
+    bool desc = setting(u"DESC"_qs, u"0"_qs) == u"1"_qs;
+    bool decode = setting(u"Decode"_qs, u"0"_qs) == u"1"_qs;
     if (parser.isSet(u"sort"_qs)) {
         const QString key = parser.value(u"sort"_qs);
-        if (key != u"name" && key != u"date") {
+        if (key != u"name"_qs && key != u"date"_qs) {
             err(u"--sort takes name or date"_qs);
             return 2;
         }
         sort = true;
-        order = key == u"date" ? 2 : 1;
+        order = key == u"date"_qs ? 2 : 1;
     }
     if (parser.isSet(u"no-sort"_qs))
         sort = false;
@@ -152,15 +152,14 @@ int CliTool::convert(const QStringList &arguments)
 
     cls_ConfigDatas catalogue;
     catalogue.setPath(code_main::ProgramFolder());
-    const QString caption = parser.isSet(u"definition"_qs)
-                                ? parser.value(u"definition"_qs)
-                                : setting(u"ConfigFile"_qs, QString());
+    const QString caption = parser.isSet(u"definition"_qs) ? parser.value(u"definition"_qs)
+                                                           : setting(u"ConfigFile"_qs, QString());
     cls_ConfigData *definition = chooseDefinition(catalogue, caption);
     if (!definition && !parser.isSet(u"definition"_qs))
         definition = chooseDefinition(catalogue, QString());
     if (!definition) {
         err(caption.isEmpty() ? u"no conversion definition found"_qs
-                              : u"no conversion definition named " + caption);
+                              : u"no conversion definition named "_qs + caption);
         return 2;
     }
 

@@ -1,5 +1,4 @@
 #include "CliTool.h"
-
 #include "startup/code_main.h"
 
 #include <QCoreApplication>

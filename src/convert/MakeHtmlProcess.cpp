@@ -5,6 +5,7 @@
 #include "TemplateBlocks.h"
 #include "cls_FolderEvents.h"
 #include "cls_folder.h"
+#include "definitions/cls_ConfigData.h"
 #include "startup/Cp932.h"
 
 #include <QSaveFile>
@@ -116,3 +117,19 @@ bool MakeHtmlProcess::DecodeStart(const QString &LoadFile, const QString &BasePa
     return ok;
 }
 
+bool MakeHtmlProcess::MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigData)
+{
+    bool ok = true;
+    try {
+        HtmlMake(SaveFile, ConfigData);
+        ConfigData.Htmlcfg_Close();
+        const qsizetype slash = SaveFile.lastIndexOf(u'/');
+        ConfigData.ImageFileCopy(slash < 0 ? QString() : SaveFile.left(slash + 1));
+    } catch (const RunError &e) {
+        ConfigData.Htmlcfg_Close();
+        AddLog(e.message());
+        ok = false;
+    }
+    logSummary(ok ? u"  変換が終了しました。"_qs : u"  変換に失敗しました。"_qs);
+    return ok;
+}

@@ -1,0 +1,257 @@
+#include "cls_ConfigData.h"
+
+#include "cls_ImageData.h"
+#include "cls_ImageSetData.h"
+#include "convert/RunError.h"
+#include "convert/cls_htmlcfg.h"
+#include "startup/Cp932.h"
+#include "startup/ProfileFile.h"
+#include "startup/code_main.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <algorithm>
+
+namespace {
+
+// A caption line longer than this is no caption line; the read stops there.
+constexpr qint64 MaxFirstLine = 64 * 1024;
+
+int dataCount(const ProfileFile &list, const QString &section)
+{
+    bool ok = false;
+    const int n = list.value(section, u"DataCount"_qs).value_or(u"0"_qs).trimmed().toInt(&ok);
+    return ok ? std::clamp(n, 0, cls_ConfigData::MaxDataCount) : 0;
+}
+
+QString truthText(bool on)
+{
+    return on ? u"True"_qs : u"False"_qs;
+}
+
+} // namespace
+
+cls_ConfigData::cls_ConfigData() = default;
+cls_ConfigData::~cls_ConfigData() = default;
+
+QString cls_ConfigData::BasePath() const
+{
+    return m_fileName.left(m_fileName.lastIndexOf(u'/') + 1);
+}
+
+std::shared_ptr<cls_ImageSetData> cls_ConfigData::ImageSet(int Index) const
+{
+    for (const auto &set : m_imageSets) {
+        if (set->Index() == Index)
+            return set;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<cls_ImageData> cls_ConfigData::Image(int Index) const
+{
+    for (const auto &image : m_images) {
+        if (image->Index() == Index)
+            return image;
+    }
+    return nullptr;
+}
+
+bool cls_ConfigData::ConfigCheck()
+{
+    QFile file(m_fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray line;
+    char c = 0;
+    while (file.getChar(&c) && c != '\r' && c != '\n') {
+        if (line.size() >= MaxFirstLine)
+            return false;
+        line.append(c);
+    }
+    const QString text = Cp932::toUnicode(line);
+    if (text.size() > 7 && text.startsWith(u"<!--"_qs) && text.endsWith(u"-->"_qs)) {
+        m_caption = text.mid(4, text.size() - 7);
+        return true;
+    }
+    return false;
+}
+
+bool cls_ConfigData::MakeImageConfig()
+{
+    cls_htmlcfg reader;
+    reader.SetFileName(m_fileName);
+    try {
+        reader.HtmlStatusRead();
+    } catch (const RunError &) {
+        // Left without slots; the next GetStatus tries again.
+        return false;
+    }
+    auto file =
+        std::make_unique<QTemporaryFile>(QDir::tempPath() + u"/vellumdex-imagelist-XXXXXX.ini"_qs);
+    if (!file->open())
+        return false;
+    const QByteArray bytes = Cp932::fromUnicode(reader.GetSetting(u"ImageConfig"_qs) + u"\r\n"_qs);
+    if (file->write(bytes) != bytes.size() || !file->flush())
+        return false;
+    file->close();
+    m_imageList = std::move(file);
+    return true;
+}
+
+QString cls_ConfigData::imageListFileName() const
+{
+    return m_imageList ? m_imageList->fileName() : QString();
+}
+
+void cls_ConfigData::GetStatus()
+{
+    if (!m_imageList && !MakeImageConfig())
+        return;
+    // Read once: a set asks for every slot's key.
+    ProfileFile list(m_imageList->fileName());
+    list.load();
+
+    ImageList images;
+    const QString imageList = u"ImageList"_qs;
+    const int n = dataCount(list, imageList);
+    for (int i = 1; i <= n; ++i) {
+        auto image = std::make_shared<cls_ImageData>();
+        image->setBaseName(
+            list.value(imageList, u"Image_"_qs + QString::number(i)).value_or(QString()));
+        image->setCaption(list.value(image->BaseName(), u"Name"_qs).value_or(QString()));
+        image->setMask(list.value(image->BaseName(), u"Mask"_qs).value_or(QString()));
+        image->setBasePath(BasePath());
+        image->setIndex(i);
+        images.append(image);
+    }
+    m_images = images;
+
+    ImageSetList sets;
+    const int m = dataCount(list, u"ImageSetList"_qs);
+    for (int j = 1; j <= m; ++j) {
+        auto set = std::make_shared<cls_ImageSetData>();
+        set->DataLoad(list, j, m_images);
+        sets.append(set);
+    }
+    m_imageSets = sets;
+
+    LoadSetting();
+}
+
+void cls_ConfigData::LoadSetting()
+{
+    IniClass &ini = code_main::ConfigIni();
+    ini.SetSection(m_caption);
+    ProfileFile settings(ini.fileName());
+    settings.load();
+    for (const auto &image : m_images) {
+        image->setSelectFile(settings.value(m_caption, image->BaseName()).value_or(QString()));
+        const QString change =
+            settings.value(m_caption, image->BaseName() + u"_ImageChange"_qs).value_or(u"False"_qs);
+        // Anything but a true value (also a damaged one) leaves the image as the template has it.
+        image->setImageChange(change.compare(u"True"_qs, Qt::CaseInsensitive) == 0);
+    }
+}
+
+bool cls_ConfigData::SaveSetting()
+{
+    IniClass &ini = code_main::ConfigIni();
+    ini.SetSection(m_caption);
+    // One write for all slots; a file that exists but cannot be read is not replaced.
+    ProfileFile settings(ini.fileName());
+    if (!settings.loadForUpdate())
+        return false;
+    for (const auto &image : m_images) {
+        settings.setValue(m_caption, image->BaseName(), image->SelectFile());
+        settings.setValue(m_caption, image->BaseName() + u"_ImageChange"_qs,
+                          truthText(image->ImageChange()));
+    }
+    return settings.save();
+}
+
+void cls_ConfigData::Htmlcfg_Open()
+{
+    auto reader = std::make_unique<cls_htmlcfg>();
+    reader->SetFileName(m_fileName);
+    reader->HtmlStatusRead();
+    m_htmlcfg = std::move(reader);
+    GetStatus();
+    MakeCopyFileNames();
+}
+
+void cls_ConfigData::MakeCopyFileNames()
+{
+    for (const auto &image : m_images)
+        image->MakeCopyFileName(0);
+    // Of two different files with one name the earlier slot gets the suffix, since the later
+    // ones still hold their plain names when it is resolved. A slot can meet at most one
+    // clash per other slot, so this ends.
+    for (const auto &current : m_images) {
+        for (int n = 0;; ++n) {
+            current->MakeCopyFileName(n);
+            const bool clash =
+                std::any_of(m_images.cbegin(), m_images.cend(), [&](const auto &other) {
+                    return other->CopyFileName() == current->CopyFileName() &&
+                           other->SelectFile() != current->SelectFile();
+                });
+            if (!clash)
+                break;
+        }
+    }
+}
+
+void cls_ConfigData::Htmlcfg_Close()
+{
+    m_htmlcfg.reset();
+}
+
+void cls_ConfigData::Htmlcfg_SetParameter(const QStringList &Data)
+{
+    if (m_htmlcfg)
+        m_htmlcfg->SetParameter(Data);
+}
+
+QString cls_ConfigData::Htmlcfg_GetSetting(const QString &Key) const
+{
+    if (!m_htmlcfg)
+        return QString();
+    QString text = m_htmlcfg->GetSetting(Key);
+    for (const auto &image : ReplacedImages()) {
+        if (!image->BaseName().isEmpty())
+            text.replace(image->BaseName(), image->CopyFileName(), Qt::CaseSensitive);
+    }
+    return text;
+}
+
+cls_ConfigData::ImageList cls_ConfigData::ReplacedImages() const
+{
+    ImageList replaced;
+    for (const auto &image : m_images) {
+        if (image->ImageChange())
+            replaced.append(image);
+    }
+    return replaced;
+}
+
+void cls_ConfigData::ImageFileCopy(const QString &CopyPath) const
+{
+    for (const auto &image : ReplacedImages()) {
+        const QString target = CopyPath + image->CopyFileName();
+        QFile source(image->SelectFile());
+        // Written beside the target and renamed over it: a failed copy keeps the old file, and
+        // a source that is the target itself is read whole before it is replaced.
+        QSaveFile copy(target);
+        bool ok = source.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly);
+        while (ok && !source.atEnd()) {
+            const QByteArray chunk = source.read(1 << 16);
+            ok = !chunk.isEmpty() && copy.write(chunk) == chunk.size();
+        }
+        if (!ok || !copy.commit())
+            throw RunError(u"画像ファイルをコピー出来ません ["_qs + image->SelectFile() +
+                           u"] → ["_qs + target + u"]"_qs);
+    }
+}

@@ -1,0 +1,79 @@
+#include "cls_ImageData.h"
+
+#include "ImageSlotView.h"
+
+#include <QFileInfo>
+
+void cls_ImageData::setSelectFile(const QString &file)
+{
+    if (file.isEmpty()) {
+        m_selectFile.clear();
+    } else {
+        const QString resolved = FullPath(file);
+        const QFileInfo info(resolved);
+        m_selectFile = info.exists() && !info.isDir() ? resolved : QString();
+    }
+    if (m_view) {
+        ShowFileText();
+        ShowPicture();
+    }
+}
+
+QString cls_ImageData::FullPath(const QString &file) const
+{
+    // A drive-letter path comes from a definition made on Windows; it is kept as written and
+    // simply names no file here.
+    if (file.startsWith(u'/') || (file.size() >= 2 && file.at(1) == u':'))
+        return file;
+    QString relative = file;
+    relative.replace(u'\\', u'/');
+    return m_basePath + relative;
+}
+
+void cls_ImageData::MakeCopyFileName(int n)
+{
+    const QString name = m_selectFile.mid(m_selectFile.lastIndexOf(u'/') + 1);
+    if (n == 0 || name.isEmpty()) {
+        m_copyFileName = name;
+        return;
+    }
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const QString suffix = u'_' + QString::number(n);
+    m_copyFileName = dot < 0 ? name + suffix : name.left(dot) + suffix + name.mid(dot);
+}
+
+void cls_ImageData::setImageChange(bool on)
+{
+    m_imageChange = on;
+    if (m_view)
+        ShowCheckBox();
+}
+
+void cls_ImageData::setView(ImageSlotView *view)
+{
+    m_view = view;
+    if (!m_view)
+        return;
+    ShowPicture();
+    ShowFileText();
+    ShowCheckBox();
+}
+
+void cls_ImageData::ShowFileText()
+{
+    const qsizetype n = m_basePath.size();
+    if (n > 0 && m_selectFile.left(n).toUpper() == m_basePath.toUpper())
+        m_view->showFileText(m_selectFile.mid(n));
+    else
+        m_view->showFileText(m_selectFile);
+}
+
+void cls_ImageData::ShowPicture()
+{
+    m_view->showPicture(QFileInfo::exists(m_selectFile) ? m_selectFile : QString());
+}
+
+void cls_ImageData::ShowCheckBox()
+{
+    m_view->showCheckBox(m_imageChange);
+}
