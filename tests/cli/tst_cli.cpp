@@ -1,0 +1,160 @@
+#include "startup/Cp932.h"
+
+#include <QDirIterator>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Drives the built vellumdex-cli from a program folder of its own in a temporary folder.
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void exitStatus_data();
+    void exitStatus();
+    void convertUsesStoredSettingsAsDefaults();
+    void convertThenRestoreGivesTheSameTree();
+    void definitionsListsTheCatalogue();
+
+private:
+    int cli(const QStringList &args, QString *out = nullptr, QString *err = nullptr);
+    QString program() const { return m_dir->filePath(u"prog"_qs); }
+    QTemporaryDir *m_dir = nullptr;
+};
+
+void TestCli::init()
+{
+    m_dir = new QTemporaryDir;
+    QDir().mkpath(program());
+    QFile::copy(QStringLiteral(VELLUMDEX_BUILD_DIR "/vellumdex-cli"),
+                program() + u"/vellumdex-cli"_qs);
+    QFile::copy(QStringLiteral(VELLUMDEX_TEST_DATA "/convert/simple.html"),
+                program() + u"/simple.html"_qs);
+}
+
+void TestCli::cleanup()
+{
+    delete m_dir;
+}
+
+int TestCli::cli(const QStringList &args, QString *out, QString *err)
+{
+    QProcess p;
+    p.setWorkingDirectory(m_dir->path());
+    p.start(program() + u"/vellumdex-cli"_qs, args);
+    if (!p.waitForFinished(60000))
+        return -1;
+    if (out)
+        *out = QString::fromUtf8(p.readAllStandardOutput());
+    if (err)
+        *err = QString::fromUtf8(p.readAllStandardError());
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+void TestCli::exitStatus_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    const QString samples = QStringLiteral(VELLUMDEX_SOURCE_DIR "/samples/Favorites");
+    QTest::newRow("no command") << QStringList{} << 2;
+    QTest::newRow("help") << QStringList{u"--help"_qs} << 0;
+    QTest::newRow("convert help") << QStringList{u"convert"_qs, u"--help"_qs} << 0;
+    QTest::newRow("unknown option") << QStringList{u"convert"_qs, u"--bogus"_qs} << 2;
+    QTest::newRow("bad sort key") << QStringList{u"convert"_qs, u"--sort"_qs, u"size"_qs} << 2;
+    QTest::newRow("unknown definition")
+        << QStringList{u"convert"_qs, u"--input"_qs, samples, u"--definition"_qs, u"なし"_qs} << 2;
+    QTest::newRow("missing input folder")
+        << QStringList{u"convert"_qs, u"--input"_qs, u"nothing-here"_qs, u"--output"_qs,
+                       u"p.html"_qs}
+        << 1;
+    QTest::newRow("output folder missing")
+        << QStringList{u"convert"_qs, u"--input"_qs, samples, u"--output"_qs, u"no/such/p.html"_qs}
+        << 1;
+    QTest::newRow("restore of a page without block")
+        << QStringList{u"restore"_qs, QStringLiteral(VELLUMDEX_TEST_DATA "/convert/simple.html"),
+                       u"out"_qs}
+        << 1;
+    QTest::newRow("restore wants two arguments") << QStringList{u"restore"_qs, u"x"_qs} << 2;
+}
+
+void TestCli::exitStatus()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QCOMPARE(cli(args), status);
+    // The tool never writes settings.
+    QVERIFY(!QFileInfo::exists(program() + u"/Vellumdex.ini"_qs));
+    QVERIFY(!QFileInfo::exists(program() + u"/Config.ini"_qs));
+}
+
+void TestCli::convertUsesStoredSettingsAsDefaults()
+{
+    const QString input = m_dir->filePath(u"fav"_qs);
+    QDir().mkpath(input);
+    for (const char *name : {"a", "b"}) {
+        QFile f(input + u'/' + QLatin1String(name) + u".url"_qs);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[InternetShortcut]\r\nURL=http://" + QByteArray(name) + "/\r\n");
+    }
+    const QString page = m_dir->filePath(u"stored.html"_qs);
+    const QByteArray ini =
+        Cp932::fromUnicode(u"[System]\r\nInputFolder="_qs + input + u"\r\nSaveFile="_qs + page +
+                           u"\r\nDecode=1\r\nSort=1\r\nOrder=0\r\nDESC=1\r\n"_qs);
+    QFile s(program() + u"/Vellumdex.ini"_qs);
+    QVERIFY(s.open(QIODevice::WriteOnly));
+    s.write(ini);
+    s.close();
+    QString out;
+    QCOMPARE(cli({u"convert"_qs}, &out), 0);
+    QVERIFY(out.contains(u"  変換が終了しました。"_qs));
+    QFile p(page);
+    QVERIFY(p.open(QIODevice::ReadOnly));
+    const QByteArray bytes = p.readAll();
+    QVERIFY(bytes.contains("[encode]"));
+    QVERIFY(bytes.indexOf("http://b/") < bytes.indexOf("http://a/")); // descending by name
+    QCOMPARE(cli({u"convert"_qs, u"--asc"_qs, u"--no-restore-block"_qs}), 0);
+    p.close(); // the page was replaced, not rewritten in place
+    QVERIFY(p.open(QIODevice::ReadOnly));
+    const QByteArray again = p.readAll();
+    QVERIFY(!again.contains("[encode]"));
+    QVERIFY(again.indexOf("http://a/") < again.indexOf("http://b/"));
+    s.open(QIODevice::ReadOnly);
+    QCOMPARE(s.readAll(), ini);
+}
+
+void TestCli::convertThenRestoreGivesTheSameTree()
+{
+    const QString samples = QStringLiteral(VELLUMDEX_SOURCE_DIR "/samples/Favorites");
+    QString out;
+    QCOMPARE(cli({u"convert"_qs, u"--input"_qs, samples, u"--output"_qs, u"page.html"_qs,
+                  u"--restore-block"_qs},
+                 &out),
+             0);
+    QVERIFY(out.startsWith(u"フォルダ情報読み出し [Favorites]\n"_qs));
+    QCOMPARE(cli({u"restore"_qs, u"page.html"_qs, u"restored"_qs}, &out), 0);
+    QVERIFY(out.endsWith(u"  お気に入りを復元しました\n----------------------------\n"_qs));
+    QStringList original, restored;
+    QDirIterator a(samples, {u"*.url"_qs}, QDir::Files, QDirIterator::Subdirectories);
+    while (a.hasNext())
+        original << QDir(samples).relativeFilePath(a.next());
+    QDirIterator b(m_dir->filePath(u"restored/Favorites"_qs), QDir::Files,
+                   QDirIterator::Subdirectories);
+    while (b.hasNext())
+        restored << QDir(m_dir->filePath(u"restored/Favorites"_qs)).relativeFilePath(b.next());
+    original.sort();
+    restored.sort();
+    QCOMPARE(restored, original);
+}
+
+void TestCli::definitionsListsTheCatalogue()
+{
+    QString out;
+    QCOMPARE(cli({u"definitions"_qs}, &out), 0);
+    QCOMPARE(out, u"1\tテスト定義\n"_qs);
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
