@@ -1,6 +1,7 @@
 #include "CliTool.h"
 
 #include "convert/MakeHtmlProcess.h"
+#include "convert/RunError.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
 #include "startup/code_main.h"
@@ -163,6 +164,12 @@ int CliTool::convert(const QStringList &arguments)
         return 2;
     }
 
+    try {
+        definition->Htmlcfg_Open();
+    } catch (const RunError &e) {
+        err(e.message());
+        return 1;
+    }
     MakeHtmlProcess run;
     QObject::connect(&run, &MakeHtmlProcess::logLine, &run, [](const QString &l) { out(l); });
     run.setInputFolder(input);
