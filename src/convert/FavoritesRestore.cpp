@@ -6,7 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include <cstdio>
 
 #include <vector>
 
@@ -50,6 +51,30 @@ private:
     qsizetype m_next = 0;
 };
 
+// A shortcut that is already there is replaced through a temporary file renamed over it, so a
+// full disk leaves the old file as it was; a new one is written directly (a rename for every
+// file would make a large restore crawl).
+bool writeShortcut(const QString &fileName, const QByteArray &data)
+{
+    const bool replacing = QFileInfo::exists(fileName);
+    const QString target = replacing ? fileName + u".vellumdex-tmp"_qs : fileName;
+    QFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const bool written = file.write(data) == data.size() && file.flush();
+    file.close();
+    if (!written) {
+        QFile::remove(target);
+        return false;
+    }
+    if (replacing && ::rename(QFile::encodeName(target).constData(),
+                              QFile::encodeName(fileName).constData()) != 0) {
+        QFile::remove(target);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool FavoritesRestore::fail(const QString &message)
@@ -81,7 +106,8 @@ QString FavoritesRestore::decodeEntities(const QString &text)
             {
                 QString entity;
                 QChar c;
-            } entities[] = {{u"&amp;"_qs, u'&'}, {u"&lt;"_qs, u'<'}, {u"&gt;"_qs, u'>'}, {u"&quot;"_qs, u'"'}};
+            } entities[] = {
+                {u"&amp;"_qs, u'&'}, {u"&lt;"_qs, u'<'}, {u"&gt;"_qs, u'>'}, {u"&quot;"_qs, u'"'}};
             bool done = false;
             for (const auto &e : entities) {
                 if (QStringView(text).mid(i).startsWith(e.entity)) {
@@ -102,9 +128,9 @@ QString FavoritesRestore::decodeEntities(const QString &text)
 bool FavoritesRestore::insideBase(const QString &folder) const
 {
     const QString canonical = QFileInfo(folder).canonicalFilePath();
-    return !canonical.isEmpty()
-           && (canonical == m_canonicalBase || canonical.startsWith(m_canonicalBase + u'/')
-               || m_canonicalBase == u"/"_qs);
+    return !canonical.isEmpty() &&
+           (canonical == m_canonicalBase || canonical.startsWith(m_canonicalBase + u'/') ||
+            m_canonicalBase == u"/"_qs);
 }
 
 bool FavoritesRestore::MakeFolders(const QString &path)
@@ -163,8 +189,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         if (!lines.read(&line) || !line.startsWith(u"ParentID="_qs))
             return fail(folderFailed);
         const qint64 pid = leadingNumber(QStringView(line).mid(9));
-        if (id < 1 || id > folderCount || !paths[size_t(id)].isEmpty() || pid < 0
-            || pid > folderCount || paths[size_t(pid)].isEmpty() || !isSafeName(title))
+        if (id < 1 || id > folderCount || !paths[size_t(id)].isEmpty() || pid < 0 ||
+            pid > folderCount || paths[size_t(pid)].isEmpty() || !isSafeName(title))
             return fail(folderFailed);
         const QString folder = paths[size_t(pid)] + title + u'/';
         if (!MakeFolders(folder) || !insideBase(folder))
@@ -193,8 +219,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         if (!lines.read(&line) || !line.startsWith(u"FileLine="_qs))
             return fail(linkFailed);
         const qint64 n = leadingNumber(QStringView(line).mid(9));
-        if (pid < 0 || pid > folderCount || paths[size_t(pid)].isEmpty() || n < 0
-            || n > lines.remaining() || !isSafeName(name + u".url"_qs))
+        if (pid < 0 || pid > folderCount || paths[size_t(pid)].isEmpty() || n < 0 ||
+            n > lines.remaining() || !isSafeName(name + u".url"_qs))
             return fail(linkFailed);
         QString content;
         for (qint64 k = 0; k < n; ++k) {
@@ -202,9 +228,7 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
             content += line + u"\r\n"_qs;
         }
         const QString fileName = paths[size_t(pid)] + name + u".url"_qs;
-        QSaveFile file(fileName);
-        const QByteArray data = Cp932::fromUnicode(content);
-        if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+        if (!writeShortcut(fileName, Cp932::fromUnicode(content)))
             return fail(u"ファイルを書き込めません ["_qs + fileName + u"]"_qs);
         emit logLine(u"リンク復元["_qs + name + u"]"_qs);
         emit progress(folderCount + r + 1, folderCount + linkCount);

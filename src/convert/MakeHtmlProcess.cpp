@@ -5,7 +5,6 @@
 #include "TemplateBlocks.h"
 #include "cls_FolderEvents.h"
 #include "cls_folder.h"
-
 #include "startup/Cp932.h"
 
 #include <QSaveFile>
@@ -22,7 +21,8 @@ public:
     {
         const QByteArray bytes = Cp932::fromUnicode(text);
         if (m_out.write(bytes) != bytes.size())
-            throw RunError(u"ファイルを書き込めません ["_qs + m_path + u"] "_qs + m_out.errorString());
+            throw RunError(u"ファイルを書き込めません ["_qs + m_path + u"] "_qs +
+                           m_out.errorString());
     }
 
 private:
@@ -45,7 +45,8 @@ void MakeHtmlProcess::HtmlMake(const QString &SaveFile, TemplateBlocks &ConfigDa
     // Never write through to the page: a failed run leaves the previous one as it was.
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly))
-        throw RunError(u"出力ファイルを作成できません ["_qs + SaveFile + u"] "_qs + file.errorString());
+        throw RunError(u"出力ファイルを作成できません ["_qs + SaveFile + u"] "_qs +
+                       file.errorString());
     try {
         writePage(file, SaveFile, ConfigData);
     } catch (...) {
@@ -114,3 +115,4 @@ bool MakeHtmlProcess::DecodeStart(const QString &LoadFile, const QString &BasePa
     logSummary(ok ? u"  お気に入りを復元しました"_qs : u"  復元に失敗しました。"_qs);
     return ok;
 }
+

@@ -9,7 +9,11 @@
 class SortItems
 {
 public:
-    enum Order { ByName = 1, ByDate = 2 };
+    enum Order
+    {
+        ByName = 1,
+        ByDate = 2
+    };
 
     // Items are full paths (prefix empty) or names in the folder prefix. Throws RunError when
     // a date cannot be read.

@@ -10,5 +10,5 @@ class TemplateBlocks
 public:
     virtual ~TemplateBlocks() = default;
     virtual void Htmlcfg_SetParameter(const QStringList &parameters) = 0;
-    virtual QString Htmlcfg_GetSetting(const QString &Key) = 0;
+    virtual QString Htmlcfg_GetSetting(const QString &Key) const = 0;
 };

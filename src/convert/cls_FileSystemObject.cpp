@@ -1,7 +1,6 @@
 #include "cls_FileSystemObject.h"
 
 #include "RunError.h"
-
 #include "startup/MessageSink.h"
 
 #include <QFile>
@@ -78,9 +77,9 @@ QStringList cls_FileSystemObject::list(const QString &folderPath, Kind kind) con
                 names.append(name);
         } else {
             if (::stat(full.constData(), &st) != 0) {
-                MessageSink::show(path + name
-                                  + u"\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
-                                    u"このファイルを除いて処理を続行します"_qs);
+                MessageSink::show(path + name +
+                                  u"\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
+                                  u"このファイルを除いて処理を続行します"_qs);
                 continue;
             }
             if (!S_ISDIR(st.st_mode))

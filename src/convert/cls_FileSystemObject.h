@@ -18,6 +18,10 @@ public:
     static void sortLikeNtfs(QStringList &names);
 
 private:
-    enum class Kind { Folders, Files };
+    enum class Kind
+    {
+        Folders,
+        Files
+    };
     QStringList list(const QString &folderPath, Kind kind) const;
 };

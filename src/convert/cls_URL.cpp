@@ -1,7 +1,6 @@
 #include "cls_URL.h"
 
 #include "RunError.h"
-
 #include "startup/Cp932.h"
 #include "startup/MessageSink.h"
 #include "startup/ProfileFile.h"
@@ -68,8 +67,8 @@ void cls_URL::SetFileName(const QString &folderPath, const QString &fileName)
     if (converted != title) {
         const QString newTitle = CodePageSafe(title);
         if (CopyToTempFile()) {
-            MessageSink::show(u"リンク\r\n  ["_qs + converted + u"]\r\nを\r\n  ["_qs + newTitle
-                              + u"]\r\nとして処理します"_qs);
+            MessageSink::show(u"リンク\r\n  ["_qs + converted + u"]\r\nを\r\n  ["_qs + newTitle +
+                              u"]\r\nとして処理します"_qs);
         }
         title = newTitle;
     }
@@ -108,8 +107,8 @@ bool cls_URL::CopyToTempFile()
 QString cls_URL::DecodeCode(int ParentID) const
 {
     const QStringList lines = TextLines::split(Cp932::toUnicode(m_content));
-    QString out = u"FileName="_qs + m_title + u"\r\nParentID="_qs + QString::number(ParentID)
-                  + u"\r\nFileLine="_qs + QString::number(lines.size()) + u"\r\n"_qs;
+    QString out = u"FileName="_qs + m_title + u"\r\nParentID="_qs + QString::number(ParentID) +
+                  u"\r\nFileLine="_qs + QString::number(lines.size()) + u"\r\n"_qs;
     for (const QString &l : lines)
         out.append(l).append(u"\r\n"_qs);
     return out;

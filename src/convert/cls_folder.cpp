@@ -93,8 +93,8 @@ void cls_folder::appendOpenCode(QString &out) const
     if (m_topFlag)
         return;
     for (const auto &sub : m_subfolders) {
-        out += u"if ("_qs + sub->MenuName() + u"_l.style.display ==''){"_qs + MenuName()
-               + u"_l.style.display='';}\r\n"_qs;
+        out += u"if ("_qs + sub->MenuName() + u"_l.style.display ==''){"_qs + MenuName() +
+               u"_l.style.display='';}\r\n"_qs;
     }
 }
 
@@ -102,8 +102,8 @@ void cls_folder::appendCloseCode(QString &out) const
 {
     if (!m_topFlag) {
         for (const auto &sub : m_subfolders) {
-            out += u"if ("_qs + MenuName() + u"_l.style.display =='none'){"_qs + sub->MenuName()
-                   + u"_l.style.display='none';}\r\n"_qs;
+            out += u"if ("_qs + MenuName() + u"_l.style.display =='none'){"_qs + sub->MenuName() +
+                   u"_l.style.display='none';}\r\n"_qs;
         }
     }
     for (const auto &sub : m_subfolders)
@@ -150,8 +150,8 @@ qint64 cls_folder::LinkCount() const
 void cls_folder::appendFolderCode(QString &out) const
 {
     // Pre-order: a parent's record always comes before its children's.
-    out += u"ID="_qs + QString::number(m_id) + u"\r\nTitle="_qs + m_title + u"\r\nParentID="_qs
-           + QString::number(m_parent ? m_parent->m_id : 0) + u"\r\n"_qs;
+    out += u"ID="_qs + QString::number(m_id) + u"\r\nTitle="_qs + m_title + u"\r\nParentID="_qs +
+           QString::number(m_parent ? m_parent->m_id : 0) + u"\r\n"_qs;
     for (const auto &sub : m_subfolders)
         sub->appendFolderCode(out);
 }

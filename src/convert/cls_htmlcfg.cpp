@@ -1,7 +1,6 @@
 #include "cls_htmlcfg.h"
 
 #include "RunError.h"
-
 #include "startup/TextLines.h"
 
 namespace {
@@ -31,7 +30,8 @@ void cls_htmlcfg::readLines(const QStringList &lines)
     const qsizetype examined = lines.size() - 1;
     for (qsizetype i = 0; i < examined; ++i) {
         QString line = lines.at(i);
-        if (!inside && line.size() >= 13 && line.startsWith(u"<!--"_qs) && line.endsWith(u"=Start-->"_qs)) {
+        if (!inside && line.size() >= 13 && line.startsWith(u"<!--"_qs) &&
+            line.endsWith(u"=Start-->"_qs)) {
             name = line.mid(4, line.size() - 13);
             collected.clear();
             if (++i >= examined)
@@ -39,8 +39,8 @@ void cls_htmlcfg::readLines(const QStringList &lines)
             line = lines.at(i);
             inside = true;
         }
-        if (inside && line.size() == name.size() + 11 && line.startsWith(u"<!--"_qs)
-            && line.endsWith(u"=End-->"_qs) && QStringView(line).mid(4, name.size()) == name) {
+        if (inside && line.size() == name.size() + 11 && line.startsWith(u"<!--"_qs) &&
+            line.endsWith(u"=End-->"_qs) && QStringView(line).mid(4, name.size()) == name) {
             const QString folded = name.toUpper();
             if (m_foldedIndex.contains(folded))
                 throw RunError(u"テンプレートのブロック名が重複しています ["_qs + name + u"]"_qs);

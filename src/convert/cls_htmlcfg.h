@@ -35,7 +35,7 @@ public:
 private:
     QString m_fileName;
     QList<cls_cfgData> m_blocks;
-    QHash<QString, qsizetype> m_index;      // block name as written
+    QHash<QString, qsizetype> m_index;       // block name as written
     QHash<QString, qsizetype> m_foldedIndex; // upper-cased, to refuse a second block of a name
     QStringList m_parameters{QString()};
 };

@@ -92,7 +92,8 @@ QByteArray Cp932::fromUnicode(QStringView text)
             out.append(char(c));
             continue;
         }
-        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
+        if (QChar::isHighSurrogate(c) && i + 1 < n &&
+            QChar::isLowSurrogate(text[i + 1].unicode())) {
             // No character outside the BMP is in the code page: one "?" for the pair.
             ++i;
             out.append('?');

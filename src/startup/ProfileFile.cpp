@@ -1,8 +1,7 @@
 #include "ProfileFile.h"
 
-#include "TextLines.h"
-
 #include "Cp932.h"
+#include "TextLines.h"
 
 #include <QFileInfo>
 

@@ -19,7 +19,12 @@ public:
 
     // Writes the file in one step: a temporary file beside it, renamed over it once complete,
     // so a failure leaves what was there before. A new file can be made readable by its owner only.
-    enum class Permissions { Default, OwnerOnly };
-    static bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *error = nullptr,
+    enum class Permissions
+    {
+        Default,
+        OwnerOnly
+    };
+    static bool writeFileAtomic(const QString &path, const QByteArray &bytes,
+                                QString *error = nullptr,
                                 Permissions permissions = Permissions::Default);
 };

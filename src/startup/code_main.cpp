@@ -215,8 +215,9 @@ QString GetDesktopFolder()
     // when none is set, which is no desktop.
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (desktop.isEmpty() || QDir::cleanPath(desktop) == QDir::cleanPath(QDir::homePath()))
-        return QFileInfo(QDir::homePath() + u"/Desktop"_qs).isDir() ? QDir::homePath() + u"/Desktop"_qs
-                                                                 : QString();
+        return QFileInfo(QDir::homePath() + u"/Desktop"_qs).isDir()
+                   ? QDir::homePath() + u"/Desktop"_qs
+                   : QString();
     return QFileInfo(desktop).isDir() ? desktop : QString();
 }
 

@@ -59,9 +59,11 @@ void TestStartup::codePageReplacesWhatItCannotHold_data()
     QTest::addColumn<QString>("back");
     QTest::newRow("ascii and controls unchanged")
         << u"a\x1a\x1c\x7f~\\"_qs << QByteArray("a\x1a\x1c\x7f~\\") << u"a\x1a\x1c\x7f~\\"_qs;
-    QTest::newRow("kana and kanji") << u"お気に入りｱ"_qs << QByteArray("\x82\xa8\x8b\x43\x82\xc9\x93\xfc\x82\xe8\xb1")
-                                    << u"お気に入りｱ"_qs;
-    QTest::newRow("NEC and IBM extensions") << u"①ⅰ"_qs << QByteArray("\x87\x40\xfa\x40") << u"①ⅰ"_qs;
+    QTest::newRow("kana and kanji")
+        << u"お気に入りｱ"_qs << QByteArray("\x82\xa8\x8b\x43\x82\xc9\x93\xfc\x82\xe8\xb1")
+        << u"お気に入りｱ"_qs;
+    QTest::newRow("NEC and IBM extensions")
+        << u"①ⅰ"_qs << QByteArray("\x87\x40\xfa\x40") << u"①ⅰ"_qs;
     QTest::newRow("not held becomes ?") << u"é―—"_qs << QByteArray("?\x81\x5c?") << u"?―?"_qs;
     QTest::newRow("one ? for a pair") << u"x😀y"_qs << QByteArray("x?y") << u"x?y"_qs;
 }
@@ -83,21 +85,30 @@ void TestStartup::iniReadsAsThePlatformDoes_data()
     QTest::addColumn<QString>("expected");
     const QByteArray crlf = "[System]\r\nInputFolder=C:\\Fav\r\nEmpty=\r\n";
     QTest::newRow("present") << crlf << u"System"_qs << u"InputFolder"_qs << u"C:\\Fav"_qs;
-    QTest::newRow("empty value is not the default") << crlf << u"System"_qs << u"Empty"_qs << QString();
+    QTest::newRow("empty value is not the default")
+        << crlf << u"System"_qs << u"Empty"_qs << QString();
     QTest::newRow("missing key") << crlf << u"System"_qs << u"Nope"_qs << u"<default>"_qs;
     QTest::newRow("missing section") << crlf << u"Other"_qs << u"Empty"_qs << u"<default>"_qs;
     QTest::newRow("case-insensitive") << crlf << u"SYSTEM"_qs << u"inputfolder"_qs << u"C:\\Fav"_qs;
     QTest::newRow("LF lines") << QByteArray("[a]\nk=v\n") << u"a"_qs << u"k"_qs << u"v"_qs;
     QTest::newRow("CR lines") << QByteArray("[a]\rk=v\rj=w") << u"a"_qs << u"j"_qs << u"w"_qs;
-    QTest::newRow("blanks trimmed") << QByteArray("  [ a ]  \r\n  k  =  v w  \r\n") << u"a"_qs << u"k"_qs << u"v w"_qs;
-    QTest::newRow("double quotes dropped") << QByteArray("[a]\r\nk=\" v \"\r\n") << u"a"_qs << u"k"_qs << u" v "_qs;
-    QTest::newRow("single quotes dropped") << QByteArray("[a]\r\nk='v'\r\n") << u"a"_qs << u"k"_qs << u"v"_qs;
-    QTest::newRow("unmatched quote kept") << QByteArray("[a]\r\nk=\"v'\r\n") << u"a"_qs << u"k"_qs << u"\"v'"_qs;
-    QTest::newRow("first of two keys") << QByteArray("[a]\r\nk=1\r\nK=2\r\n") << u"a"_qs << u"k"_qs << u"1"_qs;
-    QTest::newRow("value with =") << QByteArray("[a]\r\nk=x=y\r\n") << u"a"_qs << u"k"_qs << u"x=y"_qs;
-    QTest::newRow("code page 932") << QByteArray("[\x83\x65\x83\x58\x83\x67]\r\nk=\x93\xfa\x96\x7b\r\n")
-                                   << u"テスト"_qs << u"k"_qs << u"日本"_qs;
-    QTest::newRow("unreadable bytes become ?") << QByteArray("[a]\r\nk=\x85\x40x\r\n") << u"a"_qs << u"k"_qs << u"?x"_qs;
+    QTest::newRow("blanks trimmed")
+        << QByteArray("  [ a ]  \r\n  k  =  v w  \r\n") << u"a"_qs << u"k"_qs << u"v w"_qs;
+    QTest::newRow("double quotes dropped")
+        << QByteArray("[a]\r\nk=\" v \"\r\n") << u"a"_qs << u"k"_qs << u" v "_qs;
+    QTest::newRow("single quotes dropped")
+        << QByteArray("[a]\r\nk='v'\r\n") << u"a"_qs << u"k"_qs << u"v"_qs;
+    QTest::newRow("unmatched quote kept")
+        << QByteArray("[a]\r\nk=\"v'\r\n") << u"a"_qs << u"k"_qs << u"\"v'"_qs;
+    QTest::newRow("first of two keys")
+        << QByteArray("[a]\r\nk=1\r\nK=2\r\n") << u"a"_qs << u"k"_qs << u"1"_qs;
+    QTest::newRow("value with =") << QByteArray("[a]\r\nk=x=y\r\n") << u"a"_qs << u"k"_qs
+                                  << u"x=y"_qs;
+    QTest::newRow("code page 932")
+        << QByteArray("[\x83\x65\x83\x58\x83\x67]\r\nk=\x93\xfa\x96\x7b\r\n") << u"テスト"_qs
+        << u"k"_qs << u"日本"_qs;
+    QTest::newRow("unreadable bytes become ?")
+        << QByteArray("[a]\r\nk=\x85\x40x\r\n") << u"a"_qs << u"k"_qs << u"?x"_qs;
 }
 
 void TestStartup::iniReadsAsThePlatformDoes()
@@ -154,27 +165,36 @@ void TestStartup::iniWritesChangeOnlyTheirLine_data()
     QTest::addColumn<QString>("action"); // save:key=value, delete:key, delete:
     QTest::addColumn<QString>("section");
     QTest::addColumn<QByteArray>("after");
-    const QByteArray ftp = "; stored connections\r\n[FTP]\r\nCount=3\r\nData_1=a\r\nData_2=b\r\nData_3=c\r\n\r\n[System]\r\nX=1\r\n";
+    const QByteArray ftp = "; stored "
+                           "connections\r\n[FTP]\r\nCount=3\r\nData_1=a\r\nData_2=b\r\nData_3="
+                           "c\r\n\r\n[System]\r\nX=1\r\n";
     QTest::newRow("new file") << QByteArray() << u"save:Key=値"_qs << u"System"_qs
                               << QByteArray("[System]\r\nKey=\x92\x6c\r\n");
     QTest::newRow("new key lands after the last key, comment kept")
         << ftp << u"save:Data_4=d"_qs << u"ftp"_qs
-        << QByteArray("; stored connections\r\n[FTP]\r\nCount=3\r\nData_1=a\r\nData_2=b\r\nData_3=c\r\nData_4=d\r\n\r\n[System]\r\nX=1\r\n");
+        << QByteArray("; stored "
+                      "connections\r\n[FTP]\r\nCount=3\r\nData_1=a\r\nData_2=b\r\nData_3=c\r\nData_"
+                      "4=d\r\n\r\n[System]\r\nX=1\r\n");
     QTest::newRow("existing key replaced in place")
         << ftp << u"save:count=2"_qs << u"FTP"_qs
-        << QByteArray("; stored connections\r\n[FTP]\r\ncount=2\r\nData_1=a\r\nData_2=b\r\nData_3=c\r\n\r\n[System]\r\nX=1\r\n");
+        << QByteArray("; stored "
+                      "connections\r\n[FTP]\r\ncount=2\r\nData_1=a\r\nData_2=b\r\nData_3=c\r\n\r\n["
+                      "System]\r\nX=1\r\n");
     QTest::newRow("delete one key only, case ignored")
         << ftp << u"delete:data_2"_qs << u"FTP"_qs
-        << QByteArray("; stored connections\r\n[FTP]\r\nCount=3\r\nData_1=a\r\nData_3=c\r\n\r\n[System]\r\nX=1\r\n");
+        << QByteArray("; stored "
+                      "connections\r\n[FTP]\r\nCount=3\r\nData_1=a\r\nData_3=c\r\n\r\n[System]"
+                      "\r\nX=1\r\n");
     QTest::newRow("delete whole section, rest untouched")
-        << ftp << u"delete:"_qs << u"FTP"_qs << QByteArray("; stored connections\r\n[System]\r\nX=1\r\n");
+        << ftp << u"delete:"_qs << u"FTP"_qs
+        << QByteArray("; stored connections\r\n[System]\r\nX=1\r\n");
     QTest::newRow("new section appended") << QByteArray("[a]\nk=v\n") << u"save:n=1"_qs << u"b"_qs
                                           << QByteArray("[a]\r\nk=v\r\n[b]\r\nn=1\r\n");
-    QTest::newRow("not held written as ?") << QByteArray() << u"save:k=é😀"_qs << u"s"_qs
-                                           << QByteArray("[s]\r\nk=??\r\n");
-    QTest::newRow("deleting the only key drops the section") << QByteArray("[a]\r\nk=v\r\n[b]\r\nx=1\r\n")
-                                                             << u"delete:k"_qs << u"a"_qs
-                                                             << QByteArray("[b]\r\nx=1\r\n");
+    QTest::newRow("not held written as ?")
+        << QByteArray() << u"save:k=é😀"_qs << u"s"_qs << QByteArray("[s]\r\nk=??\r\n");
+    QTest::newRow("deleting the only key drops the section")
+        << QByteArray("[a]\r\nk=v\r\n[b]\r\nx=1\r\n") << u"delete:k"_qs << u"a"_qs
+        << QByteArray("[b]\r\nx=1\r\n");
 }
 
 void TestStartup::iniWritesChangeOnlyTheirLine()
@@ -216,7 +236,8 @@ void TestStartup::iniSettingsFileIsOwnerOnly()
     QCOMPARE(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser),
              QFile::ReadOwner | QFile::WriteOwner);
     // No temporary file is left beside it.
-    QCOMPARE(QDir(m_dir.path()).entryList({u"Vellumdex.ini*"_qs}, QDir::Files | QDir::Hidden).size(), 1);
+    QCOMPARE(
+        QDir(m_dir.path()).entryList({u"Vellumdex.ini*"_qs}, QDir::Files | QDir::Hidden).size(), 1);
 }
 
 void TestStartup::iniListAndFormSettings()

@@ -1,0 +1,209 @@
+#include "CliTool.h"
+
+#include "convert/MakeHtmlProcess.h"
+#include "definitions/cls_ConfigData.h"
+#include "definitions/cls_ConfigDatas.h"
+#include "startup/code_main.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+void out(const QString &line)
+{
+    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+void err(const QString &line)
+{
+    std::fprintf(stderr, "vellumdex-cli: %s\n", line.toLocal8Bit().constData());
+}
+
+QString setting(const QString &key, const QString &defaultValue)
+{
+    return code_main::SettingsIni().T_GetSetting(key, defaultValue, u"System"_qs);
+}
+
+// Parses a subcommand's options; false after printing help or an error.
+bool parse(QCommandLineParser &parser, const QString &command, const QStringList &arguments,
+           int *status)
+{
+    parser.setApplicationDescription(command);
+    parser.addHelpOption();
+    if (!parser.parse(QStringList{u"vellumdex-cli"_qs} + arguments)) {
+        err(parser.errorText());
+        *status = 2;
+        return false;
+    }
+    if (parser.isSet(u"help"_qs)) {
+        out(parser.helpText());
+        *status = 0;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int CliTool::usage(int status)
+{
+    const QString text = uR"(usage: vellumdex-cli COMMAND [options]
+
+commands:
+  convert      convert a favorites folder into a page
+  restore      rebuild favorites from a page with a restore block
+  definitions  list the conversion definitions (index and caption)
+
+vellumdex-cli COMMAND --help shows the options of a command.)"_qs;
+    if (status == 0)
+        out(text);
+    else
+        err(text);
+    return status;
+}
+
+int CliTool::run(const QStringList &arguments)
+{
+    if (arguments.isEmpty())
+        return usage(2);
+    const QString command = arguments.first();
+    const QStringList rest = arguments.mid(1);
+    if (command == u"--help" || command == u"-h" || command == u"help")
+        return usage(0);
+    if (command == u"convert")
+        return convert(rest);
+    if (command == u"restore")
+        return restore(rest);
+    if (command == u"definitions")
+        return definitions(rest);
+    err(u"unknown command: " + command);
+    return usage(2);
+}
+
+cls_ConfigData *CliTool::chooseDefinition(cls_ConfigDatas &catalogue, const QString &caption)
+{
+    const auto &items = catalogue.Items();
+    if (items.empty())
+        return nullptr;
+    for (const auto &d : items) {
+        if (d->Caption() == caption)
+            return d.get();
+    }
+    return caption.isEmpty() ? items.front().get() : nullptr;
+}
+
+int CliTool::convert(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.addOptions({
+        {u"input"_qs, u"Favorites folder to convert (default: the stored one)."_qs, u"DIR"_qs},
+        {u"output"_qs, u"Page to write (default: the stored one)."_qs, u"FILE"_qs},
+        {u"definition"_qs, u"Caption of the conversion definition."_qs, u"CAPTION"_qs},
+        {u"sort"_qs, u"Sort folders and shortcuts: name or date."_qs, u"KEY"_qs},
+        {u"asc"_qs, u"Ascending order."_qs},
+        {u"desc"_qs, u"Descending order."_qs},
+        {u"no-sort"_qs, u"Keep the order of the folder listing."_qs},
+        {u"restore-block"_qs, u"Append the restore block."_qs},
+        {u"no-restore-block"_qs, u"Leave the restore block out."_qs},
+    });
+    int status = 0;
+    if (!parse(parser, u"Convert a favorites folder into one HTML page."_qs, arguments, &status))
+        return status;
+
+    const QString input = parser.isSet(u"input"_qs)
+                              ? QFileInfo(parser.value(u"input"_qs)).absoluteFilePath()
+                              : setting(u"InputFolder"_qs, code_main::GetFavoritesFolder());
+    const QString output =
+        parser.isSet(u"output"_qs)
+            ? QFileInfo(parser.value(u"output"_qs)).absoluteFilePath()
+            : setting(u"SaveFile"_qs, code_main::ProgramFolder() + u"/Favorites.html");
+    bool sort = setting(u"Sort"_qs, u"0"_qs) == u"1";
+    int order = setting(u"Order"_qs, u"0"_qs) == u"1" ? 2 : 1;
+    bool desc = setting(u"DESC"_qs, u"0"_qs) == u"1";
+    bool decode = setting(u"Decode"_qs, u"0"_qs) == u"1";
+    if (parser.isSet(u"sort"_qs)) {
+        const QString key = parser.value(u"sort"_qs);
+        if (key != u"name" && key != u"date") {
+            err(u"--sort takes name or date"_qs);
+            return 2;
+        }
+        sort = true;
+        order = key == u"date" ? 2 : 1;
+    }
+    if (parser.isSet(u"no-sort"_qs))
+        sort = false;
+    if (parser.isSet(u"asc"_qs))
+        desc = false;
+    if (parser.isSet(u"desc"_qs))
+        desc = true;
+    if (parser.isSet(u"restore-block"_qs))
+        decode = true;
+    if (parser.isSet(u"no-restore-block"_qs))
+        decode = false;
+    if (input.isEmpty()) {
+        err(u"no favorites folder: give --input"_qs);
+        return 2;
+    }
+
+    cls_ConfigDatas catalogue;
+    catalogue.setPath(code_main::ProgramFolder());
+    const QString caption = parser.isSet(u"definition"_qs)
+                                ? parser.value(u"definition"_qs)
+                                : setting(u"ConfigFile"_qs, QString());
+    cls_ConfigData *definition = chooseDefinition(catalogue, caption);
+    if (!definition && !parser.isSet(u"definition"_qs))
+        definition = chooseDefinition(catalogue, QString());
+    if (!definition) {
+        err(caption.isEmpty() ? u"no conversion definition found"_qs
+                              : u"no conversion definition named " + caption);
+        return 2;
+    }
+
+    MakeHtmlProcess run;
+    QObject::connect(&run, &MakeHtmlProcess::logLine, &run, [](const QString &l) { out(l); });
+    run.setInputFolder(input);
+    run.setSort(sort);
+    run.setSortOrder(order);
+    run.setSortDESC(desc);
+    run.setDecodeFlag(decode);
+    return run.MakeHtml(output, *definition) ? 0 : 1;
+}
+
+int CliTool::restore(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument(u"PAGE"_qs, u"Page with a restore block."_qs);
+    parser.addPositionalArgument(u"TARGET_DIR"_qs, u"Folder to restore into."_qs);
+    int status = 0;
+    if (!parse(parser, u"Rebuild favorites from a page."_qs, arguments, &status))
+        return status;
+    if (parser.positionalArguments().size() != 2) {
+        err(u"restore takes PAGE and TARGET_DIR"_qs);
+        return 2;
+    }
+    MakeHtmlProcess run;
+    QObject::connect(&run, &MakeHtmlProcess::logLine, &run, [](const QString &l) { out(l); });
+    const QStringList p = parser.positionalArguments();
+    return run.DecodeStart(QFileInfo(p.at(0)).absoluteFilePath(),
+                           QFileInfo(p.at(1)).absoluteFilePath())
+               ? 0
+               : 1;
+}
+
+int CliTool::definitions(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    int status = 0;
+    if (!parse(parser, u"List the conversion definitions."_qs, arguments, &status))
+        return status;
+    cls_ConfigDatas catalogue;
+    catalogue.setPath(code_main::ProgramFolder());
+    for (const auto &d : catalogue.Items())
+        out(QString::number(d->Index()) + u'\t' + d->Caption());
+    return 0;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QStringList>
+
+class cls_ConfigData;
+class cls_ConfigDatas;
+
+// vellumdex-cli: the core driven from scripts. It reads the "System" settings beside the
+// program as defaults and never writes settings.
+class CliTool
+{
+public:
+    int run(const QStringList &arguments);
+
+private:
+    int convert(const QStringList &arguments);
+    int restore(const QStringList &arguments);
+    int definitions(const QStringList &arguments);
+    int usage(int status);
+
+    cls_ConfigData *chooseDefinition(cls_ConfigDatas &catalogue, const QString &caption);
+};

@@ -1,0 +1,13 @@
+#include "CliTool.h"
+
+#include "startup/code_main.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"vellumdex-cli"_qs);
+    code_main::Startup({});
+    return CliTool().run(app.arguments().mid(1));
+}

@@ -1,0 +1,753 @@
+#include "convert/FavoritesRestore.h"
+#include "convert/MakeHtmlProcess.h"
+#include "convert/RunError.h"
+#include "convert/SortItems.h"
+#include "convert/TemplateBlocks.h"
+#include "convert/cls_FileSystemObject.h"
+#include "convert/cls_FolderEvents.h"
+#include "convert/cls_URL.h"
+#include "convert/cls_folder.h"
+#include "convert/cls_htmlcfg.h"
+#include "startup/Cp932.h"
+#include "startup/MessageSink.h"
+
+#include <QDirIterator>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <utime.h>
+
+namespace {
+
+class RecordingSink : public MessageSink
+{
+public:
+    void information(const QString &text) override { messages << text; }
+    QStringList messages;
+};
+
+// A definition without images: the template's blocks as they are.
+class PlainTemplate : public TemplateBlocks
+{
+public:
+    explicit PlainTemplate(const QString &file)
+    {
+        m_cfg.SetFileName(file);
+        m_cfg.HtmlStatusRead();
+    }
+    void Htmlcfg_SetParameter(const QStringList &p) override { m_cfg.SetParameter(p); }
+    QString Htmlcfg_GetSetting(const QString &key) const override { return m_cfg.GetSetting(key); }
+
+private:
+    cls_htmlcfg m_cfg;
+};
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(bytes);
+}
+
+void writeShortcut(const QString &path, const QString &url)
+{
+    writeBytes(path, Cp932::fromUnicode(u"[InternetShortcut]\r\nURL="_qs + url + u"\r\n"_qs));
+}
+
+void setMtime(const QString &path, qint64 secs)
+{
+    struct utimbuf t;
+    t.actime = t.modtime = time_t(secs);
+    ::utime(QFile::encodeName(path).constData(), &t);
+}
+
+// Every file below a folder with its bytes, relative paths as keys.
+QMap<QString, QByteArray> snapshot(const QString &root, bool withFolders = false)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString p = it.next();
+        const QString rel = QDir(root).relativeFilePath(p);
+        if (it.fileInfo().isDir()) {
+            if (withFolders)
+                files.insert(rel + u'/', QByteArray());
+        } else {
+            files.insert(rel, readBytes(p));
+        }
+    }
+    return files;
+}
+
+QString dataFile(const QString &name)
+{
+    return QStringLiteral(VELLUMDEX_TEST_DATA "/convert/") + name;
+}
+
+} // namespace
+
+class TestConvert : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void shortcutTitleAndAddress_data();
+    void shortcutTitleAndAddress();
+    void shortcutOutsideCodePageUsesTemporaryCopy();
+    void decodeCodeLineEnds_data();
+    void decodeCodeLineEnds();
+    void listingIsNtfsOrder();
+    void listingOfMissingFolderFails();
+    void listingReportsUnreadableEntry();
+
+    void templateBlocks_data();
+    void templateBlocks();
+    void markerInParameterIsNotExpandedAgain();
+
+    void treeNumbersAndRestoreBlock();
+    void scriptTextsAddressMenus();
+    void sortMatchesSelectionRule_data();
+    void sortMatchesSelectionRule();
+    void sortKeys_data();
+    void sortKeys();
+    void pageBytesMatchReference();
+    void pageWithoutShortcuts();
+    void failedRunKeepsPreviousPage_data();
+    void failedRunKeepsPreviousPage();
+
+    void restoreFailures_data();
+    void restoreFailures();
+    void restoreRejectsHostileRecords_data();
+    void restoreRejectsHostileRecords();
+    void restoreReadsAnyLineEnds();
+    void roundTripRestoresSameFiles();
+    void truncatedBlockKeepsWhatWasRestored();
+
+private:
+    QString makeExampleTree();
+    QByteArray convert(const QString &input, bool restoreBlock, bool sort = false, int order = 1,
+                       bool desc = false, QStringList *log = nullptr);
+
+    QTemporaryDir *m_dir = nullptr;
+    RecordingSink m_sink;
+};
+
+void TestConvert::init()
+{
+    m_dir = new QTemporaryDir;
+    m_sink.messages.clear();
+    MessageSink::install(&m_sink);
+}
+
+void TestConvert::cleanup()
+{
+    MessageSink::install(nullptr);
+    delete m_dir;
+}
+
+QString TestConvert::makeExampleTree()
+{
+    const QString top = m_dir->filePath(u"Fav"_qs);
+    writeShortcut(top + u"/A.url"_qs, u"http://a.example/"_qs);
+    writeShortcut(top + u"/B.url"_qs, u"http://b.example/?x=1&y=2"_qs);
+    writeShortcut(top + u"/S/C.url"_qs, u"http://c.example/"_qs);
+    QDir().mkpath(top + u"/E"_qs);
+    writeBytes(top + u"/readme.txt"_qs, "not a shortcut");
+    return top;
+}
+
+QByteArray TestConvert::convert(const QString &input, bool restoreBlock, bool sort, int order,
+                                bool desc, QStringList *log)
+{
+    PlainTemplate tpl(dataFile(u"simple.html"_qs));
+    MakeHtmlProcess run;
+    run.setInputFolder(input);
+    run.setDecodeFlag(restoreBlock);
+    run.setSort(sort);
+    run.setSortOrder(order);
+    run.setSortDESC(desc);
+    if (log)
+        connect(&run, &MakeHtmlProcess::logLine, this, [log](const QString &l) { *log << l; });
+    const QString out = m_dir->filePath(u"out/page.html"_qs);
+    QDir().mkpath(m_dir->filePath(u"out"_qs));
+    run.HtmlMake(out, tpl);
+    return readBytes(out);
+}
+
+void TestConvert::shortcutTitleAndAddress_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("url");
+    QTest::newRow("ampersand in name")
+        << u"A&B.url"_qs << QByteArray("[InternetShortcut]\r\nURL=http://x/\r\n") << u"A&amp;B"_qs
+        << u"http://x/"_qs;
+    QTest::newRow("two ampersands and an entity in the address")
+        << u"q.url"_qs << QByteArray("[InternetShortcut]\r\nURL=http://x/?a=1&b=2&amp;c\r\n")
+        << u"q"_qs << u"http://x/?a=1&amp;b=2&amp;amp;c"_qs;
+    QTest::newRow("markup cannot break out of the attribute")
+        << u"<b>.url"_qs << QByteArray("[InternetShortcut]\r\nURL=http://x/\"><script>\r\n")
+        << u"&lt;b&gt;"_qs << u"http://x/&quot;&gt;&lt;script&gt;"_qs;
+    QTest::newRow("no section gives an empty address")
+        << u"n.url"_qs << QByteArray("[Other]\r\nURL=http://x/\r\n") << u"n"_qs << QString();
+    QTest::newRow("Japanese name and LF lines")
+        << u"日本語.URL"_qs << QByteArray("[InternetShortcut]\nURL=http://jp/\n") << u"日本語"_qs
+        << u"http://jp/"_qs;
+}
+
+void TestConvert::shortcutTitleAndAddress()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, title);
+    QFETCH(QString, url);
+    writeBytes(m_dir->filePath(fileName), content);
+    cls_URL link;
+    link.SetFileName(m_dir->path() + u'/', fileName);
+    QCOMPARE(link.Title(), title);
+    QCOMPARE(link.URL(), url);
+    QVERIFY(m_sink.messages.isEmpty());
+}
+
+void TestConvert::shortcutOutsideCodePageUsesTemporaryCopy()
+{
+    const QString name = u"Café 😀.url"_qs;
+    writeShortcut(m_dir->filePath(name), u"http://cafe/"_qs);
+    QString tempPath;
+    {
+        cls_URL link;
+        link.SetFileName(m_dir->path() + u'/', name);
+        QCOMPARE(link.Title(), u"Caf   "_qs); // é, the blank and the emoji
+        QCOMPARE(link.URL(), u"http://cafe/"_qs);
+        QCOMPARE(m_sink.messages,
+                 QStringList{u"リンク\r\n  [Caf? ?]\r\nを\r\n  [Caf   ]\r\nとして処理します"_qs});
+        tempPath = link.fullPath();
+        QVERIFY(tempPath != m_dir->filePath(name));
+        QVERIFY(QFile::exists(tempPath));
+    }
+    QVERIFY(!QFile::exists(tempPath));
+    QVERIFY(QFile::exists(m_dir->filePath(name)));
+}
+
+void TestConvert::decodeCodeLineEnds_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("record");
+    const QString head = u"FileName=L\r\nParentID=7\r\n"_qs;
+    QTest::newRow("three lines")
+        << QByteArray("[InternetShortcut]\r\nURL=u\r\nIconIndex=0\r\n")
+        << head + u"FileLine=3\r\n[InternetShortcut]\r\nURL=u\r\nIconIndex=0\r\n"_qs;
+    QTest::newRow("last line without break")
+        << QByteArray("[InternetShortcut]\r\nURL=u")
+        << head + u"FileLine=2\r\n[InternetShortcut]\r\nURL=u\r\n"_qs;
+    QTest::newRow("CR only") << QByteArray("[InternetShortcut]\rURL=u\r")
+                             << head + u"FileLine=2\r\n[InternetShortcut]\r\nURL=u\r\n"_qs;
+    QTest::newRow("empty file") << QByteArray() << head + u"FileLine=0\r\n"_qs;
+}
+
+void TestConvert::decodeCodeLineEnds()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, record);
+    writeBytes(m_dir->filePath(u"L.url"_qs), content);
+    cls_URL link;
+    link.SetFileName(m_dir->path() + u'/', u"L.url"_qs);
+    QCOMPARE(link.DecodeCode(7), record);
+}
+
+void TestConvert::listingIsNtfsOrder()
+{
+    const QString root = m_dir->filePath(u"list"_qs);
+    for (const char *f : {"b.url", "B2.url", "a.url", "_x.url", "A.url", "ｂ.url"})
+        writeBytes(root + u'/' + QString::fromUtf8(f), "");
+    for (const char *d : {"zeta", "Alpha", "beta"})
+        QDir().mkpath(root + u'/' + QString::fromUtf8(d));
+    cls_FileSystemObject fso;
+    // "." sorts before "2" and "_" (5F) after upper-case letters; equal upper-cased names in
+    // code-unit order.
+    QCOMPARE(fso.Files(root), (QStringList{u"A.url"_qs, u"a.url"_qs, u"b.url"_qs, u"B2.url"_qs,
+                                           u"_x.url"_qs, u"ｂ.url"_qs}));
+    const QStringList expected{root + u"/Alpha"_qs, root + u"/beta"_qs, root + u"/zeta"_qs};
+    QCOMPARE(fso.Folders(root), expected);
+    QCOMPARE(fso.Folders(root + u'/'), expected);
+    QCOMPARE(fso.Files(root + u"/zeta"_qs), QStringList());
+}
+
+void TestConvert::listingOfMissingFolderFails()
+{
+    cls_FileSystemObject fso;
+    QVERIFY_THROWS_EXCEPTION(RunError, fso.Folders(m_dir->filePath(u"nothing"_qs)));
+}
+
+void TestConvert::listingReportsUnreadableEntry()
+{
+    const QString root = m_dir->filePath(u"dangling"_qs);
+    QDir().mkpath(root);
+    QFile::link(root + u"/gone.url"_qs, root + u"/link.url"_qs);
+    writeBytes(root + u"/ok.url"_qs, "");
+    cls_FileSystemObject fso;
+    QCOMPARE(fso.Files(root), QStringList{u"ok.url"_qs});
+    QCOMPARE(m_sink.messages,
+             QStringList{root + u"/link.url\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
+                                u"このファイルを除いて処理を続行します"_qs});
+}
+
+void TestConvert::templateBlocks_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("block");
+    QTest::addColumn<QString>("expected"); // "<none>" for a missing block
+    const QStringList p{u"P0"_qs, u"P1"_qs, u"P2"_qs};
+    QTest::newRow("markers 1 and 0, break dropped")
+        << u"cap\r\n<!--Link=Start-->\r\n<a href=\"**Parameter_1--\">**Parameter_0--</a>\r\n<!--Link=End-->\r\n\r\n"_qs
+        << u"Link"_qs << u"<a href=\"P1\">P0</a>"_qs;
+    QTest::newRow("empty block stored")
+        << u"cap\r\n<!--E=Start-->\r\n<!--E=End-->\r\nx\r\n"_qs << u"E"_qs << QString();
+    QTest::newRow("end marker on the last line is not stored")
+        << u"cap\r\n<!--E=Start-->\r\nbody\r\n<!--E=End-->"_qs << u"E"_qs << u"<none>"_qs;
+    QTest::newRow("one more line after the end marker")
+        << u"cap\r\n<!--E=Start-->\r\nbody\r\n<!--E=End-->\r\n\r\n"_qs << u"E"_qs << u"body"_qs;
+    QTest::newRow("exact case lookup")
+        << u"cap\r\n<!--Header=Start-->\r\nh\r\n<!--Header=End-->\r\n\r\n"_qs << u"header"_qs
+        << u"<none>"_qs;
+    QTest::newRow("marker 12 of ten takes 2 (mod count)")
+        << u"cap\r\n<!--B=Start-->\r\n[**Parameter_12ab]\r\n<!--B=End-->\r\n\r\n"_qs << u"B"_qs
+        << u"[P0]"_qs;
+    QTest::newRow("only the last break removed")
+        << u"cap\r\n<!--B=Start-->\r\none\r\ntwo\r\n<!--B=End-->\r\n\r\n"_qs << u"B"_qs
+        << u"one\r\ntwo"_qs;
+    QTest::newRow("start marker inside a block is text")
+        << u"c\r\n<!--B=Start-->\r\n<!--C=Start-->\r\n<!--B=End-->\r\n\r\n"_qs << u"B"_qs
+        << u"<!--C=Start-->"_qs;
+    QTest::newRow("marker at the very end")
+        << u"c\r\n<!--B=Start-->\r\nx**Parameter_2\r\n<!--B=End-->\r\n\r\n"_qs << u"B"_qs
+        << u"xP2"_qs;
+    QTest::newRow("huge marker number")
+        << u"c\r\n<!--B=Start-->\r\n**Parameter_99999999999999999999999--!\r\n<!--B=End-->\r\n\r\n"_qs
+        << u"B"_qs << u"P0!"_qs;
+}
+
+void TestConvert::templateBlocks()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, block);
+    QFETCH(QString, expected);
+    const QString file = m_dir->filePath(u"t.html"_qs);
+    writeBytes(file, Cp932::fromUnicode(text));
+    cls_htmlcfg cfg;
+    cfg.SetFileName(file);
+    cfg.HtmlStatusRead();
+    // 99999999999999999999999 mod 3 = 0, 12 mod 3 = 0
+    cfg.SetParameter({u"P0"_qs, u"P1"_qs, u"P2"_qs});
+    const bool present = [&] {
+        for (const auto &b : cfg.blocks())
+            if (b.Key == block)
+                return true;
+        return false;
+    }();
+    QCOMPARE(present ? cfg.GetSetting(block) : u"<none>"_qs, expected);
+}
+
+void TestConvert::markerInParameterIsNotExpandedAgain()
+{
+    const QString p0 = u"**Parameter_0--"_qs;
+    QCOMPARE(cls_htmlcfg::substitute(u"<**Parameter_0--|**Parameter_1-->"_qs,
+                                     {p0, u"**Parameter_1xx"_qs}),
+             u"<**Parameter_0--|**Parameter_1xx>"_qs);
+    QCOMPARE(cls_htmlcfg::substitute(u"a**Parameter_0--b"_qs, {}), u"ab"_qs);
+}
+
+void TestConvert::treeNumbersAndRestoreBlock()
+{
+    const QString top = makeExampleTree();
+    cls_FolderEvents events;
+    QSignalSpy visited(&events, &cls_FolderEvents::GetData);
+    cls_folder tree;
+    tree.setFolderEvCls(&events);
+    int idKey = 1;
+    QVERIFY(tree.GetData(top, nullptr, false, 1, false, idKey));
+    QCOMPARE(idKey, 3);
+    QCOMPARE(visited.size(), 3); // E is visited though it is left out
+    QCOMPARE(visited.at(1).at(0).toString(), u"E"_qs);
+    QCOMPARE(tree.ID(), 2);
+    QCOMPARE(tree.LinkCount(), 3);
+    QCOMPARE(tree.EncodeFolderCode(),
+             u"ID=2\r\nTitle=Fav\r\nParentID=0\r\nID=1\r\nTitle=S\r\nParentID=2\r\n"_qs);
+    const QString links = tree.EncodeLinkCode();
+    QVERIFY(links.startsWith(
+        u"FileName=A\r\nParentID=2\r\nFileLine=2\r\n[InternetShortcut]\r\nURL=http://a.example/\r\n"_qs
+        u"FileName=B\r\nParentID=2\r\n"_qs));
+    QVERIFY(links.endsWith(
+        u"FileName=C\r\nParentID=1\r\nFileLine=2\r\n[InternetShortcut]\r\nURL=http://c.example/\r\n"_qs));
+}
+
+void TestConvert::scriptTextsAddressMenus()
+{
+    const QString top = m_dir->filePath(u"deep"_qs);
+    writeShortcut(top + u"/X/Y/y.url"_qs, u"u"_qs);
+    writeShortcut(top + u"/X/x.url"_qs, u"u"_qs);
+    writeShortcut(top + u"/Z/z.url"_qs, u"u"_qs);
+    cls_folder tree;
+    int idKey = 1;
+    tree.GetData(top, nullptr, false, 1, false, idKey);
+    tree.setTopFlag(true);
+    // Y=1, X=2, Z=3, top=4
+    QCOMPARE(tree.OpenCode(), u"if (Menu1_l.style.display ==''){Menu2_l.style.display='';}\r\n"_qs);
+    QCOMPARE(tree.CloseCode(),
+             u"if (Menu2_l.style.display =='none'){Menu1_l.style.display='none';}\r\n"_qs);
+    QCOMPARE(
+        tree.AllCloseCode(),
+        u"Menu1_l.style.display = 'none';\r\nMenu2_l.style.display = 'none';\r\nMenu3_l.style.display = 'none';\r\n"_qs);
+
+    cls_folder flat;
+    const QString only = m_dir->filePath(u"flat"_qs);
+    writeShortcut(only + u"/a.url"_qs, u"u"_qs);
+    idKey = 1;
+    flat.GetData(only, nullptr, false, 1, false, idKey);
+    flat.setTopFlag(true);
+    QVERIFY(flat.OpenCode().isEmpty() && flat.CloseCode().isEmpty() &&
+            flat.AllCloseCode().isEmpty());
+}
+
+namespace {
+
+// The selection rule as the original program applies it, quadratic and plain.
+QStringList selectionSort(QStringList items, const std::function<QString(const QString &)> &key,
+                          bool desc)
+{
+    QStringList result;
+    while (!items.isEmpty()) {
+        QString best = key(items.at(0));
+        qsizetype bestIndex = 0;
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            const QString current = key(items.at(i));
+            if ((!desc && current < best) || (desc && !(best > current))) {
+                best = current;
+                bestIndex = i;
+            }
+        }
+        result.append(items.takeAt(bestIndex));
+    }
+    return result;
+}
+
+} // namespace
+
+void TestConvert::sortMatchesSelectionRule_data()
+{
+    QTest::addColumn<int>("order");
+    QTest::addColumn<bool>("desc");
+    QTest::newRow("name ascending") << 1 << false;
+    QTest::newRow("name descending") << 1 << true;
+    QTest::newRow("date ascending") << 2 << false;
+    QTest::newRow("date descending") << 2 << true;
+}
+
+void TestConvert::sortMatchesSelectionRule()
+{
+    QFETCH(int, order);
+    QFETCH(bool, desc);
+    const QStringList alphabet{u"a"_qs, u"A"_qs,  u"ａ"_qs, u"b"_qs,  u"カ"_qs,
+                               u"ｶ"_qs, u"ガ"_qs, u"1"_qs,  u"１"_qs, u"_"_qs};
+    QRandomGenerator rng(42);
+    const QString folder = m_dir->filePath(u"sort"_qs);
+    QDir().mkpath(folder);
+    for (int round = 0; round < 40; ++round) {
+        QStringList items;
+        QHash<QString, qint64> dates;
+        const int n = rng.bounded(1, 25);
+        for (int i = 0; i < n; ++i) {
+            QString name;
+            for (int k = rng.bounded(1, 4); k > 0; --k)
+                name += alphabet.at(rng.bounded(alphabet.size()));
+            name += QString::number(i % 3 == 0 ? 0 : i); // some equal keys
+            items.append(name);
+            dates.insert(name, 1600000000 + rng.bounded(4) * 1000); // many equal seconds
+        }
+        if (order == 2) {
+            for (const QString &item : items) {
+                writeBytes(folder + u'/' + item, "");
+                setMtime(folder + u'/' + item, dates.value(item));
+            }
+        }
+        auto key = [&](const QString &s) {
+            return order == 1 ? SortItems::nameKey(s)
+                              : QDateTime::fromSecsSinceEpoch(dates.value(s))
+                                    .toString(u"yyyy/MM/dd hh:mm:ss"_qs);
+        };
+        const QStringList expected = selectionSort(items, key, desc);
+        QStringList got = items;
+        SortItems::sort(got, folder + u'/', order, desc);
+        QCOMPARE(got, expected);
+    }
+}
+
+void TestConvert::sortKeys_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("full-width letters") << u"ａｂＣ１２"_qs << u"ABC12"_qs;
+    QTest::newRow("voiced katakana becomes two") << u"ガパ"_qs << u"ｶﾞﾊﾟ"_qs;
+    QTest::newRow("symbols and ideographic space") << u"！　ー"_qs << u"! ｰ"_qs;
+    QTest::newRow("hiragana unchanged") << u"あ"_qs << u"あ"_qs;
+}
+
+void TestConvert::sortKeys()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, key);
+    QCOMPARE(SortItems::nameKey(name), key);
+}
+
+void TestConvert::pageBytesMatchReference()
+{
+    const QString top = makeExampleTree();
+    writeShortcut(top + u"/S/日本&<>.url"_qs, u"http://jp.example/?a=1&b=2"_qs);
+    QDir().rename(top + u"/S"_qs, top + u"/S & <T>"_qs);
+    QStringList log;
+    const QByteArray page = convert(top, true, false, 1, false, &log);
+    const QByteArray reference = readBytes(dataFile(u"simple-page.html"_qs));
+    if (page != reference)
+        writeBytes(QDir::tempPath() + u"/vellumdex-actual-page.html"_qs, page);
+    QCOMPARE(page, reference);
+    QCOMPARE(log, (QStringList{u"フォルダ情報読み出し [Fav]"_qs, u"フォルダ情報読み出し [E]"_qs,
+                               u"フォルダ情報読み出し [S & <T>]"_qs, u"データ変換中 [Fav]"_qs,
+                               u"データ変換中 [S & <T>]"_qs, u"復元情報を作成しています"_qs,
+                               u"復元情報を作成しました"_qs}));
+}
+
+void TestConvert::pageWithoutShortcuts()
+{
+    const QString top = m_dir->filePath(u"none"_qs);
+    QDir().mkpath(top + u"/empty"_qs);
+    const QByteArray page = convert(top, true);
+    QVERIFY(page.contains(
+        "</script></head><body>\r\n\r\n</body></html>\r\n<!--\r\n[encode]\r\nFolder=0\r\n"
+        "ID=0\r\nTitle=none\r\nParentID=0\r\nLink=0\r\n-->\r\n\r\n"));
+    QVERIFY(convert(top, false).endsWith("</body></html>\r\n"));
+}
+
+void TestConvert::failedRunKeepsPreviousPage_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::newRow("input folder missing") << u"missing"_qs;
+    QTest::newRow("input is a file") << u"file.txt"_qs;
+}
+
+void TestConvert::failedRunKeepsPreviousPage()
+{
+    QFETCH(QString, input);
+    writeBytes(m_dir->filePath(u"file.txt"_qs), "x");
+    const QString out = m_dir->filePath(u"out/page.html"_qs);
+    writeBytes(out, "previous page");
+    PlainTemplate tpl(dataFile(u"simple.html"_qs));
+    MakeHtmlProcess run;
+    run.setInputFolder(m_dir->filePath(input));
+    QVERIFY_THROWS_EXCEPTION(RunError, run.HtmlMake(out, tpl));
+    QCOMPARE(readBytes(out), QByteArray("previous page"));
+    QCOMPARE(QDir(m_dir->filePath(u"out"_qs)).entryList(QDir::Files | QDir::Hidden),
+             QStringList{u"page.html"_qs});
+
+    MakeHtmlProcess missingFolder;
+    missingFolder.setInputFolder(makeExampleTree());
+    QVERIFY_THROWS_EXCEPTION(RunError,
+                             missingFolder.HtmlMake(m_dir->filePath(u"no/such/page.html"_qs), tpl));
+}
+
+namespace {
+
+QByteArray page(const QString &block)
+{
+    return Cp932::fromUnicode(u"<html>\r\n<!--\r\n"_qs + block + u"-->\r\n\r\n"_qs);
+}
+
+const QString GoodLink = u"FileName=L\r\nParentID=1\r\nFileLine=1\r\n[InternetShortcut]\r\n"_qs;
+
+} // namespace
+
+void TestConvert::restoreFailures_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no block") << QByteArray("<html></html>\r\n") << u"復元情報が見つかりません"_qs;
+    QTest::newRow("[encode] last line")
+        << QByteArray("x\r\n[encode]") << u"復元情報が見つかりません"_qs;
+    QTest::newRow("no Folder= line")
+        << page(u"[encode]\r\nFolders\r\n"_qs) << u"フォルダ情報が見つかりません"_qs;
+    QTest::newRow("Folder=0 stops at the top record")
+        << page(u"[encode]\r\nFolder=0\r\nID=0\r\nTitle=t\r\nParentID=0\r\nLink=0\r\n"_qs)
+        << u"リンク情報が見つかりません"_qs;
+    QTest::newRow("bad Title line")
+        << page(u"[encode]\r\nFolder=1\r\nID=1\r\nName=t\r\nParentID=0\r\nLink=0\r\n"_qs)
+        << u"フォルダの復元に失敗しました"_qs;
+    QTest::newRow("bad link line")
+        << page(u"[encode]\r\nFolder=1\r\nID=1\r\nTitle=t\r\nParentID=0\r\nLink=1\r\n"_qs
+                u"File=L\r\nParentID=1\r\nFileLine=0\r\n"_qs)
+        << u"リンクの復元に失敗しました"_qs;
+}
+
+void TestConvert::restoreFailures()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(QString, message);
+    const QString file = m_dir->filePath(u"p.html"_qs);
+    writeBytes(file, page);
+    MakeHtmlProcess run;
+    QStringList log;
+    connect(&run, &MakeHtmlProcess::logLine, this, [&](const QString &l) { log << l; });
+    QVERIFY(!run.DecodeStart(file, m_dir->filePath(u"base"_qs)));
+    QVERIFY2(log.contains(message), qPrintable(log.join(u'|')));
+    QCOMPARE(log.mid(log.size() - 3),
+             (QStringList{u"----------------------------"_qs, u"  復元に失敗しました。"_qs,
+                          u"----------------------------"_qs}));
+    if (message == u"復元情報が見つかりません"_qs)
+        QVERIFY(!QFileInfo::exists(m_dir->filePath(u"base"_qs)));
+}
+
+void TestConvert::restoreRejectsHostileRecords_data()
+{
+    QTest::addColumn<QString>("block");
+    QTest::addColumn<QString>("message");
+    const QString folderFail = u"フォルダの復元に失敗しました"_qs;
+    const QString linkFail = u"リンクの復元に失敗しました"_qs;
+    auto folder = [](const QString &id, const QString &title, const QString &pid) {
+        return u"ID="_qs + id + u"\r\nTitle="_qs + title + u"\r\nParentID="_qs + pid + u"\r\n"_qs;
+    };
+    const QString head1 = u"[encode]\r\nFolder=1\r\n"_qs;
+    for (const QString &t :
+         {u".."_qs, u"."_qs, QString(), u"a/b"_qs, u"..\\x"_qs, u"a\tb"_qs, QString(300, u'x')})
+        QTest::newRow(qPrintable(u"folder title "_qs + t.left(8)))
+            << head1 + folder(u"1"_qs, t, u"0"_qs) << folderFail;
+    QTest::newRow("id 0 overwrites the base")
+        << head1 + folder(u"0"_qs, u"t"_qs, u"0"_qs) << folderFail;
+    QTest::newRow("id above N") << head1 + folder(u"2"_qs, u"t"_qs, u"0"_qs) << folderFail;
+    QTest::newRow("parent above N") << head1 + folder(u"1"_qs, u"t"_qs, u"5"_qs) << folderFail;
+    QTest::newRow("negative count") << u"[encode]\r\nFolder=-1\r\nLink=0\r\n"_qs << folderFail;
+    QTest::newRow("huge count") << u"[encode]\r\nFolder=4000000000000\r\n"_qs +
+                                       folder(u"1"_qs, u"t"_qs, u"0"_qs)
+                                << folderFail;
+    QTest::newRow("parent not read yet")
+        << u"[encode]\r\nFolder=2\r\n"_qs + folder(u"1"_qs, u"a"_qs, u"2"_qs) +
+               folder(u"2"_qs, u"b"_qs, u"0"_qs)
+        << folderFail;
+    QTest::newRow("repeated id") << u"[encode]\r\nFolder=2\r\n"_qs +
+                                        folder(u"1"_qs, u"a"_qs, u"0"_qs) +
+                                        folder(u"1"_qs, u"b"_qs, u"0"_qs)
+                                 << folderFail;
+    QTest::newRow("page ends inside folders")
+        << u"[encode]\r\nFolder=1\r\nID=1\r\nTitle=t\r\n"_qs << folderFail;
+    const QString okFolders = head1 + folder(u"1"_qs, u"t"_qs, u"0"_qs);
+    QTest::newRow("link name escapes")
+        << okFolders + u"Link=1\r\nFileName=../../evil\r\nParentID=1\r\nFileLine=0\r\n"_qs
+        << linkFail;
+    QTest::newRow("link name with entity slash")
+        << okFolders + u"Link=1\r\nFileName=a/b\r\nParentID=1\r\nFileLine=0\r\n"_qs << linkFail;
+    QTest::newRow("link parent above N")
+        << okFolders + u"Link=1\r\nFileName=x\r\nParentID=9\r\nFileLine=0\r\n"_qs << linkFail;
+    QTest::newRow("link line count too large")
+        << okFolders + u"Link=1\r\nFileName=x\r\nParentID=1\r\nFileLine=99\r\nA\r\n"_qs << linkFail;
+    QTest::newRow("link count too large")
+        << okFolders + u"Link=100000000\r\n"_qs + GoodLink << linkFail;
+}
+
+void TestConvert::restoreRejectsHostileRecords()
+{
+    QFETCH(QString, block);
+    QFETCH(QString, message);
+    const QString file = m_dir->filePath(u"p.html"_qs);
+    writeBytes(file, page(block));
+    const QString base = m_dir->filePath(u"area/base"_qs);
+    FavoritesRestore restore;
+    QStringList log;
+    connect(&restore, &FavoritesRestore::logLine, this, [&](const QString &l) { log << l; });
+    QVERIFY(!restore.DecodeFile(file, base));
+    QCOMPARE(log.last(), message);
+    // Nothing outside the base folder.
+    const auto outside = snapshot(m_dir->filePath(u"area"_qs), true);
+    for (auto it = outside.cbegin(); it != outside.cend(); ++it)
+        QVERIFY2(it.key().startsWith(u"base/"_qs), qPrintable(it.key()));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(u"evil.url"_qs)));
+}
+
+void TestConvert::restoreReadsAnyLineEnds()
+{
+    const QString block =
+        u"[encode]\nFolder=1\nID=1\nTitle=T\nParentID=0\nLink=1\nFileName=A&amp;B\nParentID=1\n"_qs
+        u"FileLine=2\n[InternetShortcut]\nURL=http://x/\n-->\n"_qs;
+    const QString file = m_dir->filePath(u"lf.html"_qs);
+    writeBytes(file, Cp932::fromUnicode(block));
+    FavoritesRestore restore;
+    QVERIFY(restore.DecodeFile(file, m_dir->filePath(u"base"_qs)));
+    QCOMPARE(readBytes(m_dir->filePath(u"base/T/A&B.url"_qs)),
+             QByteArray("[InternetShortcut]\r\nURL=http://x/\r\n"));
+}
+
+void TestConvert::roundTripRestoresSameFiles()
+{
+    const QString top = makeExampleTree();
+    writeBytes(top + u"/S/日本語&.url"_qs,
+               Cp932::fromUnicode(u"[InternetShortcut]\r\nURL=http://jp/\r\nIconIndex=1\r\n"_qs));
+    writeBytes(top + u"/S/T/lf.url"_qs, "[InternetShortcut]\nURL=http://lf/");
+    writeBytes(top + u"/S/T/a < b.url"_qs, "[InternetShortcut]\r\nURL=http://x/?a=1&b=2\r\n");
+    const QByteArray pageBytes = convert(top, true);
+    const QString pageFile = m_dir->filePath(u"page.html"_qs);
+    writeBytes(pageFile, pageBytes);
+
+    MakeHtmlProcess run;
+    QStringList log;
+    connect(&run, &MakeHtmlProcess::logLine, this, [&](const QString &l) { log << l; });
+    const QString base = m_dir->filePath(u"restored"_qs);
+    QVERIFY(run.DecodeStart(pageFile, base));
+    QCOMPARE(log.at(log.size() - 2), u"  お気に入りを復元しました"_qs);
+
+    auto original = snapshot(top);
+    original.remove(u"readme.txt"_qs);
+    original[u"S/T/lf.url"_qs] =
+        "[InternetShortcut]\r\nURL=http://lf/\r\n"; // every line ends in CR LF
+    QMap<QString, QByteArray> expected;
+    for (auto it = original.cbegin(); it != original.cend(); ++it)
+        expected.insert(u"Fav/"_qs + it.key(), it.value());
+    QCOMPARE(snapshot(base), expected);
+    QVERIFY(!QFileInfo::exists(base + u"/Fav/E"_qs)); // empty branches are not in the block
+}
+
+void TestConvert::truncatedBlockKeepsWhatWasRestored()
+{
+    const QString top = makeExampleTree();
+    const QStringList lines = QString::fromLatin1(convert(top, true)).split(u"\r\n"_qs);
+    const qsizetype encode = lines.indexOf(u"[encode]"_qs);
+    const qsizetype end = lines.indexOf(u"-->"_qs, encode);
+    for (qsizetype cut = encode + 1; cut < end; ++cut) {
+        const QString file = m_dir->filePath(QStringLiteral("cut%1.html").arg(cut));
+        writeBytes(file, lines.mid(0, cut).join(u"\r\n"_qs).toLatin1() + "\r\n");
+        const QString base = m_dir->filePath(QStringLiteral("cut%1").arg(cut));
+        FavoritesRestore restore;
+        QStringList log;
+        connect(&restore, &FavoritesRestore::logLine, this, [&](const QString &l) { log << l; });
+        QVERIFY2(!restore.DecodeFile(file, base), qPrintable(QString::number(cut)));
+        const QStringList restored = log.filter(u"リンク復元["_qs);
+        for (const QString &l : restored) {
+            const QString name = l.mid(6).chopped(1);
+            QVERIFY(QFileInfo::exists(base + u"/Fav/"_qs + name + u".url"_qs) ||
+                    QFileInfo::exists(base + u"/Fav/S/"_qs + name + u".url"_qs));
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestConvert)
+#include "tst_convert.moc"
