@@ -55,7 +55,9 @@ void makeTree(const QString &root, int shortcuts)
     for (qsizetype f = 0; made < shortcuts; ++f) {
         const QString folder = folders.at(f % folders.size());
         if (f % 3 == 0 && folders.size() < shortcuts / 20 + 1) {
-            const QString sub = folder + u'/' + words.at(rng.bounded(words.size())) + u' '
+            // Ten subfolders a folder: a few levels, as real favorites have.
+            const QString parent = folders.at((folders.size() - 1) / 10);
+            const QString sub = parent + u'/' + words.at(rng.bounded(words.size())) + u' '
                                 + QString::number(folders.size());
             QDir().mkpath(sub);
             folders.append(sub);

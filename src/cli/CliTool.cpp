@@ -4,6 +4,7 @@
 #include "convert/RunError.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
+#include "ftp/cls_FtpData.h"
 #include "startup/code_main.h"
 
 #include <QCommandLineParser>
@@ -58,6 +59,8 @@ int CliTool::usage(int status)
 commands:
   convert      convert a favorites folder into a page
   restore      rebuild favorites from a page with a restore block
+  publish      convert and upload the page and its images over a stored connection
+  connections  list the stored FTP connections (names only)
   definitions  list the conversion definitions (index and caption)
 
 vellumdex-cli COMMAND --help shows the options of a command.)"_qs;
@@ -82,6 +85,10 @@ int CliTool::run(const QStringList &arguments)
         return restore(rest);
     if (command == u"definitions"_qs)
         return definitions(rest);
+    if (command == u"publish"_qs)
+        return convert(rest, true);
+    if (command == u"connections"_qs)
+        return connections(rest);
     err(u"unknown command: "_qs + command);
     return usage(2);
 }
@@ -98,7 +105,7 @@ cls_ConfigData *CliTool::chooseDefinition(cls_ConfigDatas &catalogue, const QStr
     return caption.isEmpty() ? items.front().get() : nullptr;
 }
 
-int CliTool::convert(const QStringList &arguments)
+int CliTool::convert(const QStringList &arguments, bool toFtp)
 {
     QCommandLineParser parser;
     parser.addOptions({
@@ -112,9 +119,34 @@ int CliTool::convert(const QStringList &arguments)
         {u"restore-block"_qs, u"Append the restore block."_qs},
         {u"no-restore-block"_qs, u"Leave the restore block out."_qs},
     });
+    if (toFtp) {
+        parser.addOptions({
+            {u"connection"_qs, u"Name of the stored FTP connection (required)."_qs, u"NAME"_qs},
+            {u"remote-name"_qs, u"File name on the server (default: the stored one)."_qs,
+             u"FILE"_qs},
+        });
+    }
     int status = 0;
-    if (!parse(parser, u"Convert a favorites folder into one HTML page."_qs, arguments, &status))
+    if (!parse(parser,
+               toFtp ? u"Convert a favorites folder and upload the page over FTP."_qs
+                     : u"Convert a favorites folder into one HTML page."_qs,
+               arguments, &status))
         return status;
+    QSharedPointer<cls_FtpData> connection;
+    if (toFtp) {
+        const QString name = parser.value(u"connection"_qs);
+        for (const auto &c : code_main::FtpConnections()) {
+            if (c->ViewName() == name && !name.isEmpty()) {
+                connection = c;
+                break;
+            }
+        }
+        if (!connection) {
+            err(name.isEmpty() ? u"publish needs --connection NAME"_qs
+                               : u"no stored connection named "_qs + name);
+            return 2;
+        }
+    }
 
     const QString input = parser.isSet(u"input"_qs)
                               ? QFileInfo(parser.value(u"input"_qs)).absoluteFilePath()
@@ -177,6 +209,12 @@ int CliTool::convert(const QStringList &arguments)
     run.setSortOrder(order);
     run.setSortDESC(desc);
     run.setDecodeFlag(decode);
+    if (toFtp) {
+        const QString remote = parser.isSet(u"remote-name"_qs)
+                                   ? parser.value(u"remote-name"_qs)
+                                   : setting(u"FTPSaveFile"_qs, u"Favorites.html"_qs);
+        return run.SendFtp(*definition, *connection, remote) ? 0 : 1;
+    }
     return run.MakeHtml(output, *definition) ? 0 : 1;
 }
 
@@ -211,5 +249,16 @@ int CliTool::definitions(const QStringList &arguments)
     catalogue.setPath(code_main::ProgramFolder());
     for (const auto &d : catalogue.Items())
         out(QString::number(d->Index()) + u'\t' + d->Caption());
+    return 0;
+}
+
+int CliTool::connections(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    int status = 0;
+    if (!parse(parser, u"List the stored FTP connections."_qs, arguments, &status))
+        return status;
+    for (const auto &c : code_main::FtpConnections())
+        out(c->ViewName());
     return 0;
 }

@@ -13,9 +13,11 @@ public:
     int run(const QStringList &arguments);
 
 private:
-    int convert(const QStringList &arguments);
+    int convert(const QStringList &arguments, bool toFtp = false);
     int restore(const QStringList &arguments);
     int definitions(const QStringList &arguments);
+    int publish(const QStringList &arguments);
+    int connections(const QStringList &arguments);
     int usage(int status);
 
     cls_ConfigData *chooseDefinition(cls_ConfigDatas &catalogue, const QString &caption);

@@ -6,9 +6,12 @@
 #include "cls_FolderEvents.h"
 #include "cls_folder.h"
 #include "definitions/cls_ConfigData.h"
+#include "ftp/cls_FtpData.h"
 #include "startup/Cp932.h"
 
+#include <QDir>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -131,5 +134,42 @@ bool MakeHtmlProcess::MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigDa
         ok = false;
     }
     logSummary(ok ? u"  変換が終了しました。"_qs : u"  変換に失敗しました。"_qs);
+    return ok;
+}
+
+bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
+                              const QString &SendFileName)
+{
+    const QMetaObject::Connection started =
+        connect(&FtpObj, &cls_FtpData::SendStart, this,
+                [this](const QString &f) { AddLog(u"転送開始 ["_qs + f + u"]"_qs); });
+    const QMetaObject::Connection ended =
+        connect(&FtpObj, &cls_FtpData::SendEnd, this, [this] { AddLog(u"○転送成功"_qs); });
+    const QMetaObject::Connection failed =
+        connect(&FtpObj, &cls_FtpData::SendError, this, [this] { AddLog(u"×転送失敗"_qs); });
+
+    bool pageSent = false;
+    bool imagesSent = false;
+    // The page on its way to the server; removed when this ends, sent or not.
+    QTemporaryFile temp(QDir::tempPath() + u"/vellumdex-XXXXXX.html"_qs);
+    if (!temp.open()) {
+        AddLog(u"一時ファイルを作成できません ["_qs + QDir::tempPath() + u"]"_qs);
+    } else {
+        temp.close();
+        try {
+            HtmlMake(temp.fileName(), ConfigData);
+            ConfigData.Htmlcfg_Close();
+            pageSent = FtpObj.FtpPut_Text(temp.fileName(), SendFileName);
+            imagesSent = ConfigData.SendFtp(FtpObj);
+        } catch (const RunError &e) {
+            ConfigData.Htmlcfg_Close();
+            AddLog(e.message());
+        }
+    }
+    disconnect(started);
+    disconnect(ended);
+    disconnect(failed);
+    const bool ok = pageSent && imagesSent;
+    logSummary(ok ? u"  ファイルを転送しました。"_qs : u"  転送に失敗しました。"_qs);
     return ok;
 }

@@ -4,6 +4,7 @@
 #include "cls_ImageSetData.h"
 #include "convert/RunError.h"
 #include "convert/cls_htmlcfg.h"
+#include "ftp/cls_FtpData.h"
 #include "startup/Cp932.h"
 #include "startup/ProfileFile.h"
 #include "startup/code_main.h"
@@ -235,6 +236,14 @@ cls_ConfigData::ImageList cls_ConfigData::ReplacedImages() const
             replaced.append(image);
     }
     return replaced;
+}
+
+bool cls_ConfigData::SendFtp(cls_FtpData &FtpData) const
+{
+    bool sent = true;
+    for (const auto &image : ReplacedImages())
+        sent = FtpData.FtpPut_Binary(image->SelectFile(), image->CopyFileName()) && sent;
+    return sent;
 }
 
 void cls_ConfigData::ImageFileCopy(const QString &CopyPath) const

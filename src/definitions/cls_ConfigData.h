@@ -12,6 +12,7 @@ class QTemporaryFile;
 class cls_htmlcfg;
 class cls_ImageData;
 class cls_ImageSetData;
+class cls_FtpData;
 
 // One conversion definition: a template file whose first line names it and whose
 // "ImageConfig" block lists the replaceable images and the ready-made image sets. It keeps the
@@ -66,6 +67,8 @@ public:
     // CopyPath is the page's folder ending in "/". Overwrites; throws RunError naming the
     // file when a copy fails.
     void ImageFileCopy(const QString &CopyPath) const;
+    // Uploads every replaced image under its copy name; one failure does not stop the rest.
+    bool SendFtp(cls_FtpData &FtpData) const;
 
     // The extracted image list file; empty before the first successful GetStatus.
     QString imageListFileName() const;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Keeps a stored FTP password from being read at a glance. It is undone with the key word
+// alone (the server name), so it is no protection against anyone holding the settings file.
+class cls_Pass
+{
+public:
+    // Printable ASCII (32 to 126), three characters a byte of the code page 932 form.
+    QString SetPass(const QString &KeyWord, const QString &PassWord) const;
+    // "" for an empty text; a wrong key word gives a wrong text, unreported.
+    QString GetPass(const QString &KeyWord, const QString &PassWord) const;
+
+private:
+    static QByteArray keyStream(const QString &KeyWord, qsizetype length);
+    QString EncodeBytes(const QByteArray &bytes) const;
+    QByteArray DecodeText(const QString &text) const;
+};

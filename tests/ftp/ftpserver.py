@@ -1,0 +1,141 @@
+#!/usr/bin/python3
+# FTP server for the transfer tests, on a free loopback port that it prints on its first line.
+#
+#   ftpserver.py --root DIR --log FILE [--tls DIR]   users "user" (full rights) and "reader"
+#                                                    (read only), both with home DIR
+#   ftpserver.py --silent                            accepts connections and never says a word
+#   ftpserver.py --make-cert DIR                     writes cert.pem and key.pem for 127.0.0.1
+#
+# Commands are read in code page 932 (as the client sends them) and logged one a line in UTF-8.
+# Uploads are stored byte for byte as they arrive, ASCII mode included, so a test sees what
+# really came over the wire rather than the server's own line-end conversion of it.
+
+import argparse
+import datetime
+import os
+import socket
+import sys
+
+USER = ("user", "秘密のpass")
+READER = ("reader", "readerpass")
+
+
+def make_cert(folder):
+    import ipaddress
+
+    from cryptography import x509
+    from cryptography.hazmat.primitives import hashes, serialization
+    from cryptography.hazmat.primitives.asymmetric import rsa
+    from cryptography.x509.oid import NameOID
+
+    key = rsa.generate_private_key(public_exponent=65537, key_size=2048)
+    name = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "Vellumdex test server")])
+    now = datetime.datetime.now(datetime.timezone.utc)
+    cert = (x509.CertificateBuilder()
+            .subject_name(name).issuer_name(name).public_key(key.public_key())
+            .serial_number(x509.random_serial_number())
+            .not_valid_before(now - datetime.timedelta(hours=1))
+            .not_valid_after(now + datetime.timedelta(days=2))
+            .add_extension(x509.SubjectAlternativeName(
+                [x509.IPAddress(ipaddress.ip_address("127.0.0.1")), x509.DNSName("localhost")]),
+                critical=False)
+            .add_extension(x509.BasicConstraints(ca=True, path_length=None), critical=True)
+            .sign(key, hashes.SHA256()))
+    with open(os.path.join(folder, "key.pem"), "wb") as f:
+        f.write(key.private_bytes(serialization.Encoding.PEM,
+                                  serialization.PrivateFormat.TraditionalOpenSSL,
+                                  serialization.NoEncryption()))
+    with open(os.path.join(folder, "cert.pem"), "wb") as f:
+        f.write(cert.public_bytes(serialization.Encoding.PEM))
+
+
+def serve_silent():
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(16)
+    print(listener.getsockname()[1], flush=True)
+    held = []
+    while True:
+        conn, _ = listener.accept()
+        held.append(conn)
+
+
+def serve(root, log_path, tls_folder):
+    from pyftpdlib.authorizers import DummyAuthorizer
+    from pyftpdlib.handlers import DTPHandler, FTPHandler
+    from pyftpdlib.servers import FTPServer
+
+    log = open(log_path, "a", encoding="utf-8")
+
+    class RawDTP(DTPHandler):
+        def enable_receiving(self, type, cmd):
+            super().enable_receiving(type, cmd)
+            self._data_wrapper = None
+
+    class LoggingMixin:
+        def decode(self, data):
+            return data.decode("cp932")
+
+        def pre_process_command(self, line, cmd, arg):
+            log.write(line + "\n")
+            log.flush()
+            return super().pre_process_command(line, cmd, arg)
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(USER[0], USER[1], root, perm="elradfmwMT")
+    authorizer.add_user(READER[0], READER[1], root, perm="elr")
+
+    if tls_folder:
+        from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+
+        class RawTlsDTP(TLS_DTPHandler):
+            # Without this the data handshake is never read and the upload stalls.
+            def readable(self):
+                return self._ssl_accepting or super().readable()
+
+            def enable_receiving(self, type, cmd):
+                super().enable_receiving(type, cmd)
+                self._data_wrapper = None
+
+        class Handler(LoggingMixin, TLS_FTPHandler):
+            pass
+
+        Handler.certfile = os.path.join(tls_folder, "cert.pem")
+        Handler.keyfile = os.path.join(tls_folder, "key.pem")
+        Handler.tls_control_required = True
+        Handler.tls_data_required = True
+        Handler.dtp_handler = RawTlsDTP
+    else:
+        class Handler(LoggingMixin, FTPHandler):
+            pass
+
+        Handler.dtp_handler = RawDTP
+
+    Handler.authorizer = authorizer
+    Handler.permit_foreign_addresses = False
+    Handler.auth_failed_timeout = 0
+    server = FTPServer(("127.0.0.1", 0), Handler)
+    print(server.address[1], flush=True)
+    server.serve_forever(handle_exit=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root")
+    parser.add_argument("--log")
+    parser.add_argument("--tls")
+    parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--make-cert")
+    args = parser.parse_args()
+    import logging
+    logging.disable(logging.CRITICAL)
+    if args.make_cert:
+        make_cert(args.make_cert)
+    elif args.silent:
+        serve_silent()
+    else:
+        serve(args.root, args.log, args.tls)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

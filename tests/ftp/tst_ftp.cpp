@@ -1,0 +1,789 @@
+#include "convert/MakeHtmlProcess.h"
+#include "definitions/cls_ConfigData.h"
+#include "ftp/basftpservice.h"
+#include "ftp/cls_FtpData.h"
+#include "ftp/cls_Pass.h"
+#include "startup/Cp932.h"
+#include "startup/TextLines.h"
+#include "startup/code_main.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const QString UserId = u"user"_qs;
+const QString UserPassword = u"秘密のpass"_qs;
+
+// The stored password form written the plain way, without the program's classes, as another
+// program reading or writing the same settings file would.
+QString scrambleLikeTheStoredFormat(const QString &key, const QString &password)
+{
+    QByteArray data = Cp932::fromUnicode(password);
+    if (data.size() < 10)
+        data += QByteArray("\0"
+                           "2001/02/03 4:05:06",
+                           19);
+    const QByteArray unit = Cp932::fromUnicode(key) + QByteArray(1, '\0');
+    QString text;
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        const int x = uchar(data.at(i) ^ unit.at(i % unit.size()));
+        // Three printable codes adding up to the byte; none of them a ",".
+        int r1 = 0, r2 = 0, c = 0;
+        for (int a = 0; a < 95 * 95; ++a) {
+            r1 = 32 + int((i + a / 95) % 95);
+            r2 = 32 + a % 95;
+            c = (x - r1 - r2 + 512) % 256;
+            if (c >= 32 && c <= 126 && r1 != ',' && r2 != ',' && c != ',')
+                break;
+        }
+        text += QChar(char16_t(r1));
+        text += QChar(char16_t(r2));
+        text += QChar(char16_t(c));
+    }
+    return text;
+}
+
+QString unscrambleLikeTheStoredFormat(const QString &key, const QString &text)
+{
+    const QByteArray unit = Cp932::fromUnicode(key) + QByteArray(1, '\0');
+    QByteArray data;
+    for (qsizetype i = 0; i + 2 < text.size(); i += 3) {
+        const int sum = text.at(i).unicode() + text.at(i + 1).unicode() + text.at(i + 2).unicode();
+        data += char((sum % 256) ^ uchar(unit.at((i / 3) % unit.size())));
+    }
+    return Cp932::toUnicode(data.left(data.indexOf('\0') < 0 ? data.size() : data.indexOf('\0')));
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+// A loopback port that nothing listens on.
+int closedPort()
+{
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
+    close(s);
+    return ntohs(a.sin_port);
+}
+
+class TestServer
+{
+public:
+    ~TestServer() { stop(); }
+    bool start(const QStringList &arguments)
+    {
+        m_process.setProgram(QStringLiteral(PYTHON3_SYSTEM));
+        m_process.setArguments(QStringList{script()} + arguments);
+        m_process.start();
+        if (!m_process.waitForStarted(10000))
+            return false;
+        while (!m_process.canReadLine())
+            if (!m_process.waitForReadyRead(20000))
+                return false;
+        port = m_process.readLine().trimmed().toInt();
+        return port > 0;
+    }
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    static QString script()
+    {
+        return QStringLiteral(VELLUMDEX_SOURCE_DIR "/tests/ftp/ftpserver.py");
+    }
+    QString address() const { return u"127.0.0.1:"_qs + QString::number(port); }
+
+    int port = 0;
+
+private:
+    QProcess m_process;
+};
+
+enum class Server
+{
+    Plain,
+    Tls,
+    Silent,
+    Closed
+};
+
+} // namespace
+
+class TestFtp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void scramblingRoundTrips_data();
+    void scramblingRoundTrips();
+    void scramblingDiffersEachTimeAndNeedsItsKey();
+    void handEditedScrambledText_data();
+    void handEditedScrambledText();
+    void recordFromOtherWriter_data();
+    void recordFromOtherWriter();
+    void recordReadableByOtherReader_data();
+    void recordReadableByOtherReader();
+    void thousandsOfConnectionsComeBackExactly();
+    void loadReadsWhatTheFileHolds_data();
+    void loadReadsWhatTheFileHolds();
+    void saveAfterDeleteLeavesNoStaleRecord();
+    void startupLoadsTheStoredConnections();
+
+    void uploadArrivesAsSent_data();
+    void uploadArrivesAsSent();
+    void uploadFailureEndsInSendError_data();
+    void uploadFailureEndsInSendError();
+    void publishingLogsEachTransfer_data();
+    void publishingLogsEachTransfer();
+
+private:
+    void useSettingsFile(const QByteArray &bytes);
+    QString serverAddress(Server server) const;
+    QString newLog(const QString &logPath);
+
+    QTemporaryDir m_dir;
+    TestServer m_plain;
+    TestServer m_tls;
+    TestServer m_silent;
+    QString m_plainRoot;
+    QString m_tlsRoot;
+    QString m_caFile;
+    QString m_page;
+    QByteArray m_pageBytes;
+    QString m_image;
+    QByteArray m_imageBytes;
+    QHash<QString, qint64> m_logSeen;
+};
+
+void TestFtp::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    qputenv("no_proxy", "*");
+    qunsetenv(basftpservice::CaFileVariable);
+    const QString certs = m_dir.filePath(u"certs"_qs);
+    m_plainRoot = m_dir.filePath(u"plain"_qs);
+    m_tlsRoot = m_dir.filePath(u"tls"_qs);
+    for (const QString &d : {certs, m_plainRoot + u"/sub"_qs, m_tlsRoot + u"/sub"_qs})
+        QVERIFY(QDir().mkpath(d));
+    QCOMPARE(QProcess::execute(QStringLiteral(PYTHON3_SYSTEM),
+                               {TestServer::script(), u"--make-cert"_qs, certs}),
+             0);
+    m_caFile = certs + u"/cert.pem"_qs;
+    QVERIFY(m_plain.start({u"--root"_qs, m_plainRoot, u"--log"_qs, m_plainRoot + u".log"_qs}));
+    QVERIFY(m_tls.start(
+        {u"--root"_qs, m_tlsRoot, u"--log"_qs, m_tlsRoot + u".log"_qs, u"--tls"_qs, certs}));
+    QVERIFY(m_silent.start({u"--silent"_qs}));
+
+    m_page = m_dir.filePath(u"local/page.html"_qs);
+    QVERIFY(QDir().mkpath(m_dir.filePath(u"local"_qs)));
+    m_pageBytes = Cp932::fromUnicode(
+        u"<html>\r\n<body>お気に入り ソフト表示\r\n\r\n<a href=\"x\">能</a>\r\n</body></html>\r\nlast"_qs);
+    writeBytes(m_page, m_pageBytes);
+    m_image = m_dir.filePath(u"local/画像.png"_qs);
+    QRandomGenerator random(7);
+    for (int i = 0; i < 300000; ++i)
+        m_imageBytes += char(i % 97 == 0 ? '\r' : i % 89 == 0 ? '\n' : random.bounded(256));
+    m_imageBytes += "\r\n\n\r";
+    writeBytes(m_image, m_imageBytes);
+}
+
+void TestFtp::cleanupTestCase()
+{
+    m_plain.stop();
+    m_tls.stop();
+    m_silent.stop();
+}
+
+void TestFtp::scramblingRoundTrips_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("padded");
+    QTest::newRow("empty password is padded") << u"ftp.example.jp"_qs << QString() << true;
+    QTest::newRow("nine bytes are padded") << u"ftp.example.jp"_qs << u"123456789"_qs << true;
+    QTest::newRow("ten bytes are not padded") << u"ftp.example.jp"_qs << u"1234567890"_qs << false;
+    QTest::newRow("five kanji are ten bytes") << u"srv"_qs << u"漢字表示能"_qs << false;
+    QTest::newRow("four kanji and a kana are padded") << u"srv"_qs << u"漢字表能ｱ"_qs << true;
+    QTest::newRow("empty key word") << QString() << u"plain-password"_qs << false;
+    QTest::newRow("key word longer than password")
+        << u"a.very.long.server.name.example.jp"_qs << u"short"_qs << true;
+    QTest::newRow("japanese key word") << u"公開サーバ"_qs << u"pass,word with blanks "_qs << false;
+    QTest::newRow("every printable ascii")
+        << u"k"_qs << u" !\"#$%&'()*+,-./0123456789:;<=>?@[\\]^_`{|}~"_qs << false;
+    QTest::newRow("forty characters") << u"srv:2121"_qs << QString(40, u'x') << false;
+}
+
+void TestFtp::scramblingRoundTrips()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, password);
+    QFETCH(bool, padded);
+    const cls_Pass pass;
+    const QString text = pass.SetPass(key, password);
+    QCOMPARE(text.size() % 3, 0);
+    const qsizetype bytes = Cp932::fromUnicode(password).size();
+    if (padded)
+        QVERIFY(text.size() > 3 * (bytes + 1));
+    else
+        QCOMPARE(text.size(), 3 * bytes);
+    for (const QChar c : text)
+        QVERIFY2(c.unicode() >= 32 && c.unicode() <= 126, qPrintable(text));
+    QCOMPARE(pass.GetPass(key, text), password);
+    QCOMPARE(unscrambleLikeTheStoredFormat(key, text), password);
+}
+
+void TestFtp::scramblingDiffersEachTimeAndNeedsItsKey()
+{
+    const cls_Pass pass;
+    const QString a = pass.SetPass(u"ftp.example.jp"_qs, u"secret-password"_qs);
+    const QString b = pass.SetPass(u"ftp.example.jp"_qs, u"secret-password"_qs);
+    QVERIFY(a != b);
+    QCOMPARE(pass.GetPass(u"ftp.example.jp"_qs, b), u"secret-password"_qs);
+    QVERIFY(pass.GetPass(u"ftp.example.com"_qs, a) != u"secret-password"_qs);
+}
+
+void TestFtp::handEditedScrambledText_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("password");
+    // Groups add up to the byte modulo 256: "ddy" is 321 = 65 + 256, "A".
+    QTest::newRow("empty text") << u"k"_qs << QString() << QString();
+    QTest::newRow("group sums give the bytes") << QString() << u"ddy"_qs << u"A"_qs;
+    QTest::newRow("key word then NUL repeat") << u"K"_qs << u"ddBddzdd@"_qs << u"ABC"_qs;
+    QTest::newRow("incomplete last group ignored") << QString() << u"ddydd"_qs << u"A"_qs;
+    QTest::newRow("no complete group") << QString() << u"dd"_qs << QString();
+    QTest::newRow("NUL ends the password") << QString() << u"ddydd8ddy"_qs << u"A"_qs;
+}
+
+void TestFtp::handEditedScrambledText()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, text);
+    QFETCH(QString, password);
+    QCOMPARE(cls_Pass().GetPass(key, text), password);
+}
+
+void TestFtp::recordFromOtherWriter_data()
+{
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<QStringList>("fields"); // name, server, folder, user, password
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<bool>("tls");
+    const QString pw = scrambleLikeTheStoredFormat(u"ftp.例.jp"_qs, u"パスワード"_qs);
+    const QStringList full{u"自宅"_qs, u"ftp.例.jp"_qs, u"/公開/ソフト"_qs, u"taro"_qs,
+                           u"パスワード"_qs};
+    const QString head = u"自宅,ftp.例.jp,/公開/ソフト,taro,"_qs + pw;
+    QTest::newRow("passive True") << head + u",True"_qs << full << true << false;
+    QTest::newRow("False") << head + u",False"_qs << full << false << false;
+    QTest::newRow("letter case of Boolean ignored") << head + u",tRUE"_qs << full << true << false;
+    QTest::newRow("odd sixth field reads false") << head + u",1"_qs << full << false << false;
+    QTest::newRow("shifted sixth field reads false")
+        << head + u",Yes,True"_qs << full << false << false;
+    QTest::newRow("seventh TLS asks for FTPS") << head + u",True,TLS"_qs << full << true << true;
+    QTest::newRow("pieces beyond are ignored")
+        << head + u",False,tls,x,y"_qs << full << false << true;
+    QTest::newRow("empty record") << QString() << QStringList(5) << false << false;
+    QTest::newRow("short record") << u"名前,srv"_qs
+                                  << QStringList{u"名前"_qs, u"srv"_qs, {}, {}, {}} << false
+                                  << false;
+    QTest::newRow("empty password and False")
+        << u"n,s,d,u,,False"_qs << QStringList{u"n"_qs, u"s"_qs, u"d"_qs, u"u"_qs, {}} << false
+        << false;
+    QTest::newRow("short password padded by the other writer")
+        << u"n,s,,u,"_qs + scrambleLikeTheStoredFormat(u"s"_qs, u"ab"_qs) + u",True"_qs
+        << QStringList{u"n"_qs, u"s"_qs, {}, u"u"_qs, u"ab"_qs} << true << false;
+}
+
+void TestFtp::recordFromOtherWriter()
+{
+    QFETCH(QString, record);
+    QFETCH(QStringList, fields);
+    QFETCH(bool, passive);
+    QFETCH(bool, tls);
+    cls_FtpData data;
+    data.setConnectData(record);
+    QCOMPARE(
+        QStringList({data.ViewName(), data.FtpSrv(), data.FtpDir(), data.FtpUid(), data.FtpPwd()}),
+        fields);
+    QCOMPARE(data.FtpPassive(), passive);
+    QCOMPARE(data.FtpTls(), tls);
+}
+
+void TestFtp::recordReadableByOtherReader_data()
+{
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("plain FTP keeps six fields") << false << false << u"p"_qs;
+    QTest::newRow("passive") << true << false << u"長いパスワード,カンマ入り"_qs;
+    QTest::newRow("FTPS adds a seventh field") << true << true << QString();
+}
+
+void TestFtp::recordReadableByOtherReader()
+{
+    QFETCH(bool, passive);
+    QFETCH(bool, tls);
+    QFETCH(QString, password);
+    cls_FtpData data;
+    data.setViewName(u"会社"_qs);
+    data.setFtpSrv(u"ftp.example.jp:2121"_qs);
+    data.setFtpDir(u"htdocs/表"_qs);
+    data.setFtpUid(u"hanako"_qs);
+    data.setFtpPwd(password);
+    data.setFtpPassive(passive);
+    data.setFtpTls(tls);
+    for (int i = 0; i < 20; ++i) {
+        const QStringList pieces = data.ConnectData().split(u',');
+        QCOMPARE(pieces.size(), tls ? 7 : 6);
+        QCOMPARE(pieces.mid(0, 4), QStringList({u"会社"_qs, u"ftp.example.jp:2121"_qs,
+                                                u"htdocs/表"_qs, u"hanako"_qs}));
+        QCOMPARE(unscrambleLikeTheStoredFormat(pieces.at(1), pieces.at(4)), password);
+        QCOMPARE(pieces.at(5), passive ? u"True"_qs : u"False"_qs);
+    }
+}
+
+void TestFtp::useSettingsFile(const QByteArray &bytes)
+{
+    static int n = 0;
+    const QString path = m_dir.filePath(u"settings%1.ini"_qs.arg(++n));
+    if (!bytes.isNull())
+        writeBytes(path, bytes);
+    code_main::SettingsIni().SetFile(path);
+    code_main::SettingsIni().SetSection(u"System"_qs);
+}
+
+void TestFtp::thousandsOfConnectionsComeBackExactly()
+{
+    useSettingsFile(Cp932::fromUnicode(u"[System]\r\nFtpName=x\r\n"_qs));
+    QRandomGenerator random(2024);
+    const QString japanese = u"あいうえおアイウエオ漢字表示ソ能予十ｱｲｳ①ー～"_qs;
+    auto text = [&](int length, bool ascii, const QString &extra) {
+        QString s;
+        for (int i = 0; i < length; ++i) {
+            if (ascii || random.bounded(2))
+                s += extra.isEmpty() ? QChar(char16_t(random.bounded(32, 127)))
+                                     : extra.at(random.bounded(int(extra.size())));
+            else
+                s += japanese.at(random.bounded(int(japanese.size())));
+        }
+        return s;
+    };
+    const QString nameChars = u"abcXYZ019 =;[]\"'._-/\\"_qs;
+    auto &list = code_main::FtpConnections();
+    list.clear();
+    QList<QStringList> expected;
+    for (int i = 0; i < 3000; ++i) {
+        auto d = QSharedPointer<cls_FtpData>::create();
+        d->setViewName(u"接続"_qs + text(random.bounded(12), false, nameChars) +
+                       QString::number(i));
+        d->setFtpSrv(random.bounded(4) ? u"ftp"_qs + QString::number(i) + u".example.jp"_qs
+                                       : text(random.bounded(8), false, nameChars));
+        d->setFtpDir(text(random.bounded(20), false, nameChars));
+        d->setFtpUid(text(random.bounded(10), true, nameChars));
+        d->setFtpPwd(text(i % 41, random.bounded(2), QString()));
+        d->setFtpPassive(random.bounded(2));
+        d->setFtpTls(random.bounded(3) == 0);
+        expected.append({d->ViewName(), d->FtpSrv(), d->FtpDir(), d->FtpUid(), d->FtpPwd(),
+                         QString::number(d->FtpPassive()), QString::number(d->FtpTls())});
+        list.append(d);
+    }
+    QVERIFY(code_main::SaveFtpList());
+    code_main::LoadFtpList();
+    QCOMPARE(code_main::FtpConnections().size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const auto &d = code_main::FtpConnections().at(i);
+        QCOMPARE(QStringList({d->ViewName(), d->FtpSrv(), d->FtpDir(), d->FtpUid(), d->FtpPwd(),
+                              QString::number(d->FtpPassive()), QString::number(d->FtpTls())}),
+                 expected.at(i));
+    }
+    QCOMPARE(code_main::SettingsIni().T_GetSetting(u"FtpName"_qs, {}, u"System"_qs), u"x"_qs);
+}
+
+void TestFtp::loadReadsWhatTheFileHolds_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QStringList>("names");
+    const QByteArray rec = "Data_1=one,s,d,u,,True\r\n";
+    QTest::newRow("no file") << QByteArray() << 0 << QStringList();
+    QTest::newRow("no section") << QByteArray("[System]\r\nCount=3\r\n") << 0 << QStringList();
+    QTest::newRow("missing record gives an empty connection")
+        << "[FTP]\r\nCount=2\r\n" + rec << 2 << QStringList{u"one"_qs, {}};
+    QTest::newRow("records beyond Count are not read")
+        << "[FTP]\r\nCount=1\r\n" + rec + "Data_2=two\r\n"
+        << 1 << QStringList{u"one"_qs};
+    QTest::newRow("Count not a number reads 0")
+        << "[FTP]\r\nCount=2x\r\n" + rec << 0 << QStringList();
+    QTest::newRow("negative Count reads 0") << "[FTP]\r\nCount=-2\r\n" + rec << 0 << QStringList();
+    QTest::newRow("keys in other letter case")
+        << QByteArray("[ftp]\r\n COUNT = 1\r\ndata_1 = \"x,s,,,,False\"\r\n") << 1
+        << QStringList{u"x"_qs};
+    QTest::newRow("huge Count is capped")
+        << "[FTP]\r\nCount=99999999999999999999999\r\n" + rec << 10000 << QStringList{u"one"_qs};
+    QTest::newRow("cap never drops a stored record")
+        << "[FTP]\r\nCount=4000000\r\n" + rec + "Data_12345=far\r\n"
+        << 12345 << QStringList{u"one"_qs};
+    QTest::newRow("first of two equal keys wins")
+        << "[FTP]\r\nCount=1\r\n" + rec + "Data_1=second\r\n"
+        << 1 << QStringList{u"one"_qs};
+}
+
+void TestFtp::loadReadsWhatTheFileHolds()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, count);
+    QFETCH(QStringList, names);
+    useSettingsFile(file);
+    code_main::LoadFtpList();
+    const auto &list = code_main::FtpConnections();
+    QCOMPARE(list.size(), count);
+    for (qsizetype i = 0; i < names.size(); ++i)
+        QCOMPARE(list.at(i)->ViewName(), names.at(i));
+    if (count > 1) {
+        QCOMPARE(list.last()->ViewName(), count == 12345 ? u"far"_qs : QString());
+        QVERIFY(!list.at(1)->FtpPassive());
+    }
+    QCOMPARE(code_main::SettingsIni().section(), u"FTP"_qs);
+    if (file.isNull())
+        QVERIFY(!QFile::exists(code_main::SettingsIni().fileName()));
+}
+
+void TestFtp::saveAfterDeleteLeavesNoStaleRecord()
+{
+    useSettingsFile(QByteArray("[System]\r\nSort=1\r\n[FTP]\r\nCount=1\r\nData_1=old\r\nJunk=1\r\n"
+                               "[Other]\r\nKey=v\r\n[ftp]\r\nData_3=hidden duplicate\r\n"));
+    auto &list = code_main::FtpConnections();
+    list.clear();
+    for (const QString &name : {u"一"_qs, u"二"_qs, u"三"_qs}) {
+        auto d = QSharedPointer<cls_FtpData>::create();
+        d->setViewName(name);
+        d->setFtpSrv(u"srv"_qs);
+        d->setFtpPwd(name);
+        list.append(d);
+    }
+    QVERIFY(code_main::SaveFtpList());
+    list.removeAt(1);
+    QVERIFY(code_main::SaveFtpList());
+    QStringList lines;
+    QVERIFY(TextLines::readLines(code_main::SettingsIni().fileName(), &lines));
+    const qsizetype at = lines.indexOf(u"[FTP]"_qs);
+    QVERIFY(at >= 0);
+    QCOMPARE(lines.filter(u"[ftp]"_qs, Qt::CaseInsensitive).size(), 1);
+    QCOMPARE(lines.mid(0, 2), QStringList({u"[System]"_qs, u"Sort=1"_qs}));
+    QVERIFY(lines.contains(u"[Other]"_qs) && lines.contains(u"Key=v"_qs));
+    QStringList keys;
+    for (qsizetype i = at + 1; i < lines.size() && !lines.at(i).startsWith(u'['); ++i)
+        keys.append(lines.at(i).section(u'=', 0, 0));
+    QCOMPARE(keys, QStringList({u"Count"_qs, u"Data_1"_qs, u"Data_2"_qs}));
+    code_main::LoadFtpList();
+    QCOMPARE(code_main::FtpConnections().size(), 2);
+    QCOMPARE(code_main::FtpConnections().at(1)->ViewName(), u"三"_qs);
+    QCOMPARE(code_main::FtpConnections().at(1)->FtpPwd(), u"三"_qs);
+}
+
+void TestFtp::startupLoadsTheStoredConnections()
+{
+    const QString folder = m_dir.filePath(u"program"_qs);
+    QVERIFY(QDir().mkpath(folder));
+    cls_FtpData d;
+    d.setViewName(u"自宅"_qs);
+    d.setFtpSrv(u"h"_qs);
+    d.setFtpPwd(u"pw"_qs);
+    writeBytes(folder + u"/Vellumdex.ini"_qs, Cp932::fromUnicode(u"[FTP]\r\nCount=1\r\nData_1="_qs +
+                                                                 d.ConnectData() + u"\r\n"_qs));
+    code_main::setProgramFolder(folder);
+    code_main::Startup({});
+    QCOMPARE(code_main::FtpConnections().size(), 1);
+    QCOMPARE(code_main::FtpConnections().at(0)->FtpPwd(), u"pw"_qs);
+}
+
+QString TestFtp::serverAddress(Server server) const
+{
+    switch (server) {
+    case Server::Plain:
+        return m_plain.address();
+    case Server::Tls:
+        return m_tls.address();
+    case Server::Silent:
+        return m_silent.address();
+    case Server::Closed:
+        break;
+    }
+    return u"127.0.0.1:"_qs + QString::number(closedPort());
+}
+
+// The commands the server received since the last look at its log.
+QString TestFtp::newLog(const QString &logPath)
+{
+    const QByteArray all = readBytes(logPath);
+    const QString fresh = QString::fromUtf8(all.mid(m_logSeen.value(logPath)));
+    m_logSeen[logPath] = all.size();
+    return fresh;
+}
+
+void TestFtp::uploadArrivesAsSent_data()
+{
+    QTest::addColumn<bool>("binary");
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("remoteName");
+    QTest::addColumn<QString>("storedAt");
+    for (const bool tls : {false, true}) {
+        const QByteArray t = tls ? "FTPS " : "";
+        for (const bool passive : {true, false}) {
+            if (tls && !passive && !basftpservice::ActiveFtpsSupported())
+                continue; // refused instead, see the failures
+            const QByteArray m = passive ? "passive" : "active";
+            QTest::newRow(t + "page in ASCII has CR LF on the wire, " + m)
+                << false << passive << tls << u"sub"_qs << u"index.html"_qs << u"sub/index.html"_qs;
+            QTest::newRow(t + "image arrives identical, " + m)
+                << true << passive << tls << u"sub"_qs << u"画像.png"_qs << u"sub/画像.png"_qs;
+        }
+    }
+    QTest::newRow("missing folder: file goes to the login folder")
+        << false << true << false << u"nosuch"_qs << u"lost.html"_qs << u"lost.html"_qs;
+    QTest::newRow("empty folder: no CWD, login folder")
+        << false << true << false << QString() << u"top.html"_qs << u"top.html"_qs;
+    QTest::newRow("japanese remote name sent in code page 932")
+        << false << false << false << u"sub"_qs << u"お気に入り表.html"_qs
+        << u"sub/お気に入り表.html"_qs;
+    QTest::newRow("remote name with a slash is the server's to place")
+        << true << true << false << QString() << u"sub/ソ%20能.png"_qs << u"sub/ソ%20能.png"_qs;
+}
+
+void TestFtp::uploadArrivesAsSent()
+{
+    QFETCH(bool, binary);
+    QFETCH(bool, passive);
+    QFETCH(bool, tls);
+    QFETCH(QString, folder);
+    QFETCH(QString, remoteName);
+    QFETCH(QString, storedAt);
+    const QString root = tls ? m_tlsRoot : m_plainRoot;
+    const QString log = root + u".log"_qs;
+    QFile::remove(root + u'/' + storedAt);
+    newLog(log);
+    if (tls)
+        qputenv(basftpservice::CaFileVariable, QFile::encodeName(m_caFile));
+
+    cls_FtpData data;
+    data.setFtpSrv(serverAddress(tls ? Server::Tls : Server::Plain));
+    data.setFtpDir(folder);
+    data.setFtpUid(UserId);
+    data.setFtpPwd(UserPassword);
+    data.setFtpPassive(passive);
+    data.setFtpTls(tls);
+    QSignalSpy started(&data, &cls_FtpData::SendStart);
+    QSignalSpy ended(&data, &cls_FtpData::SendEnd);
+    QSignalSpy failed(&data, &cls_FtpData::SendError);
+    int startsBeforeEnd = -1;
+    connect(&data, &cls_FtpData::SendEnd, this, [&] { startsBeforeEnd = int(started.count()); });
+    const bool sent =
+        binary ? data.FtpPut_Binary(m_image, remoteName) : data.FtpPut_Text(m_page, remoteName);
+    qunsetenv(basftpservice::CaFileVariable);
+    QVERIFY2(sent, qPrintable(data.LastError()));
+    QCOMPARE(startsBeforeEnd, 1);
+    QCOMPARE(started.count(), 1);
+    QCOMPARE(started.at(0).at(0).toString(), remoteName);
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(ended.at(0).at(0).toString(), remoteName);
+    QCOMPARE(failed.count(), 0);
+
+    // Stored as it came over the wire: the page's CR LF lines unchanged, not CR CR LF.
+    QCOMPARE(readBytes(root + u'/' + storedAt), binary ? m_imageBytes : m_pageBytes);
+    const QStringList commands = newLog(log).split(u'\n');
+    QVERIFY(commands.contains(binary ? u"TYPE I"_qs : u"TYPE A"_qs));
+    const bool sawActive = !commands.filter(QRegularExpression(u"^(EPRT|PORT) "_qs)).isEmpty();
+    const bool sawPassive = !commands.filter(QRegularExpression(u"^(EPSV|PASV)"_qs)).isEmpty();
+    QCOMPARE(sawActive, !passive);
+    QCOMPARE(sawPassive, passive);
+    QCOMPARE(commands.filter(QRegularExpression(u"^CWD"_qs)),
+             folder.isEmpty() ? QStringList() : QStringList{u"CWD "_qs + folder});
+    QVERIFY(commands.contains(u"STOR "_qs + remoteName));
+    if (tls)
+        QVERIFY(commands.contains(u"AUTH TLS"_qs) && commands.contains(u"PROT P"_qs));
+}
+
+void TestFtp::uploadFailureEndsInSendError_data()
+{
+    QTest::addColumn<int>("server");
+    QTest::addColumn<QString>("serverField"); // instead of the server's address when given
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("remoteName");
+    QTest::addColumn<QString>("localFile"); // relative to the temporary folder
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<bool>("caFile");
+    QTest::addColumn<bool>("passive");
+    const QString page = u"local/page.html"_qs;
+    auto row = [&](const char *name, Server s, const QString &field, const QString &user,
+                   const QString &pw, const QString &folder, const QString &remote,
+                   const QString &local, bool tls, bool ca, bool passive = true) {
+        QTest::newRow(name) << int(s) << field << user << pw << folder << remote << local << tls
+                            << ca << passive;
+    };
+    const QString u = UserId, p = UserPassword;
+    row("connection refused", Server::Closed, {}, u, p, {}, u"f1.html"_qs, page, false, false);
+    row("unknown host", Server::Plain, u"no-such-host.invalid"_qs, u, p, {}, u"f2.html"_qs, page,
+        false, false);
+    row("port out of range", Server::Plain, u"127.0.0.1:70000"_qs, u, p, {}, u"f3.html"_qs, page,
+        false, false);
+    row("login refused", Server::Plain, {}, u, u"wrong"_qs, {}, u"f4.html"_qs, page, false, false);
+    row("read-only server", Server::Plain, {}, u"reader"_qs, u"readerpass"_qs, u"sub"_qs,
+        u"f5.html"_qs, page, false, false);
+    row("read-only server, active mode", Server::Plain, {}, u"reader"_qs, u"readerpass"_qs, {},
+        u"f5a.html"_qs, page, false, false, false);
+    row("folder that cannot take the file", Server::Plain, {}, u, p, u"missing"_qs,
+        u"missing/f6.html"_qs, page, false, false);
+    row("missing local file", Server::Plain, {}, u, p, {}, u"f7.html"_qs, u"local/none.html"_qs,
+        false, false);
+    row("relative local path", Server::Plain, {}, u, p, {}, u"f8.html"_qs, u"relative"_qs, false,
+        false);
+    row("line break in remote name adds no command", Server::Plain, {}, u, p, {},
+        u"f9.html\r\nDELE keep.txt"_qs, page, false, false);
+    row("line break in folder adds no command", Server::Plain, {}, u, p, u"sub\r\nDELE keep.txt"_qs,
+        u"f10.html"_qs, page, false, false);
+    row("server accepts and never answers", Server::Silent, {}, u, p, {}, u"f11.html"_qs, page,
+        false, false);
+    row("FTPS with an untrusted certificate", Server::Tls, {}, u, p, {}, u"f12.html"_qs, page, true,
+        false);
+    if (!basftpservice::ActiveFtpsSupported())
+        row("active FTPS refused where libcurl would send the data in clear", Server::Tls, {}, u, p,
+            {}, u"f14.html"_qs, page, true, true, false);
+    row("FTPS refused by a plain server is no clear-text upload", Server::Plain, {}, u, p, {},
+        u"f13.html"_qs, page, true, true);
+}
+
+void TestFtp::uploadFailureEndsInSendError()
+{
+    QFETCH(int, server);
+    QFETCH(QString, serverField);
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, folder);
+    QFETCH(QString, remoteName);
+    QFETCH(QString, localFile);
+    QFETCH(bool, tls);
+    QFETCH(bool, caFile);
+    QFETCH(bool, passive);
+    const QString root = Server(server) == Server::Tls ? m_tlsRoot : m_plainRoot;
+    writeBytes(root + u"/keep.txt"_qs, "kept");
+    if (caFile)
+        qputenv(basftpservice::CaFileVariable, QFile::encodeName(m_caFile));
+
+    cls_FtpData data;
+    data.setFtpSrv(serverField.isEmpty() ? serverAddress(Server(server)) : serverField);
+    data.setFtpDir(folder);
+    data.setFtpUid(user);
+    data.setFtpPwd(password);
+    data.setFtpTls(tls);
+    data.setFtpPassive(passive);
+    QSignalSpy started(&data, &cls_FtpData::SendStart);
+    QSignalSpy ended(&data, &cls_FtpData::SendEnd);
+    QSignalSpy failed(&data, &cls_FtpData::SendError);
+    int startsBeforeError = -1;
+    connect(&data, &cls_FtpData::SendError, this,
+            [&] { startsBeforeError = int(started.count()); });
+    const QString local = localFile == u"relative"_qs ? u"page.html"_qs : m_dir.filePath(localFile);
+    const bool sent = data.FtpPut_Text(local, remoteName);
+    qunsetenv(basftpservice::CaFileVariable);
+    QVERIFY(!sent);
+    QVERIFY(!data.LastError().isEmpty());
+    qInfo("%s", qPrintable(data.LastError()));
+    QCOMPARE(startsBeforeError, 1);
+    QCOMPARE(started.count(), 1);
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(failed.at(0).at(0).toString(), remoteName);
+    QCOMPARE(ended.count(), 0);
+    for (const QString &at : {root, root + u"/sub"_qs})
+        QVERIFY(!QFile::exists(at + u'/' + remoteName.section(u'/', -1)));
+    QCOMPARE(readBytes(root + u"/keep.txt"_qs), QByteArray("kept"));
+}
+
+QTEST_GUILESS_MAIN(TestFtp)
+#include "tst_ftp.moc"
+
+void TestFtp::publishingLogsEachTransfer_data()
+{
+    QTest::addColumn<int>("server");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("page sent") << int(Server::Plain) << true;
+    QTest::newRow("server never answers") << int(Server::Silent) << false;
+    QTest::newRow("nothing listening") << int(Server::Closed) << false;
+}
+
+void TestFtp::publishingLogsEachTransfer()
+{
+    QFETCH(int, server);
+    QFETCH(bool, sent);
+    const QString favorites = m_dir.filePath(u"fav"_qs);
+    QVERIFY(QDir().mkpath(favorites));
+    writeBytes(favorites + u"/a.url"_qs, "[InternetShortcut]\r\nURL=http://a/\r\n");
+    code_main::ConfigIni().SetFile(m_dir.filePath(u"Config.ini"_qs));
+    cls_ConfigData definition;
+    definition.setFileName(QStringLiteral(VELLUMDEX_TEST_DATA "/convert/simple.html"));
+    QVERIFY(definition.ConfigCheck());
+    definition.Htmlcfg_Open();
+
+    cls_FtpData connection;
+    connection.setFtpSrv(serverAddress(Server(server)));
+    connection.setFtpUid(UserId);
+    connection.setFtpPwd(UserPassword);
+    connection.setFtpPassive(true);
+    MakeHtmlProcess run;
+    run.setInputFolder(favorites);
+    QStringList log;
+    connect(&run, &MakeHtmlProcess::logLine, this, [&](const QString &l) { log << l; });
+    const auto temporaryPages = [] {
+        return QDir(QDir::tempPath()).entryList({u"vellumdex-*.html"_qs}, QDir::Files).size();
+    };
+    const qsizetype before = temporaryPages();
+    QFile::remove(m_plainRoot + u"/pub.html"_qs);
+    QCOMPARE(run.SendFtp(definition, connection, u"pub.html"_qs), sent);
+    const QString rule = u"----------------------------"_qs;
+    QCOMPARE(log.mid(2),
+             (QStringList{u"転送開始 [pub.html]"_qs, sent ? u"○転送成功"_qs : u"×転送失敗"_qs, rule,
+                          sent ? u"  ファイルを転送しました。"_qs : u"  転送に失敗しました。"_qs,
+                          rule}));
+    QCOMPARE(temporaryPages(), before);
+    if (sent)
+        QVERIFY(readBytes(m_plainRoot + u"/pub.html"_qs).contains("<a href=\"http://a/\">a</a>"));
+}
