@@ -1,0 +1,2 @@
+// Keeps the window library buildable until its first window exists.
+namespace vellumdex_ui_placeholder { }

@@ -1,0 +1,6 @@
+#pragma once
+
+// Each window test file runs its own test classes through QTest::qExec and returns the sum of
+// their results.
+int runMainWindowTests(int argc, char **argv);
+int runDialogTests(int argc, char **argv);

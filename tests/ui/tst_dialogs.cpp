@@ -1,0 +1,6 @@
+#include "UiTests.h"
+
+int runDialogTests(int, char **)
+{
+    return 0;
+}

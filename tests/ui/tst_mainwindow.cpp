@@ -1,0 +1,6 @@
+#include "UiTests.h"
+
+int runMainWindowTests(int, char **)
+{
+    return 0;
+}
