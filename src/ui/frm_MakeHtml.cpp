@@ -1,7 +1,7 @@
 #include "ProgramIcon.h"
 #include "frm_MakeHtml.h"
 
-#include "TwipsGeometry.h"
+#include "Twips.h"
 #include "definitions/cls_ConfigData.h"
 #include "ftp/cls_FtpData.h"
 
@@ -23,7 +23,7 @@ frm_MakeHtml::frm_MakeHtml(QWidget *parent) : QWidget(parent, Qt::Window)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(u"Vellumdex 処理中..."_qs);
     setWindowIcon(ProgramIcon::icon());
-    resize(TwipsGeometry::size(7200, 5400, this));
+    resize(QSize(Twips::toPixels(7200, this), Twips::toPixels(5400, this)));
 
     txt_msg = new QPlainTextEdit(this);
     txt_msg->setObjectName(u"txt_msg"_qs);
@@ -40,14 +40,14 @@ frm_MakeHtml::frm_MakeHtml(QWidget *parent) : QWidget(parent, Qt::Window)
     cmd_close = new QPushButton(u"閉じる"_qs, this);
     cmd_close->setObjectName(u"cmd_close"_qs);
     cmd_close->setEnabled(false);
-    cmd_close->setMinimumSize(TwipsGeometry::size(1455, 375, this));
+    cmd_close->setMinimumSize(QSize(Twips::toPixels(1455, this), Twips::toPixels(375, this)));
     connect(cmd_close, &QPushButton::clicked, this, &QWidget::close);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(cmd_close);
     auto *layout = new QVBoxLayout(this);
-    const int margin = TwipsGeometry::toPixels(120, this);
+    const int margin = Twips::toPixels(120, this);
     layout->setContentsMargins(margin, margin, margin, margin);
     layout->addWidget(txt_msg, 1);
     layout->addWidget(prg_Progress);

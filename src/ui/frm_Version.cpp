@@ -2,7 +2,7 @@
 #include "frm_Version.h"
 
 #include "AppFonts.h"
-#include "TwipsGeometry.h"
+#include "Twips.h"
 #include "startup/code_main.h"
 
 #include <QDesktopServices>
@@ -10,7 +10,6 @@
 #include <QMouseEvent>
 #include <QUrl>
 
-using TwipsGeometry::place;
 
 frm_Version::frm_Version(QWidget *parent) : QDialog(parent)
 {
@@ -18,11 +17,11 @@ frm_Version::frm_Version(QWidget *parent) : QDialog(parent)
     setWindowTitle(u"ﾊﾞｰｼﾞｮﾝ情報"_qs);
     setWindowIcon(ProgramIcon::icon());
     setModal(true);
-    setFixedSize(TwipsGeometry::size(5430, 2145, this));
+    setFixedSize(QSize(Twips::toPixels(5430, this), Twips::toPixels(2145, this)));
 
     Image_Icon = new QLabel(this);
     Image_Icon->setObjectName(u"Image_Icon"_qs);
-    place(Image_Icon, 120, 360, 1440, 1440);
+    Twips::place(Image_Icon, 120, 360, 1440, 1440);
     Image_Icon->setPixmap(ProgramIcon::pixmap());
     Image_Icon->setScaledContents(true);
 
@@ -31,7 +30,7 @@ frm_Version::frm_Version(QWidget *parent) : QDialog(parent)
         auto *label = new QLabel(text, this);
         label->setObjectName(u"Label_Version_"_qs + QString::number(index));
         label->setFont(AppFonts::mincho(points, true));
-        place(label, left, top, width, height);
+        Twips::place(label, left, top, width, height);
         Label_Version[index] = label;
     };
     makeLabel(0, u"Vellumdex"_qs, 1800, 240, 3495, 375, 18);
@@ -47,7 +46,7 @@ frm_Version::frm_Version(QWidget *parent) : QDialog(parent)
     palette.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
     lbl_url->setPalette(palette);
     lbl_url->setCursor(Qt::PointingHandCursor);
-    place(lbl_url, 1320, 1800, 3975, 255);
+    Twips::place(lbl_url, 1320, 1800, 3975, 255);
     lbl_url->installEventFilter(this);
 
     Label_Version[1]->setText(code_main::GetVersionText(u"Version "_qs));

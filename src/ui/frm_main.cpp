@@ -1,17 +1,14 @@
 #include "ProgramIcon.h"
 #include "frm_main.h"
 
-#include "TwipsGeometry.h"
+#include "Twips.h"
 #include "cls_SystemMenu.h"
 #include "code_SystemMenu.h"
 #include "convert/RunError.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
-#if __has_include("frm_FTPConfig.h")
 #include "frm_ConfigEdit.h"
 #include "frm_FTPConfig.h"
-#define HAVE_DIALOGS 1
-#endif
 #include "frm_MakeHtml.h"
 #include "frm_Version.h"
 #include "ftp/cls_FtpData.h"
@@ -34,7 +31,6 @@
 #include <utility>
 #include <vector>
 
-using TwipsGeometry::place;
 
 namespace {
 
@@ -80,7 +76,7 @@ frm_main::frm_main(QWidget *parent) : QWidget(parent), cdl_Main(this)
     setObjectName(u"frm_main"_qs);
     setWindowTitle(u"Vellumdex"_qs);
     setWindowIcon(ProgramIcon::icon());
-    setFixedSize(TwipsGeometry::size(5895, 7560, this));
+    setFixedSize(QSize(Twips::toPixels(5895, this), Twips::toPixels(7560, this)));
     createControls();
     setTabOrder();
     Form_Load();
@@ -97,21 +93,21 @@ void frm_main::createControls()
                         int top, int width, int height) {
         auto *box = new QGroupBox(caption, parent);
         box->setObjectName(QString::fromLatin1(name));
-        place(box, left, top, width, height);
+        Twips::place(box, left, top, width, height);
         return box;
     };
     auto container = [](QWidget *parent, const char *name, int left, int top, int width,
                         int height) {
         auto *box = new QWidget(parent);
         box->setObjectName(QString::fromLatin1(name));
-        place(box, left, top, width, height);
+        Twips::place(box, left, top, width, height);
         return box;
     };
     auto label = [this](QWidget *parent, int index, const QString &caption, int left, int top,
                         int width, int height) {
         auto *l = new QLabel(caption, parent);
         l->setObjectName(u"Label1_"_qs + QString::number(index));
-        place(l, left, top, width, height);
+        Twips::place(l, left, top, width, height);
         Label1[index] = l;
     };
     auto textBox = [](QWidget *parent, const char *name, const QString &tip, bool readOnly,
@@ -120,7 +116,7 @@ void frm_main::createControls()
         t->setObjectName(QString::fromLatin1(name));
         t->setToolTip(tip);
         t->setReadOnly(readOnly);
-        place(t, left, top, width, height);
+        Twips::place(t, left, top, width, height);
         return t;
     };
     auto button = [](QWidget *parent, const char *name, const QString &caption,
@@ -129,7 +125,7 @@ void frm_main::createControls()
         b->setObjectName(QString::fromLatin1(name));
         b->setToolTip(tip);
         b->setAutoDefault(false);
-        place(b, left, top, width, height);
+        Twips::place(b, left, top, width, height);
         return b;
     };
     auto option = [](QWidget *parent, const QString &name, const QString &caption,
@@ -140,7 +136,7 @@ void frm_main::createControls()
         // Each pair is exclusive through a button group, which also allows "none chosen"
         // until loading selects one.
         o->setAutoExclusive(false);
-        place(o, left, top, width, height);
+        Twips::place(o, left, top, width, height);
         return o;
     };
     auto combo = [](QWidget *parent, const char *name, const QString &tip, int left, int top,
@@ -149,7 +145,7 @@ void frm_main::createControls()
         c->setObjectName(QString::fromLatin1(name));
         c->setToolTip(tip);
         c->setEditable(false);
-        place(c, left, top, width, height);
+        Twips::place(c, left, top, width, height);
         return c;
     };
     auto check = [](QWidget *parent, const char *name, const QString &caption,
@@ -157,7 +153,7 @@ void frm_main::createControls()
         auto *c = new QCheckBox(caption, parent);
         c->setObjectName(QString::fromLatin1(name));
         c->setToolTip(tip);
-        place(c, left, top, width, height);
+        Twips::place(c, left, top, width, height);
         return c;
     };
 
@@ -535,12 +531,10 @@ void frm_main::cmd_SaveFile_Click()
 
 void frm_main::cmd_FTP_Click()
 {
-#ifdef HAVE_DIALOGS
     frm_FTPConfig dialog(this);
     dialog.exec();
     if (dialog.Cancel())
         return;
-#endif
     // The list shows the connection named in the settings file, not the one chosen before.
     LoadFtpList();
 }
@@ -550,11 +544,9 @@ void frm_main::cmd_ConfigEdit_Click()
     const auto definition = chosenConfigData();
     if (!definition)
         return;
-#ifdef HAVE_DIALOGS
     frm_ConfigEdit dialog(this);
     dialog.setConfigData(definition);
     dialog.exec();
-#endif
 }
 
 void frm_main::loc_MakeForm_Unload()
