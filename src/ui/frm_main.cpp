@@ -108,6 +108,9 @@ void frm_main::createControls()
         auto *l = new QLabel(caption, parent);
         l->setObjectName(u"Label1_"_qs + QString::number(index));
         Twips::place(l, left, top, width, height);
+        // A Japanese font wider than the designed one must not cut the caption off.
+        if (l->sizeHint().width() > l->width())
+            l->resize(l->sizeHint().width(), l->height());
         Label1[index] = l;
     };
     auto textBox = [](QWidget *parent, const char *name, const QString &tip, bool readOnly,
