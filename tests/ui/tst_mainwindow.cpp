@@ -251,6 +251,27 @@ private slots:
         QCOMPARE(f.stored(u"Output"_qs), u"0"_qs);
     }
 
+    void tabWalksTheControlsInDesignedOrder()
+    {
+        auto w = f.start();
+        const QStringList designed{
+            u"cmd_Run"_qs,      u"cmd_End"_qs,       u"cmd_decode"_qs,    u"txt_InputFolder"_qs,
+            u"cmd_InputFolder"_qs, u"cmd_Favorites"_qs, u"txt_SaveFile"_qs, u"cmd_SaveFile"_qs,
+            u"opt_Output_0"_qs, u"opt_Output_1"_qs,  u"txt_FtpFile"_qs,   u"cmb_FTP"_qs,
+            u"cmd_FTP"_qs,      u"cmb_Config"_qs,    u"chk_encode"_qs,    u"chk_Sort"_qs,
+            u"opt_Order_0"_qs,  u"opt_Order_1"_qs,   u"opt_DESC_0"_qs,    u"opt_DESC_1"_qs,
+            u"cmd_ConfigEdit"_qs};
+        QStringList walked;
+        QWidget *at = child<QWidget>(w.get(), designed.first());
+        do {
+            if (designed.contains(at->objectName()))
+                walked.append(at->objectName());
+            at = at->nextInFocusChain();
+        } while (at && at != child<QWidget>(w.get(), designed.first()) &&
+                 walked.size() < designed.size());
+        QCOMPARE(walked, designed);
+    }
+
     void controlWritesItsSettingAndNextStartReadsIt_data()
     {
         QTest::addColumn<QStringList>("clicks");
