@@ -71,6 +71,12 @@ void cls_URL::SetFileName(const QString &folderPath, const QString &fileName)
         }
         title = newTitle;
     }
+    // A line break or other control character in a file name would end the title's line in
+    // the restore block and start a record of its own there: it becomes a blank as well.
+    for (QChar &c : title) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = u' ';
+    }
 
     const QString path = fullPath();
     QFile f(path);
