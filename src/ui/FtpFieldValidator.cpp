@@ -4,5 +4,8 @@
 
 QValidator::State FtpFieldValidator::validate(QString &input, int &) const
 {
-    return cls_FtpData::IsStorableField(input) ? Acceptable : Invalid;
+    if (cls_FtpData::IsStorableField(input))
+        return Acceptable;
+    emit refused();
+    return Invalid;
 }

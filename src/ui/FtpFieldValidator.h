@@ -11,4 +11,8 @@ class FtpFieldValidator : public QValidator
 public:
     using QValidator::QValidator;
     State validate(QString &input, int &pos) const override;
+
+signals:
+    // A change was refused; the window says why.
+    void refused() const;
 };

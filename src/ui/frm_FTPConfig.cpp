@@ -119,11 +119,12 @@ QLineEdit *frm_FTPConfig::addField(const char *name, const QString &label, const
     auto *field = new QLineEdit(this);
     field->setObjectName(QString::fromLatin1(name));
     field->setToolTip(tip);
-    if (guarded)
-        field->setValidator(new FtpFieldValidator(field));
+    if (guarded) {
+        auto *validator = new FtpFieldValidator(field);
+        connect(validator, &FtpFieldValidator::refused, this, &frm_FTPConfig::fieldRefused);
+        field->setValidator(validator);
+    }
     Twips::place(field, FieldLeft, top, FieldWidth, RowHeight);
-    connect(field, &QLineEdit::inputRejected, this, &frm_FTPConfig::fieldRefused);
-    connect(field, &QLineEdit::textEdited, lbl_Status, &QLabel::clear);
     auto *caption = new QLabel(label, this);
     caption->setBuddy(field);
     Twips::place(caption, LabelLeft, top + 30, FieldLeft - LabelLeft - 60, 255);
@@ -152,6 +153,7 @@ void frm_FTPConfig::Form_Load()
 
 void frm_FTPConfig::ShowFtpData()
 {
+    lbl_Status->clear();
     txt_Name->setText(CurrentFtpData->ViewName());
     txt_Ftpsvr->setText(CurrentFtpData->FtpSrv());
     txt_uid->setText(CurrentFtpData->FtpUid());
