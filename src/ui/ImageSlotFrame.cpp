@@ -36,7 +36,9 @@ ImageSlotFrame::ImageSlotFrame(int Index, QWidget *parent)
 
     lbl_FileName = new QLabel(u"ファイル名"_qs, this);
     lbl_FileName->setObjectName(u"lbl_FileName"_qs);
-    Twips::place(lbl_FileName, 480, 750, 840, 255);
+    // Designed at 480; right-aligned up to the text box so that a wider font never runs under it.
+    lbl_FileName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Twips::place(lbl_FileName, 360, 742, 915, 255);
 
     txt_FileName = new QLineEdit(this);
     txt_FileName->setObjectName(u"txt_FileName"_qs);
@@ -78,6 +80,16 @@ void ImageSlotFrame::bind(const std::shared_ptr<cls_ImageData> &slot)
     m_slot = slot;
     if (m_slot)
         m_slot->setView(this);
+}
+
+QWidget *ImageSlotFrame::firstFocus() const
+{
+    return chk_ImageChange;
+}
+
+QWidget *ImageSlotFrame::lastFocus() const
+{
+    return cmd_SelectFile;
 }
 
 void ImageSlotFrame::showFileText(const QString &text)

@@ -9,6 +9,7 @@
 #include "startup/MessageSink.h"
 #include "startup/code_main.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFrame>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -74,6 +76,8 @@ frm_ConfigEdit::frm_ConfigEdit(QWidget *parent) : QDialog(parent)
     setMaximumWidth(width);
     resize(width, Twips::toPixels(MinInnerHeight, this));
 
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget *, QWidget *now) { focusMovedTo(now); });
     connect(cmd_OK, &QPushButton::clicked, this, &frm_ConfigEdit::cmd_OK_Click);
     connect(cmd_Cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -131,6 +135,13 @@ void frm_ConfigEdit::LayoutImages()
         frame->setTitle(images.at(i - 1)->Caption());
     }
     m_scrollFrame->setHeight(int(std::lround(top)));
+    QWidget *previous = cmb_ImageSet;
+    for (qsizetype i = 1; i < frame_Image.size(); ++i) {
+        setTabOrder(previous, frame_Image.at(i)->firstFocus());
+        previous = frame_Image.at(i)->lastFocus();
+    }
+    setTabOrder(previous, cmd_OK);
+    setTabOrder(cmd_OK, cmd_Cancel);
     placeButtons();
     resize(width(), Twips::toPixels(m_viewTop + m_viewHeight + SlotGap + ButtonHeight + 60, this));
     Form_Resize();
@@ -152,6 +163,33 @@ void frm_ConfigEdit::placeButtons()
     const int top = m_viewTop + m_viewHeight + SlotGap;
     Twips::place(cmd_OK, OkLeft, top, ButtonWidth, ButtonHeight);
     Twips::place(cmd_Cancel, CancelLeft, top, ButtonWidth, ButtonHeight);
+}
+
+void frm_ConfigEdit::wheelEvent(QWheelEvent *event)
+{
+    // The wheel over the slot frames turns the viewport's bar.
+    if (vsl_frame->isEnabled() && pic_frame->geometry().contains(event->position().toPoint()))
+        QCoreApplication::sendEvent(vsl_frame, event);
+    else
+        QDialog::wheelEvent(event);
+}
+
+void frm_ConfigEdit::focusMovedTo(QWidget *widget)
+{
+    // A control reached by Tab outside the viewport is scrolled into view, a step at a time.
+    if (!widget || !vsl_frame->isEnabled() || !pic_frame->isAncestorOf(widget))
+        return;
+    const int step = Twips::toPixels(120, this);
+    if (step <= 0)
+        return;
+    const QRect area = pic_frame->contentsRect();
+    const QRect box(widget->mapTo(pic_frame, QPoint(0, 0)), widget->size());
+    int value = vsl_frame->value();
+    if (box.top() < area.top())
+        value -= (area.top() - box.top() + step - 1) / step;
+    else if (box.bottom() > area.bottom())
+        value += (box.bottom() - area.bottom() + step - 1) / step;
+    vsl_frame->setValue(value);
 }
 
 void frm_ConfigEdit::resizeEvent(QResizeEvent *event)

@@ -36,6 +36,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     void Form_Load();
@@ -48,6 +49,7 @@ private:
     void chk_ImageChange_Click(int Index, bool checked);
     void cmd_OK_Click();
     void placeButtons();
+    void focusMovedTo(QWidget *widget);
 
     std::shared_ptr<cls_ConfigData> m_configData;
     cls_ScrollFrame *m_scrollFrame = nullptr;

@@ -472,6 +472,7 @@ private slots:
     void withoutSetsThePanelGoesAndViewportMovesUp();
     void manySlotsScrollAndButtonsStayBelow();
     void widthSpringsBackHeightHasAFloor();
+    void tabWalksTheSlotsAndScrollsThemIntoView();
     void setTicksEveryBoxMissingFilesSaveUnticked();
     void chosenFileThenCancelLeavesConfigIni();
     void cancelledFileDialogChangesNothing();
@@ -575,6 +576,27 @@ void TestConfigEdit::manySlotsScrollAndButtonsStayBelow()
     QCOMPARE(ok->y(), view->geometry().bottom() + 1 + Twips::toPixels(120, editor));
     QCOMPARE(bar->maximum(), 68);
     QCOMPARE(bar->value(), 11);
+}
+
+void TestConfigEdit::tabWalksTheSlotsAndScrollsThemIntoView()
+{
+    auto *editor = openEditor(makeDefinition(6, true));
+    editor->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(editor));
+    auto *view = child<QFrame>(editor, u"pic_frame"_qs);
+    const QList<ImageSlotFrame *> frames = slotFrames(editor);
+    auto *sets = child<QComboBox>(editor, u"cmb_ImageSet"_qs);
+    sets->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), frames.at(0)->firstFocus());
+    frames.at(5)->lastFocus()->setFocus();
+    // The last slot's frame came into the viewport.
+    const QRect box(frames.at(5)->lastFocus()->mapTo(view, QPoint(0, 0)),
+                    frames.at(5)->lastFocus()->size());
+    QVERIFY(view->contentsRect().contains(box));
+    QVERIFY(child<QScrollBar>(editor, u"vsl_frame"_qs)->value() > 0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), child<QPushButton>(editor, u"cmd_OK"_qs));
 }
 
 void TestConfigEdit::widthSpringsBackHeightHasAFloor()
