@@ -1,5 +1,7 @@
 #include "MakeHtmlProcess.h"
 
+#include "BookmarkFile.h"
+#include "BookmarkImport.h"
 #include "FavoritesRestore.h"
 #include "RunError.h"
 #include "TemplateBlocks.h"
@@ -8,8 +10,10 @@
 #include "definitions/cls_ConfigData.h"
 #include "ftp/cls_FtpData.h"
 #include "startup/Cp932.h"
+#include "startup/TextLines.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSaveFile>
 #include <QTemporaryFile>
 
@@ -21,18 +25,39 @@ class PageWriter
 {
 public:
     PageWriter(QIODevice &out, const QString &path) : m_out(out), m_path(path) {}
-    void write(const QString &text)
+    // In pieces, so that a page of many megabytes is never held twice, as text and as bytes.
+    void write(QStringView text)
     {
-        const QByteArray bytes = Cp932::fromUnicode(text);
-        if (m_out.write(bytes) != bytes.size())
-            throw RunError(u"ファイルを書き込めません ["_qs + m_path + u"] "_qs +
-                           m_out.errorString());
+        constexpr qsizetype Piece = 64 * 1024;
+        while (!text.isEmpty()) {
+            qsizetype n = qMin(Piece, text.size());
+            if (n < text.size() && text.at(n - 1).isHighSurrogate())
+                ++n; // a surrogate pair is one character of the page
+            const QByteArray bytes = Cp932::fromUnicode(text.first(n));
+            if (m_out.write(bytes) != bytes.size())
+                throw RunError(u"ファイルを書き込めません ["_qs + m_path + u"] "_qs +
+                               m_out.errorString());
+            text = text.sliced(n);
+        }
     }
 
 private:
     QIODevice &m_out;
     QString m_path;
 };
+
+// A bookmark file, as a browser exports it or as the Netscape definition writes it, that
+// carries no restore block: a page with the block is restored from the block.
+bool isBookmarkFileWithoutBlock(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !BookmarkFile::looksLikeBookmarkFile(file.read(4096)))
+        return false;
+    file.seek(0);
+    const QStringList lines = TextLines::split(Cp932::toUnicode(file.readAll()));
+    const qsizetype encode = lines.indexOf(u"[encode]"_qs);
+    return encode < 0 || encode == lines.size() - 1;
+}
 
 } // namespace
 
@@ -89,7 +114,8 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
     parameters[2] = top.OpenCode();
     ConfigData.Htmlcfg_SetParameter(parameters);
     page.write(ConfigData.Htmlcfg_GetSetting(u"Header"_qs) + u"\r\n"_qs);
-    page.write(top.HtmlCode(QString()) + u"\r\n"_qs);
+    top.HtmlCode(QString(), [&page](const QString &piece) { page.write(piece); });
+    page.write(u"\r\n");
     // The footer takes no parameters of its own: hand it none rather than the last block's.
     ConfigData.Htmlcfg_SetParameter(QStringList(10));
     page.write(ConfigData.Htmlcfg_GetSetting(u"Footer"_qs) + u"\r\n"_qs);
@@ -102,7 +128,12 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
         page.write(records);
         records.clear();
         page.write(u"Link="_qs + QString::number(top.LinkCount()) + u"\r\n"_qs);
-        top.appendLinkCode(records);
+        top.appendLinkCode(records, [&page](QString &text) {
+            if (text.size() >= 64 * 1024) {
+                page.write(text);
+                text.resize(0);
+            }
+        });
         page.write(records);
         page.write(u"-->\r\n\r\n"_qs);
         AddLog(u"復元情報を作成しました"_qs);
@@ -111,11 +142,24 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
 
 bool MakeHtmlProcess::DecodeStart(const QString &LoadFile, const QString &BasePath)
 {
+    if (isBookmarkFileWithoutBlock(LoadFile))
+        return ImportBookmarks(LoadFile, BasePath);
     FavoritesRestore restore;
     connect(&restore, &FavoritesRestore::logLine, this, &MakeHtmlProcess::logLine);
     connect(&restore, &FavoritesRestore::progress, this, &MakeHtmlProcess::progress);
     emit progress(0, 0);
     const bool ok = restore.DecodeFile(LoadFile, BasePath);
+    logSummary(ok ? u"  お気に入りを復元しました"_qs : u"  復元に失敗しました。"_qs);
+    return ok;
+}
+
+bool MakeHtmlProcess::ImportBookmarks(const QString &LoadFile, const QString &BasePath)
+{
+    BookmarkImport import;
+    connect(&import, &BookmarkImport::logLine, this, &MakeHtmlProcess::logLine);
+    connect(&import, &BookmarkImport::progress, this, &MakeHtmlProcess::progress);
+    emit progress(0, 0);
+    const bool ok = import.ImportFile(LoadFile, BasePath);
     logSummary(ok ? u"  お気に入りを復元しました"_qs : u"  復元に失敗しました。"_qs);
     return ok;
 }

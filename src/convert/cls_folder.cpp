@@ -59,6 +59,26 @@ bool cls_folder::GetData(QString Path, cls_folder *TopFolder, bool SortFlag, int
     return retained;
 }
 
+void cls_folder::HtmlCode(const QString &TopSpace,
+                          const std::function<void(const QString &)> &out) const
+{
+    if (!m_topFlag) {
+        out(HtmlCode(TopSpace));
+        return;
+    }
+    if (m_events)
+        m_events->raiseGetHtmlCode(m_title);
+    QStringList parameters(10);
+    for (const auto &link : m_links) {
+        parameters[0] = link->Title();
+        parameters[1] = link->URL();
+        m_config->Htmlcfg_SetParameter(parameters);
+        out(TopSpace + m_config->Htmlcfg_GetSetting(u"Link"_qs));
+    }
+    for (const auto &sub : m_subfolders)
+        out(sub->HtmlCode(TopSpace));
+}
+
 QString cls_folder::HtmlCode(const QString &TopSpace) const
 {
     if (m_events)
@@ -156,12 +176,14 @@ void cls_folder::appendFolderCode(QString &out) const
         sub->appendFolderCode(out);
 }
 
-void cls_folder::appendLinkCode(QString &out) const
+void cls_folder::appendLinkCode(QString &out, const std::function<void(QString &)> &drain) const
 {
     for (const auto &link : m_links)
         out += link->DecodeCode(m_id);
+    if (drain)
+        drain(out);
     for (const auto &sub : m_subfolders)
-        sub->appendLinkCode(out);
+        sub->appendLinkCode(out, drain);
 }
 
 QString cls_folder::EncodeFolderCode() const
