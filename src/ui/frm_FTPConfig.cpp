@@ -47,7 +47,7 @@ frm_FTPConfig::frm_FTPConfig(QWidget *parent) : QDialog(parent)
     txt_Name = addField("txt_Name", u"接続名称"_qs, u"接続設定の名称です"_qs, 120);
     txt_Ftpsvr = addField("txt_Ftpsvr", u"アドレス"_qs, u"接続先のＦＴＰサーバーを指定します"_qs, 540);
     txt_uid = addField("txt_uid", u"ユーザー名"_qs, u"接続用のUserIDを指定します"_qs, 960);
-    // The password is stored scrambled, so it may hold any character.
+    // The password is stored scrambled, so it may hold a ",".
     txt_pwd = addField("txt_pwd", u"パスワード"_qs, u"接続用のパスワードを指定します"_qs, 1380,
                        false);
     txt_Dir = addField("txt_Dir", u"転送先ﾌｫﾙﾀﾞ"_qs, u"転送先のフォルダを指定します"_qs, 1800);
@@ -114,16 +114,15 @@ frm_FTPConfig::frm_FTPConfig(QWidget *parent) : QDialog(parent)
 }
 
 QLineEdit *frm_FTPConfig::addField(const char *name, const QString &label, const QString &tip,
-                                   int top, bool guarded)
+                                   int top, bool recordField)
 {
     auto *field = new QLineEdit(this);
     field->setObjectName(QString::fromLatin1(name));
     field->setToolTip(tip);
-    if (guarded) {
-        auto *validator = new FtpFieldValidator(field);
-        connect(validator, &FtpFieldValidator::refused, this, &frm_FTPConfig::fieldRefused);
-        field->setValidator(validator);
-    }
+    auto *validator = new FtpFieldValidator(
+        recordField ? FtpFieldValidator::Field::Record : FtpFieldValidator::Field::Password, field);
+    connect(validator, &FtpFieldValidator::refused, lbl_Status, &QLabel::setText);
+    field->setValidator(validator);
     Twips::place(field, FieldLeft, top, FieldWidth, RowHeight);
     auto *caption = new QLabel(label, this);
     caption->setBuddy(field);
@@ -236,11 +235,6 @@ void frm_FTPConfig::cmd_OK_Click()
     }
     m_cancel = false;
     accept();
-}
-
-void frm_FTPConfig::fieldRefused()
-{
-    lbl_Status->setText(u"「,」は設定の区切り文字のため、名称・アドレス・ユーザー名・フォルダには使えません"_qs);
 }
 
 void frm_FTPConfig::done(int result)

@@ -96,8 +96,8 @@ private slots:
     void closingWithoutOkLeavesFileAsItWas();
     void okStoresEditsThatLoadBack();
     void okWithoutChangeRewritesSection();
-    void commaIsRefusedWhereRecordsSplit_data();
-    void commaIsRefusedWhereRecordsSplit();
+    void fieldsRefuseWhatTheFileCannotHold_data();
+    void fieldsRefuseWhatTheFileCannotHold();
     void passwordShowsStars();
 
 private:
@@ -278,40 +278,47 @@ void TestFtpConfigDialog::okWithoutChangeRewritesSection()
     QCOMPARE(code_main::FtpConnections().at(1)->FtpPwd(), u"pw,1"_qs);
 }
 
-void TestFtpConfigDialog::commaIsRefusedWhereRecordsSplit_data()
+void TestFtpConfigDialog::fieldsRefuseWhatTheFileCannotHold_data()
 {
     QTest::addColumn<QString>("field");
-    QTest::newRow("name") << u"txt_Name"_qs;
-    QTest::newRow("server") << u"txt_Ftpsvr"_qs;
-    QTest::newRow("folder") << u"txt_Dir"_qs;
-    QTest::newRow("user id") << u"txt_uid"_qs;
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QString>("refused");
+    QTest::addColumn<QString>("reason");
+    const QString comma = u"「,」"_qs;
+    const QString codePage = u"保存できない"_qs;
+    QTest::newRow("comma in name") << u"txt_Name"_qs << QByteArray("ViewName") << u","_qs << comma;
+    QTest::newRow("comma in server") << u"txt_Ftpsvr"_qs << QByteArray("FtpSrv") << u","_qs << comma;
+    QTest::newRow("comma in folder") << u"txt_Dir"_qs << QByteArray("FtpDir") << u","_qs << comma;
+    QTest::newRow("comma in user id") << u"txt_uid"_qs << QByteArray("FtpUid") << u","_qs << comma;
+    QTest::newRow("no code page 932 form in name")
+        << u"txt_Name"_qs << QByteArray("ViewName") << u"\u00e9"_qs << codePage;
+    QTest::newRow("no code page 932 form in password")
+        << u"txt_pwd"_qs << QByteArray("FtpPwd") << u"\u00e9"_qs << codePage;
 }
 
-void TestFtpConfigDialog::commaIsRefusedWhereRecordsSplit()
+void TestFtpConfigDialog::fieldsRefuseWhatTheFileCannotHold()
 {
     QFETCH(QString, field);
+    QFETCH(QByteArray, property);
+    QFETCH(QString, refused);
+    QFETCH(QString, reason);
     frm_FTPConfig dialog;
     child<QPushButton>(&dialog, u"cmd_Add"_qs)->click();
     auto *edit = child<QLineEdit>(&dialog, field);
     auto *status = child<QLabel>(&dialog, u"lbl_Status"_qs);
     edit->clear();
-    typeText(edit, u"a,b"_qs);
+    typeText(edit, u"a"_qs + refused + u"b"_qs);
     QCOMPARE(edit->text(), u"ab"_qs);
-    QVERIFY(status->text().contains(u"「,」"_qs));
-    // A pasted text with a comma is refused whole.
-    QApplication::clipboard()->setText(u"x,y"_qs);
+    QVERIFY2(status->text().contains(reason), qPrintable(status->text()));
+    // A pasted text that holds one is refused whole.
+    QApplication::clipboard()->setText(u"x"_qs + refused + u"y"_qs);
     edit->paste();
     QCOMPARE(edit->text(), u"ab"_qs);
     typeText(edit, u"c"_qs);
     child<QPushButton>(&dialog, u"cmd_OK"_qs)->click();
     code_main::LoadFtpList();
     const cls_FtpData &c = *code_main::FtpConnections().at(0);
-    QCOMPARE(c.property(field == u"txt_Name"_qs     ? "ViewName"
-                        : field == u"txt_Ftpsvr"_qs ? "FtpSrv"
-                        : field == u"txt_Dir"_qs    ? "FtpDir"
-                                                    : "FtpUid")
-                 .toString(),
-             u"abc"_qs);
+    QCOMPARE(c.property(property.constData()).toString(), u"abc"_qs);
     QVERIFY(!c.FtpPassive()); // the record did not shift
 }
 
