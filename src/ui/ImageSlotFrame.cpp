@@ -38,7 +38,7 @@ ImageSlotFrame::ImageSlotFrame(int Index, QWidget *parent)
     lbl_FileName->setObjectName(u"lbl_FileName"_qs);
     // Designed at 480; right-aligned up to the text box so that a wider font never runs under it.
     lbl_FileName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Twips::place(lbl_FileName, 360, 742, 915, 255);
+    Twips::place(lbl_FileName, 360, 720, 915, 300);
 
     txt_FileName = new QLineEdit(this);
     txt_FileName->setObjectName(u"txt_FileName"_qs);

@@ -44,7 +44,8 @@ frm_ConfigEdit::frm_ConfigEdit(QWidget *parent) : QDialog(parent)
     Twips::place(frame_ImageSet, 120, 120, 7455, 855);
     Label1 = new QLabel(u"セット名"_qs, frame_ImageSet);
     Label1->setObjectName(u"Label1"_qs);
-    Twips::place(Label1, 2160, 390, 720, 255);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Twips::place(Label1, 2160, 360, 720, 315);
     cmb_ImageSet = new QComboBox(frame_ImageSet);
     cmb_ImageSet->setObjectName(u"cmb_ImageSet"_qs);
     Twips::place(cmb_ImageSet, 2880, 360, 4335, 315);

@@ -9,6 +9,7 @@
 #include "frm_FTPConfig.h"
 #include "ftp/cls_FtpData.h"
 #include "startup/Cp932.h"
+#include "startup/MessageSink.h"
 #include "startup/code_main.h"
 
 #include <QApplication>
@@ -70,6 +71,16 @@ void typeText(QWidget *widget, const QString &text)
         QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
+// Collects the information messages that would go to message boxes.
+class RecordingSink : public MessageSink
+{
+public:
+    RecordingSink() { MessageSink::install(this); }
+    ~RecordingSink() override { MessageSink::install(nullptr); }
+    void information(const QString &text) override { messages << text; }
+    QStringList messages;
+};
+
 template <typename T>
 T *child(QObject *parent, const QString &name)
 {
@@ -96,6 +107,7 @@ private slots:
     void closingWithoutOkLeavesFileAsItWas();
     void okStoresEditsThatLoadBack();
     void okWithoutChangeRewritesSection();
+    void okThatCannotWriteKeepsTheEdits();
     void fieldsRefuseWhatTheFileCannotHold_data();
     void fieldsRefuseWhatTheFileCannotHold();
     void passwordShowsStars();
@@ -276,6 +288,22 @@ void TestFtpConfigDialog::okWithoutChangeRewritesSection()
     QVERIFY(readBytes(iniPath()) != before); // passwords scrambled afresh
     QCOMPARE(code_main::FtpConnections().size(), 2);
     QCOMPARE(code_main::FtpConnections().at(1)->FtpPwd(), u"pw,1"_qs);
+}
+
+void TestFtpConfigDialog::okThatCannotWriteKeepsTheEdits()
+{
+    QVERIFY(QDir().mkpath(iniPath())); // a folder where the settings file should be
+    RecordingSink sink;
+    frm_FTPConfig dialog;
+    dialog.show();
+    child<QPushButton>(&dialog, u"cmd_Add"_qs)->click();
+    child<QPushButton>(&dialog, u"cmd_OK"_qs)->click();
+    QCOMPARE(sink.messages.size(), 1);
+    QVERIFY(sink.messages.at(0).contains(u"Vellumdex.ini"_qs));
+    QVERIFY(dialog.isVisible());
+    QVERIFY(dialog.Cancel());
+    QCOMPARE(child<QListWidget>(&dialog, u"lst_Ftp"_qs)->count(), 1);
+    QCOMPARE(code_main::FtpConnections().size(), 1);
 }
 
 void TestFtpConfigDialog::fieldsRefuseWhatTheFileCannotHold_data()
@@ -486,6 +514,7 @@ private slots:
     void previews_data();
     void previews();
     void closedEditorNoLongerShowsSlots();
+    void okThatCannotWriteStaysOpen();
 
 private:
     // A definition in Config/ with the given slots (BaseName a<i>.gif, caption 画像<i>)
@@ -755,6 +784,18 @@ void TestConfigEdit::closedEditorNoLongerShowsSlots()
     definition->Image(1)->setSelectFile(u"img/blue.png"_qs);
     definition->Image(1)->setImageChange(true);
     QVERIFY(definition->Image(1)->ImageChange());
+}
+
+void TestConfigEdit::okThatCannotWriteStaysOpen()
+{
+    auto definition = makeDefinition(1, false);
+    QVERIFY(QDir().mkpath(configIni()));
+    RecordingSink sink;
+    auto *editor = openEditor(definition);
+    child<QPushButton>(editor, u"cmd_OK"_qs)->click();
+    QCOMPARE(sink.messages.size(), 1);
+    QVERIFY(sink.messages.at(0).contains(u"Config.ini"_qs));
+    QVERIFY(editor->isVisible());
 }
 
 // ---------------------------------------------------------------------------------------------
