@@ -11,7 +11,8 @@ FtpFieldValidator::FtpFieldValidator(Field field, QObject *parent)
 QValidator::State FtpFieldValidator::validate(QString &input, int &) const
 {
     if (m_field == Field::Record && !cls_FtpData::IsStorableField(input)) {
-        emit refused(u"「,」は設定の区切り文字のため、名称・アドレス・ユーザー名・フォルダには使えません"_qs);
+        emit refused(
+            u"「,」は設定の区切り文字のため、名称・アドレス・ユーザー名・フォルダには使えません"_qs);
         return Invalid;
     }
     if (!Cp932::canHold(input)) {

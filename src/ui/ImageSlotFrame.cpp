@@ -62,7 +62,8 @@ ImageSlotFrame::ImageSlotFrame(int Index, QWidget *parent)
     img_Image->setObjectName(u"img_Image"_qs);
     img_Image->resize(0, 0);
 
-    connect(cmd_SelectFile, &QPushButton::clicked, this, [this] { emit selectFileClicked(m_index); });
+    connect(cmd_SelectFile, &QPushButton::clicked, this,
+            [this] { emit selectFileClicked(m_index); });
     connect(chk_ImageChange, &QCheckBox::clicked, this,
             [this](bool checked) { emit imageChangeClicked(m_index, checked); });
 }
@@ -126,7 +127,8 @@ void ImageSlotFrame::showPicture(const QString &file)
         img_Image->resize(picture.size());
     }
     // Never stretched: a larger picture sits at the top left and is cut off by the frame.
-    img_Image->move(ImagePreview::placement(img_Image->size(), pic_ImageBase->contentsRect().size()));
+    img_Image->move(
+        ImagePreview::placement(img_Image->size(), pic_ImageBase->contentsRect().size()));
     img_Image->setVisible(!picture.isNull());
 }
 

@@ -155,7 +155,8 @@ void frm_ConfigEdit::AddImageFrame(int Index, int top)
     Twips::move(frame, SlotLeft, top);
     frame->show();
     connect(frame, &ImageSlotFrame::selectFileClicked, this, &frm_ConfigEdit::cmd_SelectFile_Click);
-    connect(frame, &ImageSlotFrame::imageChangeClicked, this, &frm_ConfigEdit::chk_ImageChange_Click);
+    connect(frame, &ImageSlotFrame::imageChangeClicked, this,
+            &frm_ConfigEdit::chk_ImageChange_Click);
     m_scrollFrame->MoveCtlAdd(frame);
 }
 
