@@ -77,23 +77,27 @@ frm_ConfigEdit::frm_ConfigEdit(QWidget *parent) : QDialog(parent)
     setMaximumWidth(width);
     resize(width, Twips::toPixels(MinInnerHeight, this));
 
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget *, QWidget *now) { focusMovedTo(now); });
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this,
+                           [this](QWidget *, QWidget *now) { focusMovedTo(now); });
     connect(cmd_OK, &QPushButton::clicked, this, &frm_ConfigEdit::cmd_OK_Click);
     connect(cmd_Cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 frm_ConfigEdit::~frm_ConfigEdit()
 {
-    // The slots outlive this window; they must stop writing to its controls first.
+    // Focus moves while the controls go; and the slots, which outlive this window, must stop
+    // writing to its controls first.
+    disconnect(m_focusWatch);
     qDeleteAll(frame_Image);
 }
 
 void frm_ConfigEdit::setConfigData(const std::shared_ptr<cls_ConfigData> &ConfigData)
 {
+    // Loaded once, as the window is laid out for one definition.
+    if (m_configData || !ConfigData)
+        return;
     m_configData = ConfigData;
-    if (m_configData)
-        Form_Load();
+    Form_Load();
 }
 
 void frm_ConfigEdit::Form_Load()

@@ -31,7 +31,7 @@ public:
     ~frm_ConfigEdit() override;
 
     // The definition to edit; loads it (slots, sets and saved choices afresh) and lays out
-    // its slots. Set it before the dialog is shown.
+    // its slots. Set it once, before the dialog is shown.
     void setConfigData(const std::shared_ptr<cls_ConfigData> &ConfigData);
 
 protected:
@@ -53,6 +53,7 @@ private:
 
     std::shared_ptr<cls_ConfigData> m_configData;
     cls_ScrollFrame *m_scrollFrame = nullptr;
+    QMetaObject::Connection m_focusWatch;
 
     QGroupBox *frame_ImageSet;
     QLabel *Label1;
