@@ -161,22 +161,25 @@ int main(int argc, char *argv[])
             convertLines = run.lines;
             return run.seconds;
         });
-        const double cliRestore =
-            best([&] { return cli(tool, {u"restore"_qs, page, restored}); }, clean);
+        const double cliRestore = best(
+            [&] {
+                return cli(tool, {u"restore"_qs, page, restored});
+            },
+            clean);
         qsizetype restoreLines = 0;
         const double windowRestore = best(
             [&] {
-                const WindowRun run = window(
-                    [&](frm_MakeHtml &form) { return form.DecodeStart(page, restored); });
+                const WindowRun run =
+                    window([&](frm_MakeHtml &form) { return form.DecodeStart(page, restored); });
                 restoreLines = run.lines;
                 return run.seconds;
             },
             clean);
         clean();
-        std::printf("%9d | %8.3fs %8.3fs %6.2f | %8.3fs %8.3fs %6.2f | %4lld/%lld\n", n,
-                    cliConvert, windowConvert, windowConvert / cliConvert, cliRestore,
-                    windowRestore, windowRestore / cliRestore,
-                    static_cast<long long>(convertLines), static_cast<long long>(restoreLines));
+        std::printf("%9d | %8.3fs %8.3fs %6.2f | %8.3fs %8.3fs %6.2f | %4lld/%lld\n", n, cliConvert,
+                    windowConvert, windowConvert / cliConvert, cliRestore, windowRestore,
+                    windowRestore / cliRestore, static_cast<long long>(convertLines),
+                    static_cast<long long>(restoreLines));
         std::fflush(stdout);
     }
     MessageSink::install(nullptr);

@@ -1,6 +1,6 @@
-#include "ProgramIcon.h"
 #include "frm_MakeHtml.h"
 
+#include "ProgramIcon.h"
 #include "Twips.h"
 #include "definitions/cls_ConfigData.h"
 #include "ftp/cls_FtpData.h"

@@ -1,9 +1,8 @@
 #include "UiTests.h"
-
 #include "cls_SystemMenu.h"
+#include "code_SystemMenu.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
-#include "code_SystemMenu.h"
 #include "frm_FTPConfig.h"
 #include "frm_MakeHtml.h"
 #include "frm_Version.h"
@@ -61,7 +60,8 @@ QByteArray readFile(const QString &path)
 // of a page and, when given, one replaceable image.
 void writeDefinition(const QString &path, const QString &caption, bool withImage)
 {
-    QString text = u"<!--"_qs + caption + u"-->\n"_qs
+    QString text = u"<!--"_qs + caption +
+                   u"-->\n"_qs
                    u"<!--Header=Start-->\n<html><body>\n<!--Header=End-->\n"
                    u"<!--Folder=Start-->\n<div>**Parameter_1--**Parameter_2--</div>\n"
                    u"<!--Folder=End-->\n"
@@ -99,8 +99,7 @@ void onNextModal(std::function<void(QWidget *)> check)
     });
 }
 
-template <class T>
-T *child(QWidget *window, const QString &name)
+template <class T> T *child(QWidget *window, const QString &name)
 {
     T *found = window->findChild<T *>(name);
     if (!found)
@@ -255,11 +254,11 @@ private slots:
     {
         auto w = f.start();
         const QStringList designed{
-            u"cmd_Run"_qs,      u"cmd_End"_qs,       u"cmd_decode"_qs,    u"txt_InputFolder"_qs,
+            u"cmd_Run"_qs,         u"cmd_End"_qs,       u"cmd_decode"_qs,   u"txt_InputFolder"_qs,
             u"cmd_InputFolder"_qs, u"cmd_Favorites"_qs, u"txt_SaveFile"_qs, u"cmd_SaveFile"_qs,
-            u"opt_Output_0"_qs, u"opt_Output_1"_qs,  u"txt_FtpFile"_qs,   u"cmb_FTP"_qs,
-            u"cmd_FTP"_qs,      u"cmb_Config"_qs,    u"chk_encode"_qs,    u"chk_Sort"_qs,
-            u"opt_Order_0"_qs,  u"opt_Order_1"_qs,   u"opt_DESC_0"_qs,    u"opt_DESC_1"_qs,
+            u"opt_Output_0"_qs,    u"opt_Output_1"_qs,  u"txt_FtpFile"_qs,  u"cmb_FTP"_qs,
+            u"cmd_FTP"_qs,         u"cmb_Config"_qs,    u"chk_encode"_qs,   u"chk_Sort"_qs,
+            u"opt_Order_0"_qs,     u"opt_Order_1"_qs,   u"opt_DESC_0"_qs,   u"opt_DESC_1"_qs,
             u"cmd_ConfigEdit"_qs};
         QStringList walked;
         QWidget *at = child<QWidget>(w.get(), designed.first());
@@ -279,10 +278,10 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("readBack"); // control that shows the value after a restart
 
-        QTest::newRow("FTP output") << QStringList{u"opt_Output_1"_qs} << u"Output"_qs << u"1"_qs
-                                    << u"opt_Output_1"_qs;
-        QTest::newRow("restore code") << QStringList{u"chk_encode"_qs} << u"Decode"_qs << u"1"_qs
-                                      << u"chk_encode"_qs;
+        QTest::newRow("FTP output")
+            << QStringList{u"opt_Output_1"_qs} << u"Output"_qs << u"1"_qs << u"opt_Output_1"_qs;
+        QTest::newRow("restore code")
+            << QStringList{u"chk_encode"_qs} << u"Decode"_qs << u"1"_qs << u"chk_encode"_qs;
         QTest::newRow("sorting") << QStringList{u"chk_Sort"_qs} << u"Sort"_qs << u"1"_qs
                                  << u"chk_Sort"_qs;
         QTest::newRow("by date") << QStringList{u"chk_Sort"_qs, u"opt_Order_1"_qs} << u"Order"_qs
@@ -292,8 +291,8 @@ private slots:
         QTest::newRow("back to ascending")
             << QStringList{u"chk_Sort"_qs, u"opt_DESC_1"_qs, u"opt_DESC_0"_qs} << u"DESC"_qs
             << u"0"_qs << u"opt_DESC_0"_qs;
-        QTest::newRow("sorting off again") << QStringList{u"chk_Sort"_qs, u"chk_Sort"_qs}
-                                           << u"Sort"_qs << u"0"_qs << QString();
+        QTest::newRow("sorting off again")
+            << QStringList{u"chk_Sort"_qs, u"chk_Sort"_qs} << u"Sort"_qs << u"0"_qs << QString();
     }
 
     void controlWritesItsSettingAndNextStartReadsIt()
@@ -487,7 +486,8 @@ private slots:
         QVERIFY(!w->isVisible());
         QVERIFY(form->isVisible());
         QCOMPARE(form->windowTitle(), u"Vellumdex 処理中..."_qs);
-        const QStringList log = child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
+        const QStringList log =
+            child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
         QCOMPARE(log.filter(u"フォルダ情報読み出し ["_qs).size(), 4);
         QCOMPARE(log.filter(u"データ変換中 ["_qs).size(), 3); // the empty folder is left out
         QCOMPARE(log.mid(log.size() - 5),
@@ -574,10 +574,12 @@ private slots:
         click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
         frm_MakeHtml *form = w->makeForm();
         QVERIFY(form);
-        const QStringList log = child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
+        const QStringList log =
+            child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
         QVERIFY2(log.contains(u"転送開始 [fav.html]"_qs), qPrintable(log.join(u'|')));
         QVERIFY(log.contains(u"○転送成功"_qs));
-        QCOMPARE(log.mid(log.size() - 3), QStringList({Rule, u"  ファイルを転送しました。"_qs, Rule}));
+        QCOMPARE(log.mid(log.size() - 3),
+                 QStringList({Rule, u"  ファイルを転送しました。"_qs, Rule}));
         QVERIFY(!log.contains(u"  変換が終了しました。"_qs));
         QVERIFY(readFile(root + u"/fav.html"_qs).startsWith("<html><body>\r\n"));
         closeProcessingWindow(*w);
@@ -691,14 +693,16 @@ private slots:
         QMenu *menu = code_SystemMenu::GetSystemMenu(w.get());
         // A right click on a label reaches the window.
         QLabel *label = child<QLabel>(w.get(), u"Label1_2"_qs);
-        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2), label->mapToGlobal(QPoint(2, 2)));
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                label->mapToGlobal(QPoint(2, 2)));
         QApplication::sendEvent(label, &click);
         QVERIFY(menu->isVisible());
         menu->hide();
         // A text box keeps its own menu.
         auto *box = child<QLineEdit>(w.get(), u"txt_FtpFile"_qs);
         box->setEnabled(true);
-        QContextMenuEvent onBox(QContextMenuEvent::Mouse, QPoint(2, 2), box->mapToGlobal(QPoint(2, 2)));
+        QContextMenuEvent onBox(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                box->mapToGlobal(QPoint(2, 2)));
         QApplication::sendEvent(box, &onBox);
         QVERIFY(!menu->isVisible());
         QVERIFY(QApplication::activePopupWidget());
@@ -794,7 +798,8 @@ private slots:
         QVERIFY(busySeen);
         QCOMPARE(unloads.size(), 0);
 
-        const QStringList log = child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
+        const QStringList log =
+            child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
         QCOMPARE(log, form->logLines());
         QCOMPARE(log.filter(u"フォルダ情報読み出し ["_qs).size(), 401);
         QCOMPARE(log.filter(u"データ変換中 ["_qs).size(), 401);
