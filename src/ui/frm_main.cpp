@@ -92,6 +92,12 @@ void frm_main::createControls()
                         int top, int width, int height) {
         auto *box = new QGroupBox(caption, parent);
         box->setObjectName(QString::fromLatin1(name));
+        // The caption sits on the top line of the frame, as the design places the controls
+        // below it; the usual style puts the caption above the frame instead.
+        box->setStyleSheet(u"QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                           u" margin-top: 0.5em; }"
+                           u" QGroupBox::title { subcontrol-origin: margin; left: 6px;"
+                           u" padding: 0 2px; }"_qs);
         Twips::place(box, left, top, width, height);
         return box;
     };
