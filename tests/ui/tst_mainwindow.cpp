@@ -421,6 +421,9 @@ private slots:
         // No extension is added to a name typed without one.
         QCOMPARE(child<QLineEdit>(w.get(), u"txt_SaveFile"_qs)->text(), chosen);
         QCOMPARE(f.stored(u"SaveFile"_qs), chosen);
+        w.reset();
+        w = f.start();
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_SaveFile"_qs)->text(), chosen);
     }
 
     void cancelledDialogsChangeNothing()
@@ -467,6 +470,10 @@ private slots:
 
         click(child<QPushButton>(w.get(), u"cmd_Favorites"_qs));
         QCOMPARE(f.stored(u"InputFolder"_qs), f.home + u"/Favorites"_qs);
+        w.reset();
+        w = f.start();
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_InputFolder"_qs)->text(),
+                 f.home + u"/Favorites"_qs);
     }
 
     void conversionAndRestoreFromMainWindow()
@@ -537,6 +544,48 @@ private slots:
         // The chosen page is stored; the output box keeps its text until the next start.
         QCOMPARE(child<QLineEdit>(w.get(), u"txt_SaveFile"_qs)->text(), u"/表示だけ.html"_qs);
         QCOMPARE(f.stored(u"SaveFile"_qs), page);
+    }
+
+    void sortChoicesReachTheRun_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QString>("order"); // of the links in the page
+        QTest::newRow("by name") << QStringList{u"chk_Sort"_qs} << u"abc"_qs;
+        QTest::newRow("by name, descending")
+            << QStringList{u"chk_Sort"_qs, u"opt_DESC_1"_qs} << u"cba"_qs;
+        QTest::newRow("by date") << QStringList{u"chk_Sort"_qs, u"opt_Order_1"_qs} << u"bca"_qs;
+        QTest::newRow("by date, descending")
+            << QStringList{u"chk_Sort"_qs, u"opt_Order_1"_qs, u"opt_DESC_1"_qs} << u"acb"_qs;
+    }
+
+    void sortChoicesReachTheRun()
+    {
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, order);
+        const QString root = f.dir->filePath(u"並べ替え"_qs);
+        const QDateTime base(QDate(2020, 1, 1), QTime(12, 0));
+        const QList<std::pair<QString, int>> links{{u"b"_qs, 0}, {u"a"_qs, 300}, {u"c"_qs, 100}};
+        for (const auto &[name, age] : links) {
+            const QString path = root + u'/' + name + u".url"_qs;
+            writeShortcut(path, u"https://example.jp/"_qs + name);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(base.addSecs(age), QFileDevice::FileModificationTime));
+        }
+        const QString page = f.dir->filePath(u"sorted.html"_qs);
+        f.store(u"InputFolder"_qs, root);
+        f.store(u"SaveFile"_qs, page);
+        f.store(u"ConfigFile"_qs, u"画像なし"_qs);
+        auto w = f.start();
+        for (const QString &name : clicks)
+            click(child<QAbstractButton>(w.get(), name));
+        click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
+        QString seen;
+        const QByteArray bytes = readFile(page);
+        for (qsizetype at = bytes.indexOf("\">"); at >= 0; at = bytes.indexOf("\">", at + 1))
+            seen += QLatin1Char(bytes.at(at + 2));
+        QCOMPARE(seen, order);
+        closeProcessingWindow(*w);
     }
 
     void templateThatCannotBeReadIsReported()
@@ -778,9 +827,12 @@ private slots:
         bool closeEnabledDuringRun = true;
         bool stayedOpen = false;
         bool busySeen = false;
+        bool logShownDuringRun = false;
         QTimer::singleShot(0, form, [&] {
             closeEnabledDuringRun = child<QPushButton>(form, u"cmd_close"_qs)->isEnabled();
             busySeen = child<QProgressBar>(form, u"prg_Progress"_qs)->maximum() == 0;
+            logShownDuringRun =
+                !child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().isEmpty();
             form->close();
             stayedOpen = form->isVisible() && form->isRunning();
         });
@@ -796,6 +848,7 @@ private slots:
         QVERIFY(!closeEnabledDuringRun);
         QVERIFY(stayedOpen);
         QVERIFY(busySeen);
+        QVERIFY(logShownDuringRun);
         QCOMPARE(unloads.size(), 0);
 
         const QStringList log =
