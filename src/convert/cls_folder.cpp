@@ -59,15 +59,12 @@ bool cls_folder::GetData(QString Path, cls_folder *TopFolder, bool SortFlag, int
     return retained;
 }
 
-void cls_folder::HtmlCode(const QString &TopSpace,
-                          const std::function<void(const QString &)> &out) const
+void cls_folder::ContentCode(const QString &TopSpace,
+                             const std::function<void(const QString &)> &out) const
 {
-    if (!m_topFlag) {
-        out(HtmlCode(TopSpace));
-        return;
-    }
     if (m_events)
         m_events->raiseGetHtmlCode(m_title);
+    // A folder's own links come before its subfolders.
     QStringList parameters(10);
     for (const auto &link : m_links) {
         parameters[0] = link->Title();
@@ -79,24 +76,23 @@ void cls_folder::HtmlCode(const QString &TopSpace,
         out(sub->HtmlCode(TopSpace));
 }
 
+void cls_folder::HtmlCode(const QString &TopSpace,
+                          const std::function<void(const QString &)> &out) const
+{
+    if (m_topFlag)
+        ContentCode(TopSpace, out);
+    else
+        out(HtmlCode(TopSpace));
+}
+
 QString cls_folder::HtmlCode(const QString &TopSpace) const
 {
-    if (m_events)
-        m_events->raiseGetHtmlCode(m_title);
-    QStringList parameters(10);
     QString content;
-    for (const auto &link : m_links) {
-        parameters[0] = link->Title();
-        parameters[1] = link->URL();
-        m_config->Htmlcfg_SetParameter(parameters);
-        content += TopSpace;
-        content += m_config->Htmlcfg_GetSetting(u"Link"_qs);
-    }
-    for (const auto &sub : m_subfolders)
-        content += sub->HtmlCode(TopSpace);
+    ContentCode(TopSpace, [&content](const QString &piece) { content += piece; });
     if (m_topFlag)
         return content;
 
+    QStringList parameters(10);
     parameters[0] = MenuName();
     // A folder name can hold "<" or "&" here; the page gets it escaped like a link title.
     parameters[1] = cls_URL::EscapeHtml(m_title);

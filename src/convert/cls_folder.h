@@ -54,6 +54,8 @@ public:
     const std::vector<std::unique_ptr<cls_URL>> &links() const { return m_links; }
 
 private:
+    // The links' blocks, then each subfolder's markup, in page order.
+    void ContentCode(const QString &TopSpace, const std::function<void(const QString &)> &out) const;
     void appendOpenCode(QString &out) const;
     void appendCloseCode(QString &out) const;
     void appendAllCloseCode(QString &out) const;
