@@ -15,12 +15,19 @@ int main(int argc, char **argv)
     IniClass ini;
     ini.SetFile(QString::fromLocal8Bit(argv[1]));
     ini.SetSection(u"System"_qs);
-    // The test kills at a random moment after this line, so that it lands among the saves.
-    std::printf("saving\n");
-    std::fflush(stdout);
+    // A line before the saves and after each one: the test kills at a random moment after a
+    // random number of them, so that the kill lands among the saves.
+    const auto said = [] {
+        std::printf("saved\n");
+        std::fflush(stdout);
+    };
+    said();
     for (qint64 n = ini.T_GetSetting(u"Count"_qs, u"0"_qs).toLongLong() + 1;; ++n) {
-        if (!ini.T_SaveSetting(u"Data"_qs, savedRound(n)) ||
-            !ini.T_SaveSetting(u"Count"_qs, QString::number(n)))
+        if (!ini.T_SaveSetting(u"Data"_qs, savedRound(n)))
             return 1;
+        said();
+        if (!ini.T_SaveSetting(u"Count"_qs, QString::number(n)))
+            return 1;
+        said();
     }
 }
