@@ -985,6 +985,9 @@ void TestConvert::bookmarkTextsAndCharsets_data()
     QTest::newRow("ends inside a tag")
         << QByteArray("<DL><DT><A HREF=a>A</A><DT><A HREF=\"b>B</A>") << u"UTF-8"_qs
         << QStringList{u"+ブックマーク"_qs, u"A = a"_qs, u"malformed"_qs};
+    QTest::newRow("links before the first list are a page's, after the last the file's")
+        << QByteArray("<A HREF=n>nav</A><DL><DT><A HREF=y>Y</A></DL></DL><DT><A HREF=z>Z</A>")
+        << u"UTF-8"_qs << QStringList{u"+ブックマーク"_qs, u"Y = y"_qs, u"Z = z"_qs, u"-"_qs};
     QTest::newRow("no bookmarks at all")
         << QByteArray("<html><p>hello</p></html>") << u"UTF-8"_qs << QStringList{};
 }
