@@ -59,6 +59,7 @@ int CliTool::usage(int status)
 commands:
   convert      convert a favorites folder into a page
   restore      rebuild favorites from a page with a restore block
+  import       make favorites from a browser's bookmark file (bookmarks.html)
   publish      convert and upload the page and its images over a stored connection
   connections  list the stored FTP connections (names only)
   definitions  list the conversion definitions (index and caption)
@@ -83,6 +84,8 @@ int CliTool::run(const QStringList &arguments)
         return convert(rest);
     if (command == u"restore"_qs)
         return restore(rest);
+    if (command == u"import"_qs)
+        return import(rest);
     if (command == u"definitions"_qs)
         return definitions(rest);
     if (command == u"publish"_qs)
@@ -235,6 +238,27 @@ int CliTool::restore(const QStringList &arguments)
     const QStringList p = parser.positionalArguments();
     return run.DecodeStart(QFileInfo(p.at(0)).absoluteFilePath(),
                            QFileInfo(p.at(1)).absoluteFilePath())
+               ? 0
+               : 1;
+}
+
+int CliTool::import(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument(u"BOOKMARKS"_qs, u"Bookmark file exported by a browser."_qs);
+    parser.addPositionalArgument(u"TARGET_DIR"_qs, u"Folder to make the favorites in."_qs);
+    int status = 0;
+    if (!parse(parser, u"Make favorites from a bookmark file."_qs, arguments, &status))
+        return status;
+    if (parser.positionalArguments().size() != 2) {
+        err(u"import takes BOOKMARKS and TARGET_DIR"_qs);
+        return 2;
+    }
+    MakeHtmlProcess run;
+    QObject::connect(&run, &MakeHtmlProcess::logLine, &run, [](const QString &l) { out(l); });
+    const QStringList p = parser.positionalArguments();
+    return run.ImportBookmarks(QFileInfo(p.at(0)).absoluteFilePath(),
+                               QFileInfo(p.at(1)).absoluteFilePath())
                ? 0
                : 1;
 }

@@ -15,6 +15,7 @@ public:
 private:
     int convert(const QStringList &arguments, bool toFtp = false);
     int restore(const QStringList &arguments);
+    int import(const QStringList &arguments);
     int definitions(const QStringList &arguments);
     int publish(const QStringList &arguments);
     int connections(const QStringList &arguments);

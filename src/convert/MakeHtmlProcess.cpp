@@ -1,5 +1,7 @@
 #include "MakeHtmlProcess.h"
 
+#include "BookmarkFile.h"
+#include "BookmarkImport.h"
 #include "FavoritesRestore.h"
 #include "RunError.h"
 #include "TemplateBlocks.h"
@@ -8,8 +10,10 @@
 #include "definitions/cls_ConfigData.h"
 #include "ftp/cls_FtpData.h"
 #include "startup/Cp932.h"
+#include "startup/TextLines.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSaveFile>
 #include <QTemporaryFile>
 
@@ -33,6 +37,19 @@ private:
     QIODevice &m_out;
     QString m_path;
 };
+
+// A bookmark file, as a browser exports it or as the Netscape definition writes it, that
+// carries no restore block: a page with the block is restored from the block.
+bool isBookmarkFileWithoutBlock(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !BookmarkFile::looksLikeBookmarkFile(file.read(4096)))
+        return false;
+    file.seek(0);
+    const QStringList lines = TextLines::split(Cp932::toUnicode(file.readAll()));
+    const qsizetype encode = lines.indexOf(u"[encode]"_qs);
+    return encode < 0 || encode == lines.size() - 1;
+}
 
 } // namespace
 
@@ -111,11 +128,24 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
 
 bool MakeHtmlProcess::DecodeStart(const QString &LoadFile, const QString &BasePath)
 {
+    if (isBookmarkFileWithoutBlock(LoadFile))
+        return ImportBookmarks(LoadFile, BasePath);
     FavoritesRestore restore;
     connect(&restore, &FavoritesRestore::logLine, this, &MakeHtmlProcess::logLine);
     connect(&restore, &FavoritesRestore::progress, this, &MakeHtmlProcess::progress);
     emit progress(0, 0);
     const bool ok = restore.DecodeFile(LoadFile, BasePath);
+    logSummary(ok ? u"  お気に入りを復元しました"_qs : u"  復元に失敗しました。"_qs);
+    return ok;
+}
+
+bool MakeHtmlProcess::ImportBookmarks(const QString &LoadFile, const QString &BasePath)
+{
+    BookmarkImport import;
+    connect(&import, &BookmarkImport::logLine, this, &MakeHtmlProcess::logLine);
+    connect(&import, &BookmarkImport::progress, this, &MakeHtmlProcess::progress);
+    emit progress(0, 0);
+    const bool ok = import.ImportFile(LoadFile, BasePath);
     logSummary(ok ? u"  お気に入りを復元しました"_qs : u"  復元に失敗しました。"_qs);
     return ok;
 }

@@ -1,0 +1,232 @@
+#include "BookmarkImport.h"
+
+#include "BookmarkFile.h"
+#include "SafeFileName.h"
+#include "startup/Cp932.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+qsizetype utf8Size(const QString &text)
+{
+    qsizetype bytes = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        bytes += u < 0x80 ? 1 : u < 0x800 ? 2 : QChar::isSurrogate(u) ? 2 : 3;
+    }
+    return bytes;
+}
+
+// The modification time of a file or folder; the time of access is left as it is.
+void setModified(const QString &path, qint64 seconds)
+{
+    if (seconds <= 0)
+        return;
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = time_t(seconds);
+    times[1].tv_nsec = 0;
+    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+}
+
+// A shortcut that is already there (or a link of its name) is replaced through a temporary
+// file renamed over it: the rename replaces a link itself, never what it points to.
+bool writeShortcut(const QString &fileName, const QByteArray &data, qint64 date)
+{
+    const QFileInfo info(fileName);
+    const bool replacing = info.exists() || info.isSymLink();
+    const QString target = replacing ? fileName + u".vellumdex-tmp"_qs : fileName;
+    if (replacing)
+        QFile::remove(target);
+    QFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const bool written = file.write(data) == data.size() && file.flush();
+    file.close();
+    if (!written) {
+        QFile::remove(target);
+        return false;
+    }
+    setModified(target, date);
+    if (replacing && ::rename(QFile::encodeName(target).constData(),
+                              QFile::encodeName(fileName).constData()) != 0) {
+        QFile::remove(target);
+        return false;
+    }
+    return true;
+}
+
+struct OpenFolder
+{
+    QString path; // ends in "/"
+    qsizetype pathBytes = 0;
+    qint64 date = 0;
+    UniqueNames names;
+};
+
+} // namespace
+
+QString BookmarkImport::shortcutAddress(const QString &url)
+{
+    QString trimmed;
+    trimmed.reserve(url.size());
+    for (const QChar c : url) {
+        if (c != u'\r' && c != u'\n' && c != u'\t')
+            trimmed += c;
+    }
+    trimmed = trimmed.trimmed();
+    bool plain = true;
+    for (const QChar c : trimmed) {
+        if (c.unicode() < 0x20 || c.unicode() >= 0x7f) {
+            plain = false;
+            break;
+        }
+    }
+    if (plain)
+        return trimmed;
+    QString out;
+    out.reserve(trimmed.size() * 2);
+    const auto percent = [&out](QByteArrayView bytes) {
+        for (const char b : bytes)
+            out += u'%' + QString::number(uchar(b), 16).toUpper().rightJustified(2, u'0');
+    };
+    for (qsizetype i = 0; i < trimmed.size(); ++i) {
+        const QChar c = trimmed.at(i);
+        const char16_t u = c.unicode();
+        if (u >= 0x20 && u < 0x7f) {
+            out += c;
+        } else if (u < 0x80) {
+            percent(QByteArray(1, char(u)));
+        } else if (QChar::isHighSurrogate(u) && i + 1 < trimmed.size() &&
+                   QChar::isLowSurrogate(trimmed.at(i + 1).unicode())) {
+            percent(QStringView(trimmed).sliced(i, 2).toUtf8());
+            ++i;
+        } else if (!QChar::isSurrogate(u) && Cp932::canHold(QStringView(&c, 1))) {
+            out += c;
+        } else {
+            percent(QStringView(&c, 1).toUtf8());
+        }
+    }
+    return out;
+}
+
+QByteArray BookmarkImport::shortcutBytes(const QString &url)
+{
+    return Cp932::fromUnicode(u"[InternetShortcut]\r\nURL="_qs + shortcutAddress(url) + u"\r\n"_qs);
+}
+
+bool BookmarkImport::fail(const QString &message)
+{
+    emit logLine(message);
+    return false;
+}
+
+bool BookmarkImport::ImportFile(const QString &LoadFile, const QString &BasePath)
+{
+    m_folders = 0;
+    m_links = 0;
+    emit logLine(u"ブックマークファイルを読み込んでいます"_qs);
+    BookmarkFile file;
+    if (!file.open(LoadFile))
+        return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"]"_qs);
+
+    const QString base = BasePath.endsWith(u'/') ? BasePath : BasePath + u'/';
+    if (!QDir(u"/"_qs).mkpath(base) || !QFileInfo(base).isDir())
+        return fail(u"フォルダを作成できません ["_qs + base + u"]"_qs);
+    const QString canonicalBase = QFileInfo(base).canonicalFilePath();
+    const auto insideBase = [&canonicalBase](const QString &folder) {
+        const QString canonical = QFileInfo(folder).canonicalFilePath();
+        return !canonical.isEmpty() &&
+               (canonical == canonicalBase || canonical.startsWith(canonicalBase + u'/') ||
+                canonicalBase == u"/"_qs);
+    };
+
+    // The open folders, the base folder first. A bookmark folder too deep for a path to
+    // hold it shares the folder above it: its bookmarks are kept, its level is not.
+    std::vector<OpenFolder> folders(1);
+    folders[0].path = base;
+    folders[0].pathBytes = utf8Size(base);
+    std::vector<bool> levelIsFolder;
+    bool topSeen = false;
+    qint64 items = 0;
+    emit progress(0, file.size());
+
+    for (;;) {
+        BookmarkFile::Item item = file.next();
+        if (++items % 512 == 0)
+            emit progress(file.position(), file.size());
+        switch (item.kind) {
+        case BookmarkFile::Item::FolderStart: {
+            OpenFolder &parent = folders.back();
+            const QString clean = SafeFileName::clean(item.title);
+            // The top folder is taken again on a second import, like a restored one.
+            const QString name = levelIsFolder.empty()
+                                     ? SafeFileName::fit(clean, QStringView(), QStringView())
+                                     : parent.names.take(clean, QStringView());
+            topSeen = true;
+            const qsizetype pathBytes = parent.pathBytes + utf8Size(name) + 1;
+            if (pathBytes + SafeFileName::MaxBytes > MaxPathBytes) {
+                levelIsFolder.push_back(false);
+                emit logLine(u"フォルダが深すぎるため上のフォルダにまとめます ["_qs + name +
+                             u"]"_qs);
+                break;
+            }
+            OpenFolder folder;
+            folder.path = parent.path + name + u'/';
+            folder.pathBytes = pathBytes;
+            folder.date = item.addDate;
+            const QByteArray encoded = QFile::encodeName(folder.path);
+            const bool made = ::mkdir(encoded.constData(), 0777) == 0;
+            // A folder made just now inside a folder already checked is inside too; one that
+            // was there may be a link leading anywhere.
+            if (!made && (!QFileInfo(folder.path).isDir() || !insideBase(folder.path)))
+                return fail(u"フォルダを作成できません ["_qs + folder.path + u"]"_qs);
+            emit logLine(u"フォルダ復元["_qs + folder.path + u"]"_qs);
+            ++m_folders;
+            folders.push_back(std::move(folder));
+            levelIsFolder.push_back(true);
+            break;
+        }
+        case BookmarkFile::Item::FolderEnd:
+            if (levelIsFolder.empty())
+                break;
+            if (levelIsFolder.back()) {
+                // Its content is complete: nothing changes the folder's own date after this.
+                setModified(folders.back().path, folders.back().date);
+                folders.pop_back();
+            }
+            levelIsFolder.pop_back();
+            break;
+        case BookmarkFile::Item::Link: {
+            OpenFolder &folder = folders.back();
+            const QString name = folder.names.take(SafeFileName::clean(item.title), u".url");
+            const QString fileName = folder.path + name + u".url"_qs;
+            if (!writeShortcut(fileName, shortcutBytes(item.url), item.addDate))
+                return fail(u"ファイルを書き込めません ["_qs + fileName + u"]"_qs);
+            emit logLine(u"リンク復元["_qs + name + u"]"_qs);
+            ++m_links;
+            break;
+        }
+        case BookmarkFile::Item::Malformed:
+            return fail(u"ブックマークファイルの形式が正しくありません ("_qs +
+                        QString::number(file.lineNumber()) + u" 行目)"_qs);
+        case BookmarkFile::Item::End:
+            emit progress(file.size(), file.size());
+            if (!topSeen)
+                return fail(u"ブックマーク情報が見つかりません"_qs);
+            emit logLine(u"ブックマークファイルを読み込みました (フォルダ "_qs +
+                         QString::number(m_folders) + u"、リンク "_qs + QString::number(m_links) +
+                         u")"_qs);
+            return true;
+        }
+    }
+}

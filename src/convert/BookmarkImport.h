@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// Makes a Favorites tree from a bookmark file (BookmarkFile): below the chosen base folder a
+// folder named after the file's title, one folder per bookmark folder and one shortcut file
+// per bookmark, each shortcut dated by the bookmark's ADD_DATE so that sorting by date
+// follows the order the bookmarks were made in. Nothing is written outside the base folder;
+// a shortcut that is already there is replaced, as the restore does.
+class BookmarkImport : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Answers false after logging the cause; what was written before a fault stays.
+    bool ImportFile(const QString &LoadFile, const QString &BasePath);
+
+    // The shortcut file of an address, as the code page holds it (CR LF).
+    static QByteArray shortcutBytes(const QString &url);
+    // The address as a shortcut file holds it: blanks at the ends and line breaks inside
+    // dropped, control characters and characters the code page cannot hold percent-encoded
+    // as UTF-8.
+    static QString shortcutAddress(const QString &url);
+
+    // A path this long (in bytes) is the most a file system call takes here.
+    static constexpr qsizetype MaxPathBytes = 4095;
+
+    qint64 folderCount() const { return m_folders; }
+    qint64 linkCount() const { return m_links; }
+
+signals:
+    void logLine(const QString &line);
+    void progress(qint64 value, qint64 maximum);
+
+private:
+    bool fail(const QString &message);
+
+    qint64 m_folders = 0;
+    qint64 m_links = 0;
+};
