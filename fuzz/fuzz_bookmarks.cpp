@@ -2,7 +2,6 @@
 // size, folders open and close in pairs, and the import writes folders and shortcut files
 // below the base folder only.
 #include "FuzzSupport.h"
-
 #include "convert/BookmarkFile.h"
 #include "convert/BookmarkImport.h"
 
@@ -43,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const char *data, size_t size)
     QObject::connect(&import, &BookmarkImport::logLine, [&](const QString &) { ++lines; });
     const bool ok = import.ImportFile(file, root + u"/base"_qs);
     fuzz::check(ok || lines > 0, "a failed import logs why");
-    const QStringList top = QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                 QDir::Hidden | QDir::System);
+    const QStringList top =
+        QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     fuzz::check(top == QStringList({u"base"_qs, u"bookmarks.html"_qs}), "nothing outside the base");
     QDirIterator it(root + u"/base"_qs,
                     QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,

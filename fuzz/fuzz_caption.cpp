@@ -1,7 +1,6 @@
 // A definition file from anyone beside the program: the catalogue takes it only with a
 // caption line, and its image list reads to a bounded number of slots.
 #include "FuzzSupport.h"
-
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
 #include "startup/Cp932.h"

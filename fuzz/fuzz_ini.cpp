@@ -2,7 +2,6 @@
 // changes no byte, and a value set through IniClass reads back as set while the other entries
 // keep theirs.
 #include "FuzzSupport.h"
-
 #include "startup/Cp932.h"
 #include "startup/IniClass.h"
 #include "startup/ProfileFile.h"

@@ -1,7 +1,6 @@
 // The restore block of a page from anyone: whatever it holds, the restore ends with an answer,
 // creates nothing outside the base folder and writes only ".url" files.
 #include "FuzzSupport.h"
-
 #include "convert/FavoritesRestore.h"
 
 #include <QDirIterator>
@@ -21,11 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const char *data, size_t size)
     fuzz::check(ok || lines > 0, "a failed restore logs why");
 
     // Nothing beside the page and the base folder; below it, folders and ".url" files only.
-    const QStringList top = QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                 QDir::Hidden | QDir::System);
+    const QStringList top =
+        QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     fuzz::check(top == QStringList({u"base"_qs, u"page.html"_qs}), "nothing outside the base");
-    QDirIterator it(root + u"/base"_qs, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
-                                            QDir::System,
+    QDirIterator it(root + u"/base"_qs,
+                    QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();

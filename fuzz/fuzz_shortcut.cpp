@@ -1,7 +1,6 @@
 // A shortcut file from anyone, under a name from anyone: its title and address reach the page
 // escaped, its restore record counts its lines, and a temporary copy goes with the object.
 #include "FuzzSupport.h"
-
 #include "convert/RunError.h"
 #include "convert/cls_URL.h"
 #include "startup/Cp932.h"
@@ -64,8 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const char *data, size_t size)
         const QStringList record = TextLines::split(url.DecodeCode(7));
         const QStringList lines = TextLines::split(Cp932::toUnicode(content));
         fuzz::check(record.size() == 3 + lines.size(), "record holds every line");
-        fuzz::check(record.at(2) == u"FileLine="_qs + QString::number(lines.size()),
-                    "line count");
+        fuzz::check(record.at(2) == u"FileLine="_qs + QString::number(lines.size()), "line count");
         fuzz::check(fuzz::readFile(folder + file) == content, "shortcut never changed");
     }
     fuzz::check(QDir(fuzz::scratch() + u"/tmp"_qs).isEmpty(), "temporary copy removed");

@@ -1,7 +1,6 @@
 // A template from anyone: its blocks are read and handed out with markers replaced, the
 // substitution ends for every text, and what comes out is bounded by what went in.
 #include "FuzzSupport.h"
-
 #include "convert/RunError.h"
 #include "convert/cls_htmlcfg.h"
 #include "startup/Cp932.h"

@@ -764,8 +764,8 @@ void TestFtp::savedConnectionsMakeTheFileOwnerOnly()
     d->setFtpPwd(u"secret"_qs);
     list.append(d);
     QVERIFY(code_main::SaveFtpList());
-    QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup |
-                                         QFile::WriteOther),
+    QCOMPARE(QFile::permissions(path) &
+                 (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
              QFile::Permissions());
     QVERIFY(QFile::permissions(path) & QFile::ReadOwner);
     list.clear();
@@ -819,7 +819,7 @@ void TestFtp::failedPublishingThenNextOneSucceeds()
     cls_FtpData connection;
     connection.setFtpSrv(server.address());
     connection.setFtpUid(fault == u"write"_qs ? u"reader"_qs : UserId);
-    connection.setFtpPwd(fault == u"write"_qs  ? u"readerpass"_qs
+    connection.setFtpPwd(fault == u"write"_qs   ? u"readerpass"_qs
                          : fault == u"login"_qs ? u"wrong"_qs
                                                 : UserPassword);
     connection.setFtpPassive(true);

@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QThread>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 class TestStartup : public QObject
@@ -324,7 +324,8 @@ void TestStartup::killedSaveLeavesOldOrNewFile()
     const QString folder = m_dir.filePath(u"killed"_qs);
     QVERIFY(QDir().mkpath(folder));
     const QString path = folder + u"/Vellumdex.ini"_qs;
-    const QString ftpRecord = u"サーバー,ftp.example.jp,/www,user,abcdefghijklmnopqrstuvwxyz0123,True"_qs;
+    const QString ftpRecord =
+        u"サーバー,ftp.example.jp,/www,user,abcdefghijklmnopqrstuvwxyz0123,True"_qs;
     IniClass ini;
     ini.SetFile(path);
     ini.T_SaveSetting(u"Count"_qs, u"1"_qs, u"FTP"_qs);
@@ -363,8 +364,9 @@ void TestStartup::killedSaveLeavesOldOrNewFile()
         const QByteArray bytes = readBytes(path);
         const qint64 count = ini.T_GetSetting(u"Count"_qs, u"-1"_qs, u"System"_qs).toLongLong();
         const qint64 data = count + (bytes == render(count, count + 1) ? 1 : 0);
-        QVERIFY2(bytes == render(count, data),
-                 qPrintable(QStringLiteral("run %1: torn file of %2 bytes").arg(run).arg(bytes.size())));
+        QVERIFY2(
+            bytes == render(count, data),
+            qPrintable(QStringLiteral("run %1: torn file of %2 bytes").arg(run).arg(bytes.size())));
         QVERIFY(count >= lastCount);
         changed += bytes != previous;
         previous = bytes;
@@ -372,8 +374,8 @@ void TestStartup::killedSaveLeavesOldOrNewFile()
         QCOMPARE(QFile::permissions(path), permissions);
         // A kill between the link of the finished temporary file and its rename over the
         // settings leaves that temporary file; it is never the settings file itself.
-        QStringList others = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                    QDir::Hidden);
+        QStringList others =
+            QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
         QVERIFY(others.removeAll(u"Vellumdex.ini"_qs) == 1);
         for (const QString &other : others) {
             QVERIFY2(other.startsWith(u"Vellumdex.ini."_qs), qPrintable(other));
