@@ -485,8 +485,7 @@ BookmarkFile::Item BookmarkFile::next()
             const QString t = readText(name);
             if (m_h1.isEmpty())
                 m_h1 = t;
-        } else if (is(name, u"h3")) {
-            ensureTop();
+        } else if (is(name, u"h3") && m_topOpen) {
             flushPendingFolder();
             m_pendingDate = addDate(tag.attribute(u"add_date"));
             m_pendingTitle = readText(name);
@@ -500,8 +499,7 @@ BookmarkFile::Item BookmarkFile::next()
             } else {
                 m_levels.push_back(Level::List);
             }
-        } else if (is(name, u"a")) {
-            ensureTop();
+        } else if (is(name, u"a") && m_topOpen) {
             flushPendingFolder();
             const Attribute *href = tag.find(u"href");
             const qint64 date = addDate(tag.attribute(u"add_date"));

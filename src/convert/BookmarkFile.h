@@ -9,8 +9,9 @@
 // A bookmark file as browsers export it ("bookmarks.html": nested DL lists of H3 folders and
 // A HREF links), read item by item. The reader is forgiving the way browsers are: tags in any
 // letter case, closing tags present or not, any line layout. The file's own top level comes
-// out as one folder named after its H1 (or TITLE). Nesting is kept on a list of its own, so
-// a file nested however deep is read without recursion, in one pass.
+// out as one folder named after its H1 (or TITLE); links before the first list are not
+// bookmarks (an ordinary page's links). Nesting is kept on a list of its own, so a file
+// nested however deep is read without recursion, in one pass.
 class BookmarkFile
 {
 public:
