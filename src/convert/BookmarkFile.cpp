@@ -307,6 +307,8 @@ BookmarkFile::TagKind BookmarkFile::readTag(Tag *tag)
         const qsizetype close = text.indexOf(u'>', i);
         if (close < 0)
             return TagKind::Broken;
+        if (text.sliced(i, close - i).contains(u"netscape-bookmark-file", Qt::CaseInsensitive))
+            m_declared = true;
         m_pos = close + 1;
         return TagKind::Skipped;
     }
@@ -485,7 +487,8 @@ BookmarkFile::Item BookmarkFile::next()
             const QString t = readText(name);
             if (m_h1.isEmpty())
                 m_h1 = t;
-        } else if (is(name, u"h3") && m_topOpen) {
+        } else if (is(name, u"h3") && (m_topOpen || m_declared)) {
+            ensureTop();
             flushPendingFolder();
             m_pendingDate = addDate(tag.attribute(u"add_date"));
             m_pendingTitle = readText(name);
@@ -499,7 +502,8 @@ BookmarkFile::Item BookmarkFile::next()
             } else {
                 m_levels.push_back(Level::List);
             }
-        } else if (is(name, u"a") && m_topOpen) {
+        } else if (is(name, u"a") && (m_topOpen || m_declared)) {
+            ensureTop();
             flushPendingFolder();
             const Attribute *href = tag.find(u"href");
             const qint64 date = addDate(tag.attribute(u"add_date"));

@@ -894,6 +894,16 @@ void TestConvert::bookmarkFixturesImportFolderByFolder_data()
                u"Bookmarks Menu/Bookmarks Toolbar/Blog ＂Live＂.url|https://blog.example.net/ 1500000500"_qs,
                u"Bookmarks Menu/Bookmarks Toolbar/Most Visited.url|place:sort=8&maxResults=10 1500000600"_qs,
                u"Bookmarks Menu/Other Bookmarks/|1500000700"_qs};
+    QTest::newRow("Safari, no list around the top folders")
+        << u"safari.html"_qs
+        << QStringList{
+               u"Bookmarks/|*"_qs,
+               u"Bookmarks/Favorites/|*"_qs,
+               u"Bookmarks/Favorites/Apple.url|https://www.apple.example/ *"_qs,
+               u"Bookmarks/Favorites/旅行/|*"_qs,
+               u"Bookmarks/Favorites/旅行/東京駅.url|https://maps.example/?ll=35.68,139.76 *"_qs,
+               u"Bookmarks/Reading List/|*"_qs,
+               u"Bookmarks/Reading List/記事.url|https://news.example/a *"_qs};
     QTest::newRow("one line, lower case, closing tags left out")
         << u"oneline.html"_qs
         << QStringList{u"One Line/|*"_qs,
@@ -985,6 +995,9 @@ void TestConvert::bookmarkTextsAndCharsets_data()
     QTest::newRow("ends inside a tag")
         << QByteArray("<DL><DT><A HREF=a>A</A><DT><A HREF=\"b>B</A>") << u"UTF-8"_qs
         << QStringList{u"+ブックマーク"_qs, u"A = a"_qs, u"malformed"_qs};
+    QTest::newRow("a declared bookmark file needs no list around its top")
+        << QByteArray("<!DOCTYPE netscape-Bookmark-file-1><DT><A HREF=a>A</A>") << u"UTF-8"_qs
+        << QStringList{u"+ブックマーク"_qs, u"A = a"_qs, u"-"_qs};
     QTest::newRow("links before the first list are a page's, after the last the file's")
         << QByteArray("<A HREF=n>nav</A><DL><DT><A HREF=y>Y</A></DL></DL><DT><A HREF=z>Z</A>")
         << u"UTF-8"_qs << QStringList{u"+ブックマーク"_qs, u"Y = y"_qs, u"Z = z"_qs, u"-"_qs};
