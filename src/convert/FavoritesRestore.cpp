@@ -51,25 +51,34 @@ private:
     qsizetype m_next = 0;
 };
 
-// A shortcut that is already there is replaced through a temporary file renamed over it, so a
-// full disk leaves the old file as it was; a new one is written directly (a rename for every
-// file would make a large restore crawl).
-bool writeShortcut(const QString &fileName, const QByteArray &data)
+// A new shortcut is created only where nothing is, not even a link (so nothing is written
+// through a link planted in the base folder); one that is already there is replaced through a
+// temporary file renamed over it, so a full disk leaves the old file as it was. New files are
+// written directly: a rename for every file would make a large restore crawl.
+bool writeNew(const QString &fileName, const QByteArray &data)
 {
-    const bool replacing = QFileInfo::exists(fileName);
-    const QString target = replacing ? fileName + u".vellumdex-tmp"_qs : fileName;
-    QFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return false;
     const bool written = file.write(data) == data.size() && file.flush();
     file.close();
-    if (!written) {
-        QFile::remove(target);
+    if (!written)
+        QFile::remove(fileName);
+    return written;
+}
+
+bool writeShortcut(const QString &fileName, const QByteArray &data)
+{
+    const QFileInfo info(fileName);
+    if (!info.exists() && !info.isSymLink())
+        return writeNew(fileName, data);
+    const QString temp = fileName + u".vellumdex-tmp"_qs;
+    QFile::remove(temp);
+    if (!writeNew(temp, data))
         return false;
-    }
-    if (replacing && ::rename(QFile::encodeName(target).constData(),
-                              QFile::encodeName(fileName).constData()) != 0) {
-        QFile::remove(target);
+    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(fileName).constData()) !=
+        0) {
+        QFile::remove(temp);
         return false;
     }
     return true;

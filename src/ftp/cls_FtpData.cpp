@@ -36,11 +36,9 @@ bool cls_FtpData::put(const QString &FileName, const QString &FtpFile, bool bina
 
 QString cls_FtpData::ConnectData() const
 {
-    const cls_Pass pass;
-    QString scrambled;
-    do
-        scrambled = pass.SetPass(m_ftpSrv, m_ftpPwd);
-    while (scrambled.contains(u','));
+    // Drawn without "," group by group: retrying the whole text until it held none would, for
+    // a long password, almost never end.
+    const QString scrambled = cls_Pass().SetPass(m_ftpSrv, m_ftpPwd, u',');
     QStringList fields{m_viewName, m_ftpSrv,  m_ftpDir,
                        m_ftpUid,   scrambled, m_ftpPassive ? u"True"_qs : u"False"_qs};
     if (m_ftpTls)

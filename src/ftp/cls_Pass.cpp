@@ -22,7 +22,7 @@ QByteArray cls_Pass::keyStream(const QString &KeyWord, qsizetype length)
     return key;
 }
 
-QString cls_Pass::SetPass(const QString &KeyWord, const QString &PassWord) const
+QString cls_Pass::SetPass(const QString &KeyWord, const QString &PassWord, QChar Avoid) const
 {
     QByteArray data = Cp932::fromUnicode(PassWord);
     if (data.size() < PadBelow) {
@@ -32,7 +32,7 @@ QString cls_Pass::SetPass(const QString &KeyWord, const QString &PassWord) const
     const QByteArray key = keyStream(KeyWord, data.size());
     for (qsizetype i = 0; i < data.size(); ++i)
         data[i] = char(data.at(i) ^ key.at(i));
-    return EncodeBytes(data);
+    return EncodeBytes(data, Avoid);
 }
 
 QString cls_Pass::GetPass(const QString &KeyWord, const QString &PassWord) const
@@ -49,11 +49,12 @@ QString cls_Pass::GetPass(const QString &KeyWord, const QString &PassWord) const
     return Cp932::toUnicode(data);
 }
 
-QString cls_Pass::EncodeBytes(const QByteArray &bytes) const
+QString cls_Pass::EncodeBytes(const QByteArray &bytes, QChar avoid) const
 {
     QRandomGenerator *random = QRandomGenerator::global();
     QString text;
     text.reserve(bytes.size() * 3);
+    const int avoided = avoid.isNull() ? -1 : avoid.unicode();
     for (const char b : bytes) {
         const int x = uchar(b);
         int r1, r2, c;
@@ -61,7 +62,7 @@ QString cls_Pass::EncodeBytes(const QByteArray &bytes) const
             r1 = int(random->generateDouble() * 95) + 32;
             r2 = int(random->generateDouble() * 95) + 32;
             c = (x - r1 - r2 + 512) % 256;
-        } while (c < 32 || c > 126);
+        } while (c < 32 || c > 126 || r1 == avoided || r2 == avoided || c == avoided);
         text += QChar(char16_t(r1));
         text += QChar(char16_t(r2));
         text += QChar(char16_t(c));

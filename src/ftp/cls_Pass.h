@@ -8,13 +8,15 @@
 class cls_Pass
 {
 public:
-    // Printable ASCII (32 to 126), three characters a byte of the code page 932 form.
-    QString SetPass(const QString &KeyWord, const QString &PassWord) const;
+    // Printable ASCII (32 to 126), three characters a byte of the code page 932 form. With
+    // Avoid given, no group holds that character (each group is drawn again until none does),
+    // so a text free of it comes out in one pass, however long the password.
+    QString SetPass(const QString &KeyWord, const QString &PassWord, QChar Avoid = QChar()) const;
     // "" for an empty text; a wrong key word gives a wrong text, unreported.
     QString GetPass(const QString &KeyWord, const QString &PassWord) const;
 
 private:
     static QByteArray keyStream(const QString &KeyWord, qsizetype length);
-    QString EncodeBytes(const QByteArray &bytes) const;
+    QString EncodeBytes(const QByteArray &bytes, QChar avoid) const;
     QByteArray DecodeText(const QString &text) const;
 };

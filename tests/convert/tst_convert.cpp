@@ -11,8 +11,10 @@
 #include "convert/cls_URL.h"
 #include "convert/cls_folder.h"
 #include "convert/cls_htmlcfg.h"
+#include "definitions/cls_ConfigData.h"
 #include "startup/Cp932.h"
 #include "startup/MessageSink.h"
+#include "startup/code_main.h"
 
 #include <QDirIterator>
 #include <QRandomGenerator>
@@ -20,6 +22,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
+#include <sys/fsuid.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <utime.h>
 
 namespace {
@@ -156,6 +164,14 @@ private slots:
     void malformedBookmarkFileKeepsWhatWasWritten();
     void deepBookmarkNestingIsBounded();
     void bigBookmarkFileImportsEveryLink();
+
+    // Faults in the middle of a run or a restore: the log says what went wrong, and what was
+    // there before (the previous page, restored files) is still there.
+    void runFaultKeepsPreviousPage_data();
+    void runFaultKeepsPreviousPage();
+    void restoreCutAtEveryLineNamesThePart();
+    void restoreNeverWritesThroughLinks();
+    void lineBreakInShortcutNameStaysInItsRecord();
 
 private:
     QString makeExampleTree();
@@ -1290,6 +1306,306 @@ void TestConvert::bigBookmarkFileImportsEveryLink()
              Cp932::fromUnicode(
                  u"[InternetShortcut]\r\nURL=https://example.com/99999?q=検索&x=1\r\n"_qs));
     QCOMPARE(QFileInfo(last).lastModified().toSecsSinceEpoch(), 1600000000 + links - 1);
+}
+
+namespace {
+
+// Tests run as root, where no permission bites. File access is checked as "nobody" while one
+// of these lives (the file-system ids only, so the test can go back to root at any time).
+class AsNobody
+{
+public:
+    static constexpr uid_t Nobody = 65534;
+    AsNobody()
+    {
+        if (::geteuid() != 0) {
+            m_effective = true; // an ordinary user: permissions bite as they are
+            return;
+        }
+        ::setfsgid(Nobody);
+        ::setfsuid(Nobody);
+        m_switched = true;
+        m_effective = ::setfsuid(uid_t(-1)) == Nobody;
+    }
+    ~AsNobody() { restore(); }
+    void restore()
+    {
+        if (!m_switched)
+            return;
+        ::setfsuid(0);
+        ::setfsgid(0);
+        m_switched = false;
+    }
+    bool effective() const { return m_effective; }
+
+    // Runs f with root's rights (to change the tree behind the run's back), then as nobody again.
+    template <typename F>
+    void asRoot(F f)
+    {
+        const bool was = m_switched;
+        restore();
+        f();
+        if (was) {
+            ::setfsgid(Nobody);
+            ::setfsuid(Nobody);
+            m_switched = true;
+        }
+    }
+
+private:
+    bool m_switched = false;
+    bool m_effective = false;
+};
+
+// A small file system that fills up: a tmpfs where mounting works, otherwise a file size
+// limit of the same size on this process (a write past it fails as on a full disk).
+class SmallDisk
+{
+public:
+    bool mount(const QString &folder, int bytes)
+    {
+        m_folder = QFile::encodeName(folder);
+        const QByteArray options = "size=" + QByteArray::number(bytes);
+        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", 0, options.constData()) == 0;
+        m_bytes = bytes;
+        return m_mounted;
+    }
+    void limitFileSize()
+    {
+        if (m_mounted)
+            return;
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit small = m_old;
+        small.rlim_cur = rlim_t(m_bytes);
+        m_limited = ::setrlimit(RLIMIT_FSIZE, &small) == 0;
+    }
+    void liftLimit()
+    {
+        if (m_limited)
+            ::setrlimit(RLIMIT_FSIZE, &m_old);
+        m_limited = false;
+    }
+    ~SmallDisk()
+    {
+        liftLimit();
+        if (m_mounted)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    QByteArray m_folder;
+    int m_bytes = 0;
+    bool m_mounted = false;
+    bool m_limited = false;
+    rlimit m_old{};
+};
+
+constexpr QFileDevice::Permissions Everyone =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+    QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+    QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+constexpr QFileDevice::Permissions ReadOnly =
+    QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+    QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+
+} // namespace
+
+void TestConvert::runFaultKeepsPreviousPage_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message"); // how the logged cause begins
+    QTest::newRow("source folder vanishes mid-run") << u"vanish"_qs << u"フォルダが見つかりません ["_qs;
+    QTest::newRow("subfolder becomes unreadable mid-run")
+        << u"unreadable folder"_qs << u"フォルダを開く事が出来ません ["_qs;
+    QTest::newRow("shortcut becomes unreadable mid-run")
+        << u"unreadable shortcut"_qs << u"ショートカットを読み出せません ["_qs;
+    QTest::newRow("output folder missing") << u"missing"_qs << u"出力ファイルを作成できません ["_qs;
+    QTest::newRow("output folder read-only")
+        << u"read-only"_qs << u"出力ファイルを作成できません ["_qs;
+    QTest::newRow("disk fills while the page is written")
+        << u"full"_qs << u"ファイルを書き込めません ["_qs;
+}
+
+void TestConvert::runFaultKeepsPreviousPage()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    QVERIFY(QFile::setPermissions(m_dir->path(), Everyone));
+    const QString top = makeExampleTree();
+    // A page larger than the small disk below.
+    for (int i = 0; i < 300; ++i)
+        writeShortcut(top + QStringLiteral("/S/link%1.url").arg(i),
+                      u"http://example.jp/"_qs + QString(100, u'x') + QString::number(i));
+    const QString outFolder = m_dir->filePath(u"out"_qs);
+    QVERIFY(QDir().mkpath(outFolder));
+    SmallDisk disk;
+    if (fault == u"full"_qs && !disk.mount(outFolder, 32 * 1024))
+        qInfo("no tmpfs here: a file size limit stands in for the full disk");
+    QVERIFY(QFile::setPermissions(outFolder, fault == u"read-only"_qs ? ReadOnly : Everyone));
+    const QString out =
+        fault == u"missing"_qs ? m_dir->filePath(u"gone/page.html"_qs) : outFolder + u"/page.html"_qs;
+    if (fault != u"missing"_qs)
+        writeBytes(out, "previous page");
+
+    code_main::ConfigIni().SetFile(m_dir->filePath(u"Config.ini"_qs));
+    cls_ConfigData definition;
+    definition.setFileName(dataFile(u"simple.html"_qs));
+    QVERIFY(definition.ConfigCheck());
+    definition.Htmlcfg_Open();
+    MakeHtmlProcess run;
+    run.setInputFolder(top);
+    run.setDecodeFlag(true);
+    QStringList log;
+    AsNobody nobody;
+    if (!nobody.effective())
+        QSKIP("the file-system ids cannot be changed here");
+    connect(&run, &MakeHtmlProcess::logLine, this, [&](const QString &l) {
+        log << l;
+        // The top folder is listed, its subfolder S not yet.
+        if (l != u"フォルダ情報読み出し [S]"_qs)
+            return;
+        nobody.asRoot([&] {
+            if (fault == u"vanish"_qs)
+                QDir(top).removeRecursively();
+            else if (fault == u"unreadable folder"_qs)
+                QFile::setPermissions(top + u"/S"_qs, {});
+            else if (fault == u"unreadable shortcut"_qs)
+                QFile::setPermissions(top + u"/A.url"_qs, {});
+        });
+    });
+    if (fault == u"full"_qs)
+        disk.limitFileSize();
+    const bool ok = run.MakeHtml(out, definition);
+    disk.liftLimit();
+    nobody.restore();
+    QFile::setPermissions(top + u"/S"_qs, Everyone);
+
+    QVERIFY(!ok);
+    QCOMPARE(log.at(log.size() - 2), u"  変換に失敗しました。"_qs);
+    QVERIFY2(!log.filter(message).isEmpty(), qPrintable(log.mid(log.size() - 6).join(u'|')));
+    if (fault == u"missing"_qs) {
+        QVERIFY(!QFileInfo::exists(m_dir->filePath(u"gone"_qs)));
+        return;
+    }
+    QCOMPARE(readBytes(out), QByteArray("previous page"));
+    QCOMPARE(QDir(outFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                       QDir::System),
+             QStringList{u"page.html"_qs});
+}
+
+void TestConvert::restoreCutAtEveryLineNamesThePart()
+{
+    const QString top = makeExampleTree();
+    writeBytes(top + u"/S/two.url"_qs, "[InternetShortcut]\r\nURL=http://two/\r\nIconIndex=2\r\n");
+    const QStringList lines = Cp932::toUnicode(convert(top, true)).split(u"\r\n"_qs);
+    const qsizetype encode = lines.indexOf(u"[encode]"_qs);
+    const qsizetype end = lines.indexOf(u"-->"_qs, encode);
+    const qsizetype folders = lines.at(encode + 1).mid(7).toInt();
+    const qsizetype linkLine = encode + 2 + 3 * folders;
+    QVERIFY(lines.at(linkLine).startsWith(u"Link="_qs));
+    // Each complete shortcut record: its file name (as the restore makes it) and content.
+    QMap<QString, QByteArray> records;
+    for (qsizetype i = linkLine + 1; i < end;) {
+        const QString name = lines.at(i).mid(9);
+        const qsizetype n = lines.at(i + 2).mid(9).toInt();
+        records.insert(name, Cp932::fromUnicode(lines.mid(i + 3, n).join(u"\r\n"_qs) + u"\r\n"_qs));
+        i += 3 + n;
+    }
+    QCOMPARE(records.size(), 4);
+
+    for (qsizetype cut = encode + 1; cut < end; ++cut) {
+        const QString id = QString::number(cut);
+        const QString file = m_dir->filePath(u"cut"_qs + id + u".html"_qs);
+        writeBytes(file, Cp932::fromUnicode(lines.mid(0, cut).join(u"\r\n"_qs) + u"\r\n"_qs));
+        const QString base = m_dir->filePath(u"base"_qs + id);
+        // There before the restore: a file of the user's and an older copy of a shortcut.
+        writeBytes(base + u"/mine.txt"_qs, "mine");
+        writeBytes(base + u"/Fav/A.url"_qs, "older A");
+        MakeHtmlProcess run;
+        QStringList log;
+        connect(&run, &MakeHtmlProcess::logLine, this, [&](const QString &l) { log << l; });
+        QVERIFY2(!run.DecodeStart(file, base), qPrintable(id));
+        const QString expected = cut == encode + 1 ? u"復元情報が見つかりません"_qs
+                                 : cut < linkLine  ? u"フォルダの復元に失敗しました"_qs
+                                 : cut == linkLine ? u"リンク情報が見つかりません"_qs
+                                                   : u"リンクの復元に失敗しました"_qs;
+        QCOMPARE(log.at(log.size() - 4), expected);
+        QCOMPARE(log.at(log.size() - 2), u"  復元に失敗しました。"_qs);
+
+        QCOMPARE(readBytes(base + u"/mine.txt"_qs), QByteArray("mine"));
+        const QStringList made = log.filter(u"リンク復元["_qs);
+        QStringList names;
+        for (const QString &l : made)
+            names << l.mid(6).chopped(1);
+        // Every shortcut written is whole; the older one is whole too, old or new.
+        const auto after = snapshot(base);
+        for (auto it = after.cbegin(); it != after.cend(); ++it) {
+            if (it.key() == u"mine.txt"_qs)
+                continue;
+            const QString name = it.key().section(u'/', -1).chopped(4);
+            QVERIFY2(it.key().endsWith(u".url"_qs), qPrintable(it.key()));
+            if (names.contains(name))
+                QCOMPARE(it.value(), records.value(name));
+            else
+                QCOMPARE(it.value(), QByteArray("older A"));
+        }
+        for (const QString &name : names)
+            QVERIFY(after.contains(u"Fav/"_qs + name + u".url"_qs) ||
+                    after.contains(u"Fav/S/"_qs + name + u".url"_qs));
+    }
+}
+
+void TestConvert::restoreNeverWritesThroughLinks()
+{
+    const QString outside = m_dir->filePath(u"outside"_qs);
+    QVERIFY(QDir().mkpath(outside));
+    const QString block = u"[encode]\r\nFolder=2\r\nID=2\r\nTitle=Fav\r\nParentID=0\r\nID=1\r\n"_qs
+                          u"Title=S\r\nParentID=2\r\nLink=2\r\nFileName=A\r\nParentID=2\r\n"_qs
+                          u"FileLine=1\r\nURL=http://a/\r\nFileName=B\r\nParentID=1\r\n"_qs
+                          u"FileLine=1\r\nURL=http://b/\r\n"_qs;
+    const QString file = m_dir->filePath(u"p.html"_qs);
+    writeBytes(file, page(block));
+
+    // A shortcut name that is a dangling link to a file outside the base folder.
+    const QString base = m_dir->filePath(u"base"_qs);
+    QVERIFY(QDir().mkpath(base + u"/Fav/S"_qs));
+    QVERIFY(QFile::link(outside + u"/planted.url"_qs, base + u"/Fav/A.url"_qs));
+    QVERIFY(QFile::link(outside + u"/planted2.url"_qs, base + u"/Fav/S/B.url.vellumdex-tmp"_qs));
+    QFile::link(outside + u"/planted3.url"_qs, base + u"/Fav/S/B.url"_qs);
+    FavoritesRestore restore;
+    QVERIFY(restore.DecodeFile(file, base));
+    QVERIFY(QDir(outside).isEmpty());
+    QCOMPARE(readBytes(base + u"/Fav/A.url"_qs), QByteArray("URL=http://a/\r\n"));
+    QVERIFY(!QFileInfo(base + u"/Fav/A.url"_qs).isSymLink());
+    QCOMPARE(readBytes(base + u"/Fav/S/B.url"_qs), QByteArray("URL=http://b/\r\n"));
+
+    // A folder of the page that is a link to a folder outside.
+    const QString base2 = m_dir->filePath(u"base2"_qs);
+    QVERIFY(QDir().mkpath(base2));
+    QVERIFY(QFile::link(outside, base2 + u"/Fav"_qs));
+    FavoritesRestore again;
+    QStringList log;
+    connect(&again, &FavoritesRestore::logLine, this, [&](const QString &l) { log << l; });
+    QVERIFY(!again.DecodeFile(file, base2));
+    QVERIFY(log.last().startsWith(u"フォルダを作成できません ["_qs));
+    QVERIFY(QDir(outside).isEmpty());
+}
+
+void TestConvert::lineBreakInShortcutNameStaysInItsRecord()
+{
+    // A file name can hold a line break here; in the restore block it would start a record.
+    const QString top = m_dir->filePath(u"Fav"_qs);
+    writeShortcut(top + u"/x\r\nFileName=y\nParentID=1.url"_qs, u"http://x/"_qs);
+    writeShortcut(top + u"/z.url"_qs, u"http://z/"_qs);
+    const QString pageFile = m_dir->filePath(u"page.html"_qs);
+    writeBytes(pageFile, convert(top, true));
+    QVERIFY(readBytes(pageFile).contains(">x  FileName=y ParentID=1</a>"));
+    FavoritesRestore restore;
+    QVERIFY(restore.DecodeFile(pageFile, m_dir->filePath(u"base"_qs)));
+    QCOMPARE(snapshot(m_dir->filePath(u"base"_qs)).keys(),
+             (QStringList{u"Fav/x  FileName=y ParentID=1.url"_qs, u"Fav/z.url"_qs}));
 }
 
 QTEST_GUILESS_MAIN(TestConvert)

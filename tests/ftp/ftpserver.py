@@ -3,6 +3,9 @@
 #
 #   ftpserver.py --root DIR --log FILE [--tls DIR]   users "user" (full rights) and "reader"
 #                                                    (read only), both with home DIR
+#       [--port N]                                   listen on port N instead of a free one
+#       [--stop-after BYTES]                         the whole server ends abruptly once an
+#                                                    upload has brought that many bytes
 #   ftpserver.py --silent                            accepts connections and never says a word
 #   ftpserver.py --make-cert DIR                     writes cert.pem and key.pem for 127.0.0.1
 #
@@ -60,7 +63,7 @@ def serve_silent():
         held.append(conn)
 
 
-def serve(root, log_path, tls_folder):
+def serve(root, log_path, tls_folder, port=0, stop_after=0):
     from pyftpdlib.authorizers import DummyAuthorizer
     from pyftpdlib.handlers import DTPHandler, FTPHandler
     from pyftpdlib.servers import FTPServer
@@ -71,6 +74,15 @@ def serve(root, log_path, tls_folder):
         def enable_receiving(self, type, cmd):
             super().enable_receiving(type, cmd)
             self._data_wrapper = None
+
+        def handle_read(self):
+            super().handle_read()
+            if stop_after and self.tot_bytes_received >= stop_after:
+                log.write("STOPPED\n")
+                log.flush()
+                os._exit(3)
+
+        handle_read_event = handle_read  # the base class binds its own under this name
 
     class LoggingMixin:
         def decode(self, data):
@@ -114,7 +126,7 @@ def serve(root, log_path, tls_folder):
     Handler.authorizer = authorizer
     Handler.permit_foreign_addresses = False
     Handler.auth_failed_timeout = 0
-    server = FTPServer(("127.0.0.1", 0), Handler)
+    server = FTPServer(("127.0.0.1", port), Handler)
     print(server.address[1], flush=True)
     server.serve_forever(handle_exit=True)
 
@@ -126,6 +138,8 @@ def main():
     parser.add_argument("--tls")
     parser.add_argument("--silent", action="store_true")
     parser.add_argument("--make-cert")
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--stop-after", type=int, default=0)
     args = parser.parse_args()
     import logging
     logging.disable(logging.CRITICAL)
@@ -134,7 +148,7 @@ def main():
     elif args.silent:
         serve_silent()
     else:
-        serve(args.root, args.log, args.tls)
+        serve(args.root, args.log, args.tls, args.port, args.stop_after)
 
 
 if __name__ == "__main__":

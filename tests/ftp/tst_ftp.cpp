@@ -171,6 +171,11 @@ private slots:
     void publishingLogsEachTransfer_data();
     void publishingLogsEachTransfer();
 
+    // Faults of the server and the way back from them.
+    void longPasswordIsStoredInOneGo();
+    void failedPublishingThenNextOneSucceeds_data();
+    void failedPublishingThenNextOneSucceeds();
+
 private:
     void useSettingsFile(const QByteArray &bytes);
     QString serverAddress(Server server) const;
@@ -193,6 +198,9 @@ private:
 void TestFtp::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    // Temporary pages are counted: only this program's, not those of tests running beside it.
+    QVERIFY(QDir().mkpath(m_dir.filePath(u"tmp"_qs)));
+    qputenv("TMPDIR", QFile::encodeName(m_dir.filePath(u"tmp"_qs)));
     qputenv("no_proxy", "*");
     qunsetenv(basftpservice::CaFileVariable);
     const QString certs = m_dir.filePath(u"certs"_qs);
@@ -736,6 +744,94 @@ void TestFtp::uploadFailureEndsInSendError()
     for (const QString &at : {root, root + u"/sub"_qs})
         QVERIFY(!QFile::exists(at + u'/' + remoteName.section(u'/', -1)));
     QCOMPARE(readBytes(root + u"/keep.txt"_qs), QByteArray("kept"));
+}
+
+void TestFtp::longPasswordIsStoredInOneGo()
+{
+    // Drawing the whole scrambled text again until it held no "," never ended for this one.
+    cls_FtpData data;
+    data.setFtpSrv(u"ftp.example.jp"_qs);
+    data.setFtpPwd(QString(3000, u'p') + u"パス"_qs);
+    const QString record = data.ConnectData();
+    QCOMPARE(record.count(u','), 5);
+    cls_FtpData back;
+    back.setConnectData(record);
+    QCOMPARE(back.FtpPwd(), data.FtpPwd());
+    QCOMPARE(back.FtpSrv(), data.FtpSrv());
+}
+
+void TestFtp::failedPublishingThenNextOneSucceeds_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("server stops in the middle of the page") << u"stop"_qs;
+    QTest::newRow("login refused, then the right password") << u"login"_qs;
+    QTest::newRow("writes denied, then a user who may write") << u"write"_qs;
+}
+
+void TestFtp::failedPublishingThenNextOneSucceeds()
+{
+    QFETCH(QString, fault);
+    // A page of some size, so that the server can stop with part of it received.
+    const QString favorites = m_dir.filePath(u"bigfav"_qs);
+    if (!QFileInfo::exists(favorites)) {
+        QVERIFY(QDir().mkpath(favorites));
+        for (int i = 0; i < 400; ++i)
+            writeBytes(favorites + QStringLiteral("/link%1.url").arg(i),
+                       "[InternetShortcut]\r\nURL=http://example.jp/" + QByteArray(120, 'a') +
+                           QByteArray::number(i) + "\r\n");
+    }
+    code_main::ConfigIni().SetFile(m_dir.filePath(u"Config.ini"_qs));
+    const QString root = m_dir.filePath(u"faults-"_qs + fault);
+    QVERIFY(QDir().mkpath(root));
+    const QString log = root + u".log"_qs;
+
+    TestServer server;
+    QStringList arguments{u"--root"_qs, root, u"--log"_qs, log};
+    if (fault == u"stop"_qs)
+        arguments << u"--stop-after"_qs << u"20000"_qs;
+    QVERIFY(server.start(arguments));
+
+    cls_FtpData connection;
+    connection.setFtpSrv(server.address());
+    connection.setFtpUid(fault == u"write"_qs ? u"reader"_qs : UserId);
+    connection.setFtpPwd(fault == u"write"_qs  ? u"readerpass"_qs
+                         : fault == u"login"_qs ? u"wrong"_qs
+                                                : UserPassword);
+    connection.setFtpPassive(true);
+    MakeHtmlProcess run;
+    run.setInputFolder(favorites);
+    run.setDecodeFlag(true);
+    QStringList lines;
+    connect(&run, &MakeHtmlProcess::logLine, this, [&](const QString &l) { lines << l; });
+    const auto publish = [&] {
+        lines.clear();
+        cls_ConfigData definition;
+        definition.setFileName(QStringLiteral(VELLUMDEX_TEST_DATA "/convert/simple.html"));
+        if (!definition.ConfigCheck())
+            return false;
+        definition.Htmlcfg_Open();
+        return run.SendFtp(definition, connection, u"pub.html"_qs);
+    };
+
+    QVERIFY(!publish());
+    QVERIFY2(lines.contains(u"×転送失敗"_qs), qPrintable(lines.join(u'|')));
+    QCOMPARE(lines.at(lines.size() - 2), u"  転送に失敗しました。"_qs);
+    if (fault == u"stop"_qs) {
+        QVERIFY(readBytes(log).contains("STOPPED")); // it did end with the page half sent
+        server.stop();
+        arguments = arguments.mid(0, 4) << u"--port"_qs << QString::number(server.port);
+        QVERIFY(server.start(arguments));
+    } else {
+        connection.setFtpUid(UserId);
+        connection.setFtpPwd(UserPassword);
+    }
+
+    QVERIFY2(publish(), qPrintable(lines.join(u'|')));
+    QVERIFY(lines.contains(u"○転送成功"_qs));
+    const QByteArray sent = readBytes(root + u"/pub.html"_qs);
+    QVERIFY(sent.size() > 20000);
+    QVERIFY(sent.contains("link399"));
+    QVERIFY(sent.endsWith("-->\r\n\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestFtp)
