@@ -794,6 +794,12 @@ QString bookmarkFile(const QString &name)
     return QStringLiteral(VELLUMDEX_TEST_DATA "/bookmarks/") + name;
 }
 
+// The shipped definition whose page is a bookmark file.
+QString netscapeDefinition()
+{
+    return QStringLiteral(VELLUMDEX_SOURCE_DIR) + u"/Config/Netscape/ブックマーク.html"_qs;
+}
+
 // The tree below a folder: "folder/" → modification time, "link.url" → address and time.
 // A shortcut that is not exactly the two lines the import writes shows as such.
 QMap<QString, QString> importedTree(const QString &root)
@@ -1156,12 +1162,7 @@ void TestConvert::bookmarkRoundTripThroughNetscapeForm()
     writeShortcut(top + u"/S/日本語 & 記号.url"_qs, u"http://jp.example/?q=検索&r=1"_qs);
     writeShortcut(top + u"/S/T/a😀b.url"_qs, u"http://emoji.example/"_qs);
     writeShortcut(top + u"/S/T/U/深い.url"_qs, u"javascript:void(0)"_qs);
-    // The shipped Netscape-format definition where it is there, else a template of that form.
-    QString definition =
-        QStringLiteral(VELLUMDEX_SOURCE_DIR) + u"/Config/Netscape/ブックマーク.html"_qs;
-    if (!QFileInfo::exists(definition))
-        definition = bookmarkFile(u"netscape-form.html"_qs);
-    PlainTemplate tpl(definition);
+    PlainTemplate tpl(netscapeDefinition());
     MakeHtmlProcess run;
     run.setInputFolder(top);
     const QString pageFile = m_dir->filePath(u"bookmarks.html"_qs);
@@ -1206,7 +1207,7 @@ void TestConvert::decodeStartImportsBookmarkFile()
     QVERIFY(QFileInfo::exists(base + u"/お気に入り/会社案内.url"_qs));
 
     // A page of the same form that carries the restore block is restored from the block.
-    PlainTemplate tpl(bookmarkFile(u"netscape-form.html"_qs));
+    PlainTemplate tpl(netscapeDefinition());
     MakeHtmlProcess convertRun;
     convertRun.setInputFolder(makeExampleTree());
     convertRun.setDecodeFlag(true);
