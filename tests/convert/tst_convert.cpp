@@ -1278,9 +1278,12 @@ void TestConvert::deepBookmarkNestingIsBounded()
 
 void TestConvert::bigBookmarkFileImportsEveryLink()
 {
+    // Folders of 100 distinct links, then one folder where every link has the same title:
+    // numbering them must not search from " (2)" for each.
     QByteArray bytes = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n";
-    const int links = 100000;
-    for (int i = 0; i < links; ++i) {
+    const int distinct = 20000;
+    const int same = 20000;
+    for (int i = 0; i < distinct; ++i) {
         if (i % 100 == 0)
             bytes += (i ? "</DL><p>\n" : "") + QByteArray("<DT><H3>フォルダ ") +
                      QByteArray::number(i / 100) + "</H3>\n<DL><p>\n";
@@ -1288,25 +1291,30 @@ void TestConvert::bigBookmarkFileImportsEveryLink()
                  "?q=検索&amp;x=1\" ADD_DATE=\"" + QByteArray::number(1600000000 + i) +
                  "\">リンク " + QByteArray::number(i) + "</A>\n";
     }
+    bytes += "</DL><p>\n<DT><H3>同じ</H3>\n<DL><p>\n";
+    for (int i = 0; i < same; ++i)
+        bytes += "<DT><A HREF=\"https://same.example/" + QByteArray::number(i) + "\">同じ</A>\n";
     bytes += "</DL><p>\n</DL><p>\n";
     const QString file = m_dir->filePath(u"big.html"_qs);
     writeBytes(file, bytes);
     const QString base = m_dir->filePath(u"base"_qs);
     QStringList log;
     QVERIFY(importInto(file, base, &log));
-    QCOMPARE(log.last(), u"ブックマークファイルを読み込みました (フォルダ 1001、リンク 100000)"_qs);
+    QCOMPARE(log.last(), u"ブックマークファイルを読み込みました (フォルダ 202、リンク 40000)"_qs);
     qsizetype count = 0;
     QDirIterator it(base, {u"*.url"_qs}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         ++count;
     }
-    QCOMPARE(count, qsizetype(links));
-    const QString last = base + u"/ブックマーク/フォルダ 999/リンク 99999.url"_qs;
+    QCOMPARE(count, qsizetype(distinct + same));
+    const QString last = base + u"/ブックマーク/フォルダ 199/リンク 19999.url"_qs;
     QCOMPARE(readBytes(last),
              Cp932::fromUnicode(
-                 u"[InternetShortcut]\r\nURL=https://example.com/99999?q=検索&x=1\r\n"_qs));
-    QCOMPARE(QFileInfo(last).lastModified().toSecsSinceEpoch(), 1600000000 + links - 1);
+                 u"[InternetShortcut]\r\nURL=https://example.com/19999?q=検索&x=1\r\n"_qs));
+    QCOMPARE(QFileInfo(last).lastModified().toSecsSinceEpoch(), 1600000000 + distinct - 1);
+    QCOMPARE(readBytes(base + u"/ブックマーク/同じ/同じ (20000).url"_qs),
+             QByteArray("[InternetShortcut]\r\nURL=https://same.example/19999\r\n"));
 }
 
 namespace {
