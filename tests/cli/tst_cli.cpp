@@ -192,6 +192,7 @@ void TestCli::importMakesFavoritesFromBookmarks()
             &out, &err),
         1);
     QVERIFY(out.contains(u"ブックマーク情報が見つかりません\n"_qs));
+    QCOMPARE(err, u"vellumdex-cli: ブックマーク情報が見つかりません\n"_qs);
     QVERIFY(out.endsWith(u"  復元に失敗しました。\n----------------------------\n"_qs));
 }
 
