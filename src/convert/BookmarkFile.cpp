@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QStringDecoder>
 
+#include <cctype>
+
 namespace {
 
 bool isSpace(QChar c)
@@ -100,24 +102,28 @@ QString charsetInHead(QByteArrayView bytes)
 {
     const QByteArray head =
         bytes.first(qMin<qsizetype>(bytes.size(), 8192)).toByteArray().toLower();
-    const qsizetype list = head.indexOf("<dl");
-    qsizetype at = head.indexOf("charset");
-    if (at < 0 || (list >= 0 && at > list))
-        return QString();
-    at += 7;
-    while (at < head.size() && (head[at] == ' ' || head[at] == '\t'))
+    qsizetype limit = head.indexOf("<dl");
+    if (limit < 0)
+        limit = head.size();
+    for (qsizetype at = head.indexOf("charset"); at >= 0 && at < limit;
+         at = head.indexOf("charset", at)) {
+        at += 7;
+        while (at < head.size() && (head[at] == ' ' || head[at] == '\t'))
+            ++at;
+        if (at >= head.size() || head[at] != '=')
+            continue;
         ++at;
-    if (at >= head.size() || head[at] != '=')
-        return QString();
-    ++at;
-    while (at < head.size() &&
-           (head[at] == ' ' || head[at] == '\t' || head[at] == '"' || head[at] == '\''))
-        ++at;
-    qsizetype end = at;
-    while (end < head.size() && (std::isalnum(uchar(head[end])) || head[end] == '-' ||
-                                 head[end] == '_' || head[end] == '.' || head[end] == ':'))
-        ++end;
-    return QString::fromLatin1(bytes.sliced(at, end - at));
+        while (at < head.size() &&
+               (head[at] == ' ' || head[at] == '\t' || head[at] == '"' || head[at] == '\''))
+            ++at;
+        qsizetype end = at;
+        while (end < head.size() && (std::isalnum(uchar(head[end])) || head[end] == '-' ||
+                                     head[end] == '_' || head[end] == '.' || head[end] == ':'))
+            ++end;
+        if (end > at)
+            return QString::fromLatin1(bytes.sliced(at, end - at));
+    }
+    return QString();
 }
 
 } // namespace

@@ -1002,6 +1002,10 @@ void TestConvert::bookmarkTextsAndCharsets_data()
                                                "<DL><DT><A HREF=u>\x87\x40\x81\x60</A>")
                                  << u"windows-31j"_qs
                                  << QStringList{u"+ブックマーク"_qs, u"①～ = u"_qs, u"-"_qs};
+    QTest::newRow("the first charset that names one")
+        << QByteArray("<!-- charset below --><META CONTENT=\"text/html; charset=Shift_JIS\">"
+                      "<DL><DT><A HREF=u>\x93\xfa</A>")
+        << u"Shift_JIS"_qs << QStringList{u"+ブックマーク"_qs, u"日 = u"_qs, u"-"_qs};
     QTest::newRow("x-sjis, meta charset form")
         << QByteArray("<meta charset='x-sjis'><DL><DT><A HREF=u>\x93\xfa\x96\x7b</A>")
         << u"x-sjis"_qs << QStringList{u"+ブックマーク"_qs, u"日本 = u"_qs, u"-"_qs};
