@@ -59,9 +59,12 @@ bool writeNew(const QString &fileName, const QByteArray &data, qint64 date)
 
 bool writeShortcut(const QString &fileName, const QByteArray &data, qint64 date)
 {
+    // Most shortcuts are new: try that first, and look only when the name is taken.
+    if (writeNew(fileName, data, date))
+        return true;
     const QFileInfo info(fileName);
     if (!info.exists() && !info.isSymLink())
-        return writeNew(fileName, data, date);
+        return false;
     const QString temp = fileName + u".vellumdex-tmp"_qs;
     QFile::remove(temp);
     if (!writeNew(temp, data, date))
