@@ -19,8 +19,8 @@ private slots:
     void convertUsesStoredSettingsAsDefaults();
     void convertThenRestoreGivesTheSameTree();
     void definitionsListsTheCatalogue();
-    void publishSendsThePageToTheStoredConnection();
     void importMakesFavoritesFromBookmarks();
+    void publishSendsThePageToTheStoredConnection();
 
 private:
     int cli(const QStringList &args, QString *out = nullptr, QString *err = nullptr);
@@ -166,6 +166,33 @@ void TestCli::definitionsListsTheCatalogue()
     QCOMPARE(out, u"1\tテスト定義\n"_qs);
 }
 
+void TestCli::importMakesFavoritesFromBookmarks()
+{
+    const QString bookmarks = QStringLiteral(VELLUMDEX_TEST_DATA "/bookmarks/firefox.html");
+    QString out, err;
+    QCOMPARE(cli({u"import"_qs, bookmarks, u"fav"_qs}, &out, &err), 0);
+    QVERIFY(out.startsWith(u"ブックマークファイルを読み込んでいます\n"_qs));
+    QVERIFY(out.contains(u"リンク復元[Customize Firefox]\n"_qs));
+    QVERIFY(out.endsWith(u"  お気に入りを復元しました\n----------------------------\n"_qs));
+    QCOMPARE(err, QString());
+    QFile shortcut(m_dir->filePath(u"fav/Bookmarks Menu/Mozilla Firefox/Customize Firefox.url"_qs));
+    QVERIFY(shortcut.open(QIODevice::ReadOnly));
+    QCOMPARE(shortcut.readAll(),
+             QByteArray("[InternetShortcut]\r\nURL=https://www.example.org/customize/\r\n"));
+
+    // The restore takes a bookmark file too.
+    QCOMPARE(cli({u"restore"_qs, bookmarks, u"again"_qs}, &out), 0);
+    QVERIFY(QFileInfo::exists(m_dir->filePath(u"again/Bookmarks Menu/Get Help.url"_qs)));
+
+    QCOMPARE(
+        cli({u"import"_qs, QStringLiteral(VELLUMDEX_TEST_DATA "/convert/simple.html"), u"none"_qs},
+            &out, &err),
+        1);
+    QVERIFY(out.contains(u"ブックマーク情報が見つかりません\n"_qs));
+    QCOMPARE(err, u"vellumdex-cli: ブックマーク情報が見つかりません\n"_qs);
+    QVERIFY(out.endsWith(u"  復元に失敗しました。\n----------------------------\n"_qs));
+}
+
 void TestCli::publishSendsThePageToTheStoredConnection()
 {
     // A real server on loopback; it prints its port on its first line.
@@ -225,35 +252,6 @@ void TestCli::publishSendsThePageToTheStoredConnection()
     s.close();
     QCOMPARE(cli({u"publish"_qs, u"--connection"_qs, u"試験サーバー"_qs, u"--input"_qs, samples}, &out), 1);
     QVERIFY2(out.contains(u"×転送失敗"_qs), qPrintable(out));
-}
-
-void TestCli::importMakesFavoritesFromBookmarks()
-{
-    const QString bookmarks = QStringLiteral(VELLUMDEX_TEST_DATA "/bookmarks/firefox.html");
-    QString out, err;
-    QCOMPARE(cli({u"import"_qs, bookmarks, u"fav"_qs}, &out, &err), 0);
-    QVERIFY(out.startsWith(u"ブックマークファイルを読み込んでいます\n"_qs));
-    QVERIFY(out.contains(u"リンク復元[Customize Firefox]\n"_qs));
-    QVERIFY(out.endsWith(u"  お気に入りを復元しました\n----------------------------\n"_qs));
-    QCOMPARE(err, QString());
-    QFile shortcut(m_dir->filePath(u"fav/Bookmarks Menu/Mozilla Firefox/Customize Firefox.url"_qs));
-    QVERIFY(shortcut.open(QIODevice::ReadOnly));
-    QCOMPARE(shortcut.readAll(),
-             QByteArray("[InternetShortcut]\r\nURL=https://www.example.org/customize/\r\n"));
-
-    // The imported tree converts like any favorites folder; restore takes a bookmark file too.
-    QCOMPARE(cli({u"convert"_qs, u"--input"_qs, m_dir->filePath(u"fav/Bookmarks Menu"_qs),
-                  u"--output"_qs, u"page.html"_qs}),
-             0);
-    QCOMPARE(cli({u"restore"_qs, bookmarks, u"again"_qs}, &out), 0);
-    QVERIFY(QFileInfo::exists(m_dir->filePath(u"again/Bookmarks Menu/Get Help.url"_qs)));
-
-    QCOMPARE(
-        cli({u"import"_qs, QStringLiteral(VELLUMDEX_TEST_DATA "/convert/simple.html"), u"none"_qs},
-            &out, &err),
-        1);
-    QVERIFY(out.contains(u"ブックマーク情報が見つかりません\n"_qs));
-    QVERIFY(out.endsWith(u"  復元に失敗しました。\n----------------------------\n"_qs));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
