@@ -1,9 +1,8 @@
 #include "UiTests.h"
-
 #include "cls_SystemMenu.h"
+#include "code_SystemMenu.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
-#include "code_SystemMenu.h"
 #include "frm_FTPConfig.h"
 #include "frm_MakeHtml.h"
 #include "frm_Version.h"
@@ -61,7 +60,8 @@ QByteArray readFile(const QString &path)
 // of a page and, when given, one replaceable image.
 void writeDefinition(const QString &path, const QString &caption, bool withImage)
 {
-    QString text = u"<!--"_qs + caption + u"-->\n"_qs
+    QString text = u"<!--"_qs + caption +
+                   u"-->\n"_qs
                    u"<!--Header=Start-->\n<html><body>\n<!--Header=End-->\n"
                    u"<!--Folder=Start-->\n<div>**Parameter_1--**Parameter_2--</div>\n"
                    u"<!--Folder=End-->\n"
@@ -99,8 +99,7 @@ void onNextModal(std::function<void(QWidget *)> check)
     });
 }
 
-template <class T>
-T *child(QWidget *window, const QString &name)
+template <class T> T *child(QWidget *window, const QString &name)
 {
     T *found = window->findChild<T *>(name);
     if (!found)
@@ -255,11 +254,11 @@ private slots:
     {
         auto w = f.start();
         const QStringList designed{
-            u"cmd_Run"_qs,      u"cmd_End"_qs,       u"cmd_decode"_qs,    u"txt_InputFolder"_qs,
+            u"cmd_Run"_qs,         u"cmd_End"_qs,       u"cmd_decode"_qs,   u"txt_InputFolder"_qs,
             u"cmd_InputFolder"_qs, u"cmd_Favorites"_qs, u"txt_SaveFile"_qs, u"cmd_SaveFile"_qs,
-            u"opt_Output_0"_qs, u"opt_Output_1"_qs,  u"txt_FtpFile"_qs,   u"cmb_FTP"_qs,
-            u"cmd_FTP"_qs,      u"cmb_Config"_qs,    u"chk_encode"_qs,    u"chk_Sort"_qs,
-            u"opt_Order_0"_qs,  u"opt_Order_1"_qs,   u"opt_DESC_0"_qs,    u"opt_DESC_1"_qs,
+            u"opt_Output_0"_qs,    u"opt_Output_1"_qs,  u"txt_FtpFile"_qs,  u"cmb_FTP"_qs,
+            u"cmd_FTP"_qs,         u"cmb_Config"_qs,    u"chk_encode"_qs,   u"chk_Sort"_qs,
+            u"opt_Order_0"_qs,     u"opt_Order_1"_qs,   u"opt_DESC_0"_qs,   u"opt_DESC_1"_qs,
             u"cmd_ConfigEdit"_qs};
         QStringList walked;
         QWidget *at = child<QWidget>(w.get(), designed.first());
@@ -279,10 +278,10 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("readBack"); // control that shows the value after a restart
 
-        QTest::newRow("FTP output") << QStringList{u"opt_Output_1"_qs} << u"Output"_qs << u"1"_qs
-                                    << u"opt_Output_1"_qs;
-        QTest::newRow("restore code") << QStringList{u"chk_encode"_qs} << u"Decode"_qs << u"1"_qs
-                                      << u"chk_encode"_qs;
+        QTest::newRow("FTP output")
+            << QStringList{u"opt_Output_1"_qs} << u"Output"_qs << u"1"_qs << u"opt_Output_1"_qs;
+        QTest::newRow("restore code")
+            << QStringList{u"chk_encode"_qs} << u"Decode"_qs << u"1"_qs << u"chk_encode"_qs;
         QTest::newRow("sorting") << QStringList{u"chk_Sort"_qs} << u"Sort"_qs << u"1"_qs
                                  << u"chk_Sort"_qs;
         QTest::newRow("by date") << QStringList{u"chk_Sort"_qs, u"opt_Order_1"_qs} << u"Order"_qs
@@ -292,8 +291,8 @@ private slots:
         QTest::newRow("back to ascending")
             << QStringList{u"chk_Sort"_qs, u"opt_DESC_1"_qs, u"opt_DESC_0"_qs} << u"DESC"_qs
             << u"0"_qs << u"opt_DESC_0"_qs;
-        QTest::newRow("sorting off again") << QStringList{u"chk_Sort"_qs, u"chk_Sort"_qs}
-                                           << u"Sort"_qs << u"0"_qs << QString();
+        QTest::newRow("sorting off again")
+            << QStringList{u"chk_Sort"_qs, u"chk_Sort"_qs} << u"Sort"_qs << u"0"_qs << QString();
     }
 
     void controlWritesItsSettingAndNextStartReadsIt()
@@ -422,6 +421,9 @@ private slots:
         // No extension is added to a name typed without one.
         QCOMPARE(child<QLineEdit>(w.get(), u"txt_SaveFile"_qs)->text(), chosen);
         QCOMPARE(f.stored(u"SaveFile"_qs), chosen);
+        w.reset();
+        w = f.start();
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_SaveFile"_qs)->text(), chosen);
     }
 
     void cancelledDialogsChangeNothing()
@@ -468,6 +470,10 @@ private slots:
 
         click(child<QPushButton>(w.get(), u"cmd_Favorites"_qs));
         QCOMPARE(f.stored(u"InputFolder"_qs), f.home + u"/Favorites"_qs);
+        w.reset();
+        w = f.start();
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_InputFolder"_qs)->text(),
+                 f.home + u"/Favorites"_qs);
     }
 
     void conversionAndRestoreFromMainWindow()
@@ -487,7 +493,8 @@ private slots:
         QVERIFY(!w->isVisible());
         QVERIFY(form->isVisible());
         QCOMPARE(form->windowTitle(), u"Vellumdex 処理中..."_qs);
-        const QStringList log = child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
+        const QStringList log =
+            child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
         QCOMPARE(log.filter(u"フォルダ情報読み出し ["_qs).size(), 4);
         QCOMPARE(log.filter(u"データ変換中 ["_qs).size(), 3); // the empty folder is left out
         QCOMPARE(log.mid(log.size() - 5),
@@ -539,6 +546,48 @@ private slots:
         QCOMPARE(f.stored(u"SaveFile"_qs), page);
     }
 
+    void sortChoicesReachTheRun_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QString>("order"); // of the links in the page
+        QTest::newRow("by name") << QStringList{u"chk_Sort"_qs} << u"abc"_qs;
+        QTest::newRow("by name, descending")
+            << QStringList{u"chk_Sort"_qs, u"opt_DESC_1"_qs} << u"cba"_qs;
+        QTest::newRow("by date") << QStringList{u"chk_Sort"_qs, u"opt_Order_1"_qs} << u"bca"_qs;
+        QTest::newRow("by date, descending")
+            << QStringList{u"chk_Sort"_qs, u"opt_Order_1"_qs, u"opt_DESC_1"_qs} << u"acb"_qs;
+    }
+
+    void sortChoicesReachTheRun()
+    {
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, order);
+        const QString root = f.dir->filePath(u"並べ替え"_qs);
+        const QDateTime base(QDate(2020, 1, 1), QTime(12, 0));
+        const QList<std::pair<QString, int>> links{{u"b"_qs, 0}, {u"a"_qs, 300}, {u"c"_qs, 100}};
+        for (const auto &[name, age] : links) {
+            const QString path = root + u'/' + name + u".url"_qs;
+            writeShortcut(path, u"https://example.jp/"_qs + name);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(base.addSecs(age), QFileDevice::FileModificationTime));
+        }
+        const QString page = f.dir->filePath(u"sorted.html"_qs);
+        f.store(u"InputFolder"_qs, root);
+        f.store(u"SaveFile"_qs, page);
+        f.store(u"ConfigFile"_qs, u"画像なし"_qs);
+        auto w = f.start();
+        for (const QString &name : clicks)
+            click(child<QAbstractButton>(w.get(), name));
+        click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
+        QString seen;
+        const QByteArray bytes = readFile(page);
+        for (qsizetype at = bytes.indexOf("\">"); at >= 0; at = bytes.indexOf("\">", at + 1))
+            seen += QLatin1Char(bytes.at(at + 2));
+        QCOMPARE(seen, order);
+        closeProcessingWindow(*w);
+    }
+
     void templateThatCannotBeReadIsReported()
     {
         f.store(u"ConfigFile"_qs, u"画像なし"_qs);
@@ -574,10 +623,12 @@ private slots:
         click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
         frm_MakeHtml *form = w->makeForm();
         QVERIFY(form);
-        const QStringList log = child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
+        const QStringList log =
+            child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
         QVERIFY2(log.contains(u"転送開始 [fav.html]"_qs), qPrintable(log.join(u'|')));
         QVERIFY(log.contains(u"○転送成功"_qs));
-        QCOMPARE(log.mid(log.size() - 3), QStringList({Rule, u"  ファイルを転送しました。"_qs, Rule}));
+        QCOMPARE(log.mid(log.size() - 3),
+                 QStringList({Rule, u"  ファイルを転送しました。"_qs, Rule}));
         QVERIFY(!log.contains(u"  変換が終了しました。"_qs));
         QVERIFY(readFile(root + u"/fav.html"_qs).startsWith("<html><body>\r\n"));
         closeProcessingWindow(*w);
@@ -691,14 +742,16 @@ private slots:
         QMenu *menu = code_SystemMenu::GetSystemMenu(w.get());
         // A right click on a label reaches the window.
         QLabel *label = child<QLabel>(w.get(), u"Label1_2"_qs);
-        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2), label->mapToGlobal(QPoint(2, 2)));
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                label->mapToGlobal(QPoint(2, 2)));
         QApplication::sendEvent(label, &click);
         QVERIFY(menu->isVisible());
         menu->hide();
         // A text box keeps its own menu.
         auto *box = child<QLineEdit>(w.get(), u"txt_FtpFile"_qs);
         box->setEnabled(true);
-        QContextMenuEvent onBox(QContextMenuEvent::Mouse, QPoint(2, 2), box->mapToGlobal(QPoint(2, 2)));
+        QContextMenuEvent onBox(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                box->mapToGlobal(QPoint(2, 2)));
         QApplication::sendEvent(box, &onBox);
         QVERIFY(!menu->isVisible());
         QVERIFY(QApplication::activePopupWidget());
@@ -774,9 +827,12 @@ private slots:
         bool closeEnabledDuringRun = true;
         bool stayedOpen = false;
         bool busySeen = false;
+        bool logShownDuringRun = false;
         QTimer::singleShot(0, form, [&] {
             closeEnabledDuringRun = child<QPushButton>(form, u"cmd_close"_qs)->isEnabled();
             busySeen = child<QProgressBar>(form, u"prg_Progress"_qs)->maximum() == 0;
+            logShownDuringRun =
+                !child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().isEmpty();
             form->close();
             stayedOpen = form->isVisible() && form->isRunning();
         });
@@ -792,9 +848,11 @@ private slots:
         QVERIFY(!closeEnabledDuringRun);
         QVERIFY(stayedOpen);
         QVERIFY(busySeen);
+        QVERIFY(logShownDuringRun);
         QCOMPARE(unloads.size(), 0);
 
-        const QStringList log = child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
+        const QStringList log =
+            child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
         QCOMPARE(log, form->logLines());
         QCOMPARE(log.filter(u"フォルダ情報読み出し ["_qs).size(), 401);
         QCOMPARE(log.filter(u"データ変換中 ["_qs).size(), 401);
