@@ -1,8 +1,11 @@
 // Conversion and restore figures for synthetic favorites trees of 1,000 to 100,000 shortcuts,
 // with the machine's floor (reading every shortcut once, writing a file of the page's size).
 // Each measurement runs in a child process so that its peak memory is its own.
+// "vellumdex-bench --import [links...]": bookmark files of 1,000 to 100,000 links read alone,
+// imported into a Favorites tree, and the machine's floor (writing as many shortcut files).
 
 #include "BenchTree.h"
+#include "convert/BookmarkFile.h"
 #include "convert/MakeHtmlProcess.h"
 #include "convert/TemplateBlocks.h"
 #include "convert/cls_htmlcfg.h"
@@ -20,6 +23,7 @@
 
 #include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <utime.h>
 
 namespace {
@@ -44,6 +48,40 @@ class QuietSink : public MessageSink
 public:
     void information(const QString &) override {}
 };
+
+// A bookmark file as a browser exports it: folders of 100 links a few levels deep, every tenth
+// link with its icon inline.
+qint64 makeBookmarkFile(const QString &path, int links)
+{
+    QRandomGenerator rng(7);
+    const QByteArray icon = "data:image/png;base64," + QByteArray(600, 'A');
+    QByteArray out = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<META HTTP-EQUIV=\"Content-Type\" "
+                     "CONTENT=\"text/html; charset=UTF-8\">\n<TITLE>Bookmarks</TITLE>\n"
+                     "<H1>Bookmarks</H1>\n<DL><p>\n";
+    int open = 0;
+    for (int i = 0; i < links; ++i) {
+        if (i % 100 == 0) {
+            if (open > 2 || (open > 0 && rng.bounded(2) == 0)) {
+                out += "</DL><p>\n";
+                --open;
+            }
+            out += "<DT><H3 ADD_DATE=\"1600000000\">フォルダ " + QByteArray::number(i / 100) +
+                   "</H3>\n<DL><p>\n";
+            ++open;
+        }
+        out += "<DT><A HREF=\"https://example.com/" + QByteArray::number(i) +
+               "?q=%E6%A4%9C&amp;x=1\" ADD_DATE=\"" + QByteArray::number(1600000000 + i) + "\"";
+        if (i % 10 == 0)
+            out += " ICON=\"" + icon + "\"";
+        out += ">リンク " + QByteArray::number(i) + " 検索 &amp; 地図</A>\n";
+    }
+    for (; open >= 0; --open)
+        out += "</DL><p>\n";
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return out.size();
+}
 
 long peakKiB()
 {
@@ -81,6 +119,43 @@ int measure(const QString &mode, const QString &tree, const QString &work)
             out.write(chunk.constData(), qMin<qint64>(left, chunk.size()));
         out.close();
         report(timer.elapsed() / 1000.0, read);
+        return 0;
+    }
+    if (mode == u"parse"_qs) {
+        timer.start();
+        BookmarkFile file;
+        file.open(tree);
+        qint64 links = 0;
+        for (BookmarkFile::Item item = file.next(); item.kind != BookmarkFile::Item::End;
+             item = file.next())
+            links += item.kind == BookmarkFile::Item::Link;
+        report(timer.elapsed() / 1000.0, links);
+        return 0;
+    }
+    if (mode == u"import"_qs || mode == u"importfloor"_qs) {
+        const QString base = work + u"/imported"_qs;
+        QDir(base).removeRecursively();
+        qint64 made = 0;
+        timer.start();
+        if (mode == u"import"_qs) {
+            MakeHtmlProcess run;
+            made = run.ImportBookmarks(tree, base);
+        } else {
+            // As many shortcut files of that size in folders of 100, and nothing else.
+            const QByteArray shortcut =
+                "[InternetShortcut]\r\nURL=https://example.com/0?q=%E6&x=1\r\n";
+            const qint64 links = tree.toLongLong();
+            for (qint64 i = 0; i < links; ++i) {
+                const QString folder = base + u"/"_qs + QString::number(i / 100);
+                if (i % 100 == 0)
+                    QDir().mkpath(folder);
+                QFile f(folder + u"/"_qs + QString::number(i) + u".url"_qs);
+                if (f.open(QIODevice::WriteOnly))
+                    made += f.write(shortcut) > 0;
+            }
+        }
+        report(timer.elapsed() / 1000.0, made);
+        QDir(base).removeRecursively();
         return 0;
     }
     if (mode == u"restore"_qs) {
@@ -132,11 +207,34 @@ int main(int argc, char *argv[])
     if (args.size() == 5 && args.at(1) == u"--measure"_qs)
         return measure(args.at(2), args.at(3), args.at(4));
 
+    const bool bookmarks = args.size() > 1 && args.at(1) == u"--import"_qs;
     QList<int> sizes{1000, 10000, 100000};
-    if (args.size() > 1) {
+    if (args.size() > (bookmarks ? 2 : 1)) {
         sizes.clear();
-        for (const QString &a : args.mid(1))
+        for (const QString &a : args.mid(bookmarks ? 2 : 1))
             sizes.append(a.toInt());
+    }
+    if (bookmarks) {
+        std::printf("%9s %9s %9s %9s %9s %10s\n", "links", "file MiB", "read", "import", "floor",
+                    "peak MiB");
+        for (int n : sizes) {
+            QTemporaryDir dir;
+            const QString file = dir.filePath(u"bookmarks.html"_qs);
+            const qint64 size = makeBookmarkFile(file, n);
+            // Each measurement starts with the writes of the one before it on disk.
+            ::sync();
+            const Figures read = child(u"parse"_qs, file, dir.path());
+            const Figures floor = child(u"importfloor"_qs, QString::number(n), dir.path());
+            ::sync();
+            const Figures import = child(u"import"_qs, file, dir.path());
+            if (read.bytes != n || import.bytes != 1 || floor.bytes != n)
+                qFatal("import of %d links failed", n);
+            std::printf("%9d %9.1f %8.3fs %8.3fs %8.3fs %10.1f\n", n, size / 1048576.0,
+                        read.seconds, import.seconds, floor.seconds,
+                        std::max(read.peakKiB, import.peakKiB) / 1024.0);
+            std::fflush(stdout);
+        }
+        return 0;
     }
     std::printf("%9s %9s %9s %9s %9s %9s %9s %10s %9s\n", "shortcuts", "unsorted", "by name",
                 "by date", "restore", "floor", "page MiB", "peak MiB", "limit MiB");

@@ -19,6 +19,7 @@ private slots:
     void convertUsesStoredSettingsAsDefaults();
     void convertThenRestoreGivesTheSameTree();
     void definitionsListsTheCatalogue();
+    void importMakesFavoritesFromBookmarks();
     void publishSendsThePageToTheStoredConnection();
 
 private:
@@ -80,6 +81,13 @@ void TestCli::exitStatus_data()
                        u"out"_qs}
         << 1;
     QTest::newRow("restore wants two arguments") << QStringList{u"restore"_qs, u"x"_qs} << 2;
+    QTest::newRow("import wants two arguments") << QStringList{u"import"_qs, u"x"_qs} << 2;
+    QTest::newRow("import of a missing file")
+        << QStringList{u"import"_qs, u"no-such.html"_qs, u"out"_qs} << 1;
+    QTest::newRow("import of a page that holds no bookmarks")
+        << QStringList{u"import"_qs, QStringLiteral(VELLUMDEX_TEST_DATA "/convert/simple.html"),
+                       u"out"_qs}
+        << 1;
 }
 
 void TestCli::exitStatus()
@@ -156,6 +164,33 @@ void TestCli::definitionsListsTheCatalogue()
     QString out;
     QCOMPARE(cli({u"definitions"_qs}, &out), 0);
     QCOMPARE(out, u"1\tテスト定義\n"_qs);
+}
+
+void TestCli::importMakesFavoritesFromBookmarks()
+{
+    const QString bookmarks = QStringLiteral(VELLUMDEX_TEST_DATA "/bookmarks/firefox.html");
+    QString out, err;
+    QCOMPARE(cli({u"import"_qs, bookmarks, u"fav"_qs}, &out, &err), 0);
+    QVERIFY(out.startsWith(u"ブックマークファイルを読み込んでいます\n"_qs));
+    QVERIFY(out.contains(u"リンク復元[Customize Firefox]\n"_qs));
+    QVERIFY(out.endsWith(u"  お気に入りを復元しました\n----------------------------\n"_qs));
+    QCOMPARE(err, QString());
+    QFile shortcut(m_dir->filePath(u"fav/Bookmarks Menu/Mozilla Firefox/Customize Firefox.url"_qs));
+    QVERIFY(shortcut.open(QIODevice::ReadOnly));
+    QCOMPARE(shortcut.readAll(),
+             QByteArray("[InternetShortcut]\r\nURL=https://www.example.org/customize/\r\n"));
+
+    // The restore takes a bookmark file too.
+    QCOMPARE(cli({u"restore"_qs, bookmarks, u"again"_qs}, &out), 0);
+    QVERIFY(QFileInfo::exists(m_dir->filePath(u"again/Bookmarks Menu/Get Help.url"_qs)));
+
+    QCOMPARE(
+        cli({u"import"_qs, QStringLiteral(VELLUMDEX_TEST_DATA "/convert/simple.html"), u"none"_qs},
+            &out, &err),
+        1);
+    QVERIFY(out.contains(u"ブックマーク情報が見つかりません\n"_qs));
+    QCOMPARE(err, u"vellumdex-cli: ブックマーク情報が見つかりません\n"_qs);
+    QVERIFY(out.endsWith(u"  復元に失敗しました。\n----------------------------\n"_qs));
 }
 
 void TestCli::publishSendsThePageToTheStoredConnection()

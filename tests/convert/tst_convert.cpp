@@ -1,6 +1,9 @@
+#include "convert/BookmarkFile.h"
+#include "convert/BookmarkImport.h"
 #include "convert/FavoritesRestore.h"
 #include "convert/MakeHtmlProcess.h"
 #include "convert/RunError.h"
+#include "convert/SafeFileName.h"
 #include "convert/SortItems.h"
 #include "convert/TemplateBlocks.h"
 #include "convert/cls_FileSystemObject.h"
@@ -144,6 +147,23 @@ private slots:
     void restoreReadsAnyLineEnds();
     void roundTripRestoresSameFiles();
     void truncatedBlockKeepsWhatWasRestored();
+
+    // Bookmark files in
+    void bookmarkFixturesImportFolderByFolder_data();
+    void bookmarkFixturesImportFolderByFolder();
+    void bookmarkTextsAndCharsets_data();
+    void bookmarkTextsAndCharsets();
+    void bookmarkAddressesFitTheCodePage_data();
+    void bookmarkAddressesFitTheCodePage();
+    void bookmarkNamesAreSafe_data();
+    void bookmarkNamesAreSafe();
+    void bookmarkDuplicatesGetNumbers();
+    void bookmarkImportStaysInsideBase();
+    void bookmarkRoundTripThroughNetscapeForm();
+    void restoreTakesTheBlockBeforeTheBookmarks();
+    void malformedBookmarkFileKeepsWhatWasWritten();
+    void deepBookmarkNestingIsBounded();
+    void bigBookmarkFileImportsEveryLink();
 
     // Faults in the middle of a run or a restore: the log says what went wrong, and what was
     // there before (the previous page, restored files) is still there.
@@ -763,6 +783,529 @@ void TestConvert::truncatedBlockKeepsWhatWasRestored()
                     QFileInfo::exists(base + u"/Fav/S/"_qs + name + u".url"_qs));
         }
     }
+}
+
+// Bookmark files in ---------------------------------------------------------------------------
+
+namespace {
+
+QString bookmarkFile(const QString &name)
+{
+    return QStringLiteral(VELLUMDEX_TEST_DATA "/bookmarks/") + name;
+}
+
+// The shipped definition whose page is a bookmark file.
+QString netscapeDefinition()
+{
+    return QStringLiteral(VELLUMDEX_SOURCE_DIR) + u"/Config/Netscape/ブックマーク.html"_qs;
+}
+
+// The tree below a folder: "folder/" → modification time, "link.url" → address and time.
+// A shortcut that is not exactly the two lines the import writes shows as such.
+QMap<QString, QString> importedTree(const QString &root)
+{
+    QMap<QString, QString> tree;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString p = it.next();
+        const QString rel = QDir(root).relativeFilePath(p);
+        const QString time = QString::number(it.fileInfo().lastModified().toSecsSinceEpoch());
+        if (it.fileInfo().isDir()) {
+            tree.insert(rel + u'/', time);
+            continue;
+        }
+        const QString text = Cp932::toUnicode(readBytes(p));
+        const QString head = u"[InternetShortcut]\r\nURL="_qs;
+        if (!text.startsWith(head) || !text.endsWith(u"\r\n"_qs) || text.count(u"\r\n"_qs) != 2)
+            tree.insert(rel, u"<not a shortcut> "_qs + text);
+        else
+            tree.insert(rel, text.mid(head.size()).chopped(2) + u' ' + time);
+    }
+    return tree;
+}
+
+// Expected entries "path|address date" ("path/|date" for a folder); "*" for a date that is
+// the time of the import.
+void compareTree(const QMap<QString, QString> &actual, const QStringList &expected)
+{
+    QMap<QString, QString> want;
+    for (const QString &e : expected)
+        want.insert(e.section(u'|', 0, 0), e.section(u'|', 1));
+    QCOMPARE(actual.keys(), want.keys());
+    for (auto it = want.cbegin(); it != want.cend(); ++it) {
+        QString got = actual.value(it.key());
+        if (it.value().endsWith(u'*'))
+            got = got.left(got.lastIndexOf(u' ') + 1) + u'*';
+        if (it.value() == u"*"_qs)
+            got = u"*"_qs;
+        QCOMPARE(got, it.value());
+    }
+}
+
+QStringList readItems(const QByteArray &bytes, QString *charset = nullptr)
+{
+    BookmarkFile file;
+    file.setData(bytes);
+    QStringList items;
+    for (int guard = 0; guard < 1000; ++guard) {
+        const BookmarkFile::Item item = file.next();
+        const QString date = item.addDate ? u" @"_qs + QString::number(item.addDate) : QString();
+        switch (item.kind) {
+        case BookmarkFile::Item::FolderStart:
+            items << u"+"_qs + item.title + date;
+            break;
+        case BookmarkFile::Item::FolderEnd:
+            items << u"-"_qs;
+            break;
+        case BookmarkFile::Item::Link:
+            items << item.title + u" = "_qs + item.url + date;
+            break;
+        case BookmarkFile::Item::Malformed:
+            items << u"malformed"_qs;
+            [[fallthrough]];
+        case BookmarkFile::Item::End:
+            if (charset)
+                *charset = file.charset();
+            return items;
+        }
+    }
+    items << u"endless"_qs;
+    return items;
+}
+
+bool importInto(const QString &file, const QString &base, QStringList *log = nullptr)
+{
+    BookmarkImport import;
+    QStringList lines;
+    QObject::connect(&import, &BookmarkImport::logLine, [&lines](const QString &l) { lines << l; });
+    const bool ok = import.ImportFile(file, base);
+    if (log)
+        *log = lines;
+    return ok;
+}
+
+} // namespace
+
+void TestConvert::bookmarkFixturesImportFolderByFolder_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("Chrome, line by line with </DL><p>")
+        << u"chrome.html"_qs
+        << QStringList{
+               u"Bookmarks/|*"_qs,
+               u"Bookmarks/ブックマーク バー/|1600000000"_qs,
+               u"Bookmarks/ブックマーク バー/Example & Co.url|https://www.example.com/ 1600000100"_qs,
+               u"Bookmarks/ブックマーク バー/開発/|1600000200"_qs,
+               u"Bookmarks/ブックマーク バー/開発/Qt 6 ＜docs＞.url|https://doc.qt.io/qt-6/ 1600000300"_qs,
+               u"Bookmarks/ブックマーク バー/開発/ブックマークレット.url|javascript:alert(\"hi\") 1600000400"_qs,
+               u"Bookmarks/ブックマーク バー/空/|1600000500"_qs,
+               u"Bookmarks/ブックマーク バー/日本語 😀.url|https://ja.wikipedia.org/wiki/日本語?q=%F0%9F%98%80 1600000600"_qs,
+               u"Bookmarks/その他のブックマーク/|1600000700"_qs,
+               u"Bookmarks/その他のブックマーク/ニュース： 今日／明日.url|https://news.example.org/?a=1&b=2 1600000800"_qs};
+    QTest::newRow("Firefox, with ICON, SHORTCUTURL, FEEDURL, DD and HR")
+        << u"firefox.html"_qs
+        << QStringList{
+               u"Bookmarks Menu/|*"_qs,
+               u"Bookmarks Menu/Get Help.url|https://support.example.org/help 1500000000"_qs,
+               u"Bookmarks Menu/Mozilla Firefox/|1500000100"_qs,
+               u"Bookmarks Menu/Mozilla Firefox/Customize Firefox.url|https://www.example.org/customize/ 1500000200"_qs,
+               u"Bookmarks Menu/Mozilla Firefox/検索 – キーワード.url|https://search.example.org/?q=%s 1500000300"_qs,
+               u"Bookmarks Menu/Bookmarks Toolbar/|1500000400"_qs,
+               u"Bookmarks Menu/Bookmarks Toolbar/Blog ＂Live＂.url|https://blog.example.net/ 1500000500"_qs,
+               u"Bookmarks Menu/Bookmarks Toolbar/Most Visited.url|place:sort=8&maxResults=10 1500000600"_qs,
+               u"Bookmarks Menu/Other Bookmarks/|1500000700"_qs};
+    QTest::newRow("Safari, no list around the top folders")
+        << u"safari.html"_qs
+        << QStringList{
+               u"Bookmarks/|*"_qs,
+               u"Bookmarks/Favorites/|*"_qs,
+               u"Bookmarks/Favorites/Apple.url|https://www.apple.example/ *"_qs,
+               u"Bookmarks/Favorites/旅行/|*"_qs,
+               u"Bookmarks/Favorites/旅行/東京駅.url|https://maps.example/?ll=35.68,139.76 *"_qs,
+               u"Bookmarks/Reading List/|*"_qs,
+               u"Bookmarks/Reading List/記事.url|https://news.example/a *"_qs};
+    QTest::newRow("one line, lower case, closing tags left out")
+        << u"oneline.html"_qs
+        << QStringList{u"One Line/|*"_qs,
+                       u"One Line/Folder A/|1400000000"_qs,
+                       u"One Line/Folder A/Link A.url|http://a.example/ 1400000100"_qs,
+                       u"One Line/Folder A/Link B.url|http://b.example/?x=1&y=2 *"_qs,
+                       u"One Line/Folder A/Empty/|*"_qs,
+                       u"One Line/Folder A/Inner/|*"_qs,
+                       u"One Line/Folder A/Inner/C.url|http://c.example/ *"_qs,
+                       u"One Line/Files.url|ftp://files.example/ *"_qs};
+    QTest::newRow("Shift_JIS")
+        << u"sjis.html"_qs
+        << QStringList{
+               u"お気に入り/|*"_qs, u"お気に入り/リンク/|1300000000"_qs,
+               u"お気に入り/リンク/丸数字①と表.url|http://www.example.jp/～user/ 1300000100"_qs,
+               u"お気に入り/リンク/ソフト ダウンロード.url|http://www.example.jp/ソフト 1300000200"_qs,
+               u"お気に入り/会社案内.url|http://www.example.co.jp/ 1300000300"_qs};
+}
+
+void TestConvert::bookmarkFixturesImportFolderByFolder()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, expected);
+    const QString base = m_dir->filePath(u"base"_qs);
+    QStringList log;
+    QVERIFY(importInto(bookmarkFile(file), base, &log));
+    compareTree(importedTree(base), expected);
+    // Each folder and link is logged as the restore logs it.
+    QCOMPARE(log.first(), u"ブックマークファイルを読み込んでいます"_qs);
+    QCOMPARE(log.filter(u"フォルダ復元["_qs).size() + log.filter(u"リンク復元["_qs).size(),
+             expected.size());
+    QVERIFY(log.contains(u"フォルダ復元["_qs + base + u"/"_qs +
+                         expected.first().section(u'|', 0, 0) + u"]"_qs));
+}
+
+void TestConvert::bookmarkTextsAndCharsets_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("charset");
+    QTest::addColumn<QStringList>("items");
+    QTest::newRow("entities decoded once")
+        << QByteArray("<DL><DT><A HREF=\"http://x/?a=1&amp;b=2&#38;c\">&lt;b&gt; &#38;&#x26; "
+                      "&#X3042;&#12354 &hellip; &bogus; &amp;lt;</A></DL>")
+        << u"UTF-8"_qs
+        << QStringList{u"+ブックマーク"_qs, u"<b> && ああ … &bogus; &lt; = http://x/?a=1&b=2&c"_qs,
+                       u"-"_qs};
+    QTest::newRow("numbers that name no character")
+        << QByteArray("<DL><DT><A HREF=u>&#0;&#xD800;&#1114112;</A>") << u"UTF-8"_qs
+        << QStringList{u"+ブックマーク"_qs, u"\uFFFD\uFFFD\uFFFD = u"_qs, u"-"_qs};
+    QTest::newRow("blanks and line breaks in a title collapse")
+        << QByteArray("<DL><DT><A HREF=\"u\">  two\r\n   lines\there </A>") << u"UTF-8"_qs
+        << QStringList{u"+ブックマーク"_qs, u"two lines here = u"_qs, u"-"_qs};
+    QTest::newRow("any letter case, quotes of either kind or none")
+        << QByteArray("<Title>T</tItLe><dL><Dt><h3 Add_Date='5'>F</H3><dl><dT><a hReF=x "
+                      "aDD_DaTe=\"7\">L</A></DL></dl>")
+        << u"UTF-8"_qs << QStringList{u"+T"_qs, u"+F @5"_qs, u"L = x @7"_qs, u"-"_qs, u"-"_qs};
+    QTest::newRow("H1 names the top folder before TITLE")
+        << QByteArray("<TITLE>Title</TITLE><H1>Heading</H1><DL></DL>") << u"UTF-8"_qs
+        << QStringList{u"+Heading"_qs, u"-"_qs};
+    QTest::newRow("FEEDURL alone is no bookmark; DD, HR and comments pass")
+        << QByteArray("<DL><DT><H3>F</H3><DD>about <b>it</b><DL><HR><!-- <A HREF=c>no</A> -->"
+                      "<DT><A FEEDURL=\"f\">F</A><DT><A FEEDURL=f HREF=h>H</A></DL>")
+        << u"UTF-8"_qs << QStringList{u"+ブックマーク"_qs, u"+F"_qs, u"H = h"_qs, u"-"_qs, u"-"_qs};
+    QTest::newRow("a folder without a list is empty")
+        << QByteArray("<DL><DT><H3>A</H3><DT><H3>B</H3></DL>") << u"UTF-8"_qs
+        << QStringList{u"+ブックマーク"_qs, u"+A"_qs, u"-"_qs, u"+B"_qs, u"-"_qs, u"-"_qs};
+    QTest::newRow("dates in milliseconds and microseconds are seconds")
+        << QByteArray("<DL><DT><A HREF=a ADD_DATE=1600000000000>ms</A>"
+                      "<DT><A HREF=b ADD_DATE=1600000000000000>us</A>")
+        << u"UTF-8"_qs
+        << QStringList{u"+ブックマーク"_qs, u"ms = a @1600000000"_qs, u"us = b @1600000000"_qs,
+                       u"-"_qs};
+    QTest::newRow("windows-31j") << QByteArray("<META CONTENT=\"text/html; charset=windows-31j\">"
+                                               "<DL><DT><A HREF=u>\x87\x40\x81\x60</A>")
+                                 << u"windows-31j"_qs
+                                 << QStringList{u"+ブックマーク"_qs, u"①～ = u"_qs, u"-"_qs};
+    QTest::newRow("the first charset that names one")
+        << QByteArray("<!-- charset below --><META CONTENT=\"text/html; charset=Shift_JIS\">"
+                      "<DL><DT><A HREF=u>\x93\xfa</A>")
+        << u"Shift_JIS"_qs << QStringList{u"+ブックマーク"_qs, u"日 = u"_qs, u"-"_qs};
+    QTest::newRow("x-sjis, meta charset form")
+        << QByteArray("<meta charset='x-sjis'><DL><DT><A HREF=u>\x93\xfa\x96\x7b</A>")
+        << u"x-sjis"_qs << QStringList{u"+ブックマーク"_qs, u"日本 = u"_qs, u"-"_qs};
+    QTest::newRow("BOM before a META that says otherwise")
+        << QByteArray("\xef\xbb\xbf<meta charset=Shift_JIS><DL><DT><A HREF=u>\xe6\x97\xa5</A>")
+        << u"UTF-8"_qs << QStringList{u"+ブックマーク"_qs, u"日 = u"_qs, u"-"_qs};
+    QTest::newRow("unknown charset read as UTF-8")
+        << QByteArray("<meta charset=x-none-such><DL><DT><A HREF=u>\xe6\x97\xa5</A>") << u"UTF-8"_qs
+        << QStringList{u"+ブックマーク"_qs, u"日 = u"_qs, u"-"_qs};
+    QTest::newRow("ends inside a tag")
+        << QByteArray("<DL><DT><A HREF=a>A</A><DT><A HREF=\"b>B</A>") << u"UTF-8"_qs
+        << QStringList{u"+ブックマーク"_qs, u"A = a"_qs, u"malformed"_qs};
+    QTest::newRow("a declared bookmark file needs no list around its top")
+        << QByteArray("<!DOCTYPE netscape-Bookmark-file-1><DT><A HREF=a>A</A>") << u"UTF-8"_qs
+        << QStringList{u"+ブックマーク"_qs, u"A = a"_qs, u"-"_qs};
+    QTest::newRow("links before the first list are a page's, after the last the file's")
+        << QByteArray("<A HREF=n>nav</A><DL><DT><A HREF=y>Y</A></DL></DL><DT><A HREF=z>Z</A>")
+        << u"UTF-8"_qs << QStringList{u"+ブックマーク"_qs, u"Y = y"_qs, u"Z = z"_qs, u"-"_qs};
+    QTest::newRow("no bookmarks at all")
+        << QByteArray("<html><p>hello</p></html>") << u"UTF-8"_qs << QStringList{};
+}
+
+void TestConvert::bookmarkTextsAndCharsets()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, charset);
+    QFETCH(QStringList, items);
+    QString found;
+    QCOMPARE(readItems(bytes, &found), items);
+    QCOMPARE(found, charset);
+}
+
+void TestConvert::bookmarkAddressesFitTheCodePage_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("plain") << u"http://a/b?c=d&e=%20"_qs << u"http://a/b?c=d&e=%20"_qs;
+    QTest::newRow("ends trimmed, breaks dropped") << u" http://a/\r\nb\tc "_qs << u"http://a/bc"_qs;
+    QTest::newRow("Japanese kept") << u"http://例え.jp/日本語"_qs << u"http://例え.jp/日本語"_qs;
+    QTest::newRow("emoji as UTF-8") << u"http://x/😀"_qs << u"http://x/%F0%9F%98%80"_qs;
+    QTest::newRow("accented letter") << u"http://x/café"_qs << u"http://x/caf%C3%A9"_qs;
+    QTest::newRow("wave dash the code page would change")
+        << u"http://x/\u301c"_qs << u"http://x/%E3%80%9C"_qs;
+    QTest::newRow("control character") << u"javascript:a\u0001b"_qs << u"javascript:a%01b"_qs;
+}
+
+void TestConvert::bookmarkAddressesFitTheCodePage()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, written);
+    QCOMPARE(BookmarkImport::shortcutAddress(url), written);
+    QVERIFY(Cp932::canHold(written));
+    QCOMPARE(BookmarkImport::shortcutBytes(url),
+             "[InternetShortcut]\r\nURL=" + Cp932::fromUnicode(written) + "\r\n");
+}
+
+void TestConvert::bookmarkNamesAreSafe_data()
+{
+    QTest::addColumn<QString>("title"); // as the file writes it
+    QTest::addColumn<QString>("name");
+    QTest::newRow("path separators") << u"a/b\\c"_qs << u"a／b＼c.url"_qs;
+    QTest::newRow("characters Windows forbids")
+        << u":*?&quot;&lt;&gt;|"_qs << u"：＊？＂＜＞｜.url"_qs;
+    QTest::newRow("dot dot") << u".."_qs << u"無題.url"_qs;
+    QTest::newRow("dot dot slash") << u"../../evil"_qs << u"..／..／evil.url"_qs;
+    QTest::newRow("trailing dots and blanks") << u"name. . ."_qs << u"name.url"_qs;
+    QTest::newRow("control characters") << u"a&#1;b&#127;c"_qs << u"a b c.url"_qs;
+    QTest::newRow("empty") << QString() << u"無題.url"_qs;
+    QTest::newRow("reserved") << u"CON"_qs << u"CON_.url"_qs;
+    QTest::newRow("reserved with an extension") << u"nul.txt"_qs << u"nul_.txt.url"_qs;
+    QTest::newRow("reserved before a blank") << u"LPT9 .x"_qs << u"LPT9_ .x.url"_qs;
+    QTest::newRow("not reserved") << u"COM10"_qs << u"COM10.url"_qs;
+    QTest::newRow("long ASCII cut to 255 bytes")
+        << QString(300, u'x') << QString(251, u'x') + u".url"_qs;
+    QTest::newRow("long Japanese cut at a character")
+        << QString(100, u'あ') << QString(83, u'あ') + u".url"_qs;
+    QString emoji;
+    for (int i = 0; i < 70; ++i)
+        emoji += u"😀"_qs;
+    QTest::newRow("long emoji never split") << emoji << emoji.left(124) + u".url"_qs;
+}
+
+void TestConvert::bookmarkNamesAreSafe()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, name);
+    const QString file = m_dir->filePath(u"b.html"_qs);
+    writeBytes(file, (u"<DL><DT><A HREF=\"http://x/\">"_qs + title + u"</A></DL>"_qs).toUtf8());
+    const QString base = m_dir->filePath(u"area/base"_qs);
+    QVERIFY(importInto(file, base));
+    QCOMPARE(QDir(base + u"/ブックマーク"_qs).entryList(QDir::Files | QDir::Hidden),
+             QStringList{name});
+    QVERIFY(QFile::encodeName(name).size() <= 255);
+    QCOMPARE(QDir(m_dir->filePath(u"area"_qs)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{u"base"_qs});
+}
+
+void TestConvert::bookmarkDuplicatesGetNumbers()
+{
+    const QString file = m_dir->filePath(u"b.html"_qs);
+    writeBytes(file, "<H1>Top</H1><DL>"
+                     "<DT><A HREF=1>Same</A><DT><A HREF=2>same</A><DT><A HREF=3>Same</A>"
+                     "<DT><A HREF=4>Same (2)</A>"
+                     "<DT><H3>x.url</H3><DL></DL><DT><A HREF=5>x</A>"
+                     "<DT><H3>F</H3><DL><DT><A HREF=6>a</A></DL>"
+                     "<DT><H3>F</H3><DL><DT><A HREF=7>a</A></DL>"
+                     "<DT><H3>f</H3><DL></DL></DL>");
+    const QString base = m_dir->filePath(u"base"_qs);
+    writeShortcut(base + u"/Top/F/a.url"_qs, u"http://old/"_qs);
+    QVERIFY(importInto(file, base));
+    const QStringList expected{u"Top/|*"_qs,
+                               u"Top/Same.url|1 *"_qs,
+                               u"Top/same (2).url|2 *"_qs,
+                               u"Top/Same (3).url|3 *"_qs,
+                               u"Top/Same (2) (2).url|4 *"_qs,
+                               u"Top/x.url/|*"_qs,
+                               u"Top/x (2).url|5 *"_qs,
+                               u"Top/F/|*"_qs,
+                               u"Top/F/a.url|6 *"_qs, // the old shortcut of that name replaced
+                               u"Top/F (2)/|*"_qs,
+                               u"Top/F (2)/a.url|7 *"_qs,
+                               u"Top/f (3)/|*"_qs};
+    compareTree(importedTree(base), expected);
+    // A second import replaces what the first made instead of numbering it again.
+    QVERIFY(importInto(file, base));
+    compareTree(importedTree(base), expected);
+}
+
+void TestConvert::bookmarkImportStaysInsideBase()
+{
+    const QString outside = m_dir->filePath(u"outside"_qs);
+    writeBytes(outside + u"/target.txt"_qs, "keep");
+    const QString base = m_dir->filePath(u"base"_qs);
+    QDir().mkpath(base + u"/Top"_qs);
+    // An existing shortcut that is a link to a file elsewhere is replaced, not written through.
+    QVERIFY(QFile::link(outside + u"/target.txt"_qs, base + u"/Top/evil.url"_qs));
+    const QString file = m_dir->filePath(u"b.html"_qs);
+    writeBytes(file, "<H1>Top</H1><DL><DT><A HREF=http://x/>evil</A>"
+                     "<DT><H3>out</H3><DL><DT><A HREF=http://y/>y</A></DL></DL>");
+    // A folder of the tree's name that leads outside the base folder stops the import.
+    QVERIFY(QFile::link(outside, base + u"/Top/out"_qs));
+    QStringList log;
+    QVERIFY(!importInto(file, base, &log));
+    QCOMPARE(log.last(), u"フォルダを作成できません ["_qs + base + u"/Top/out/]"_qs);
+    QCOMPARE(snapshot(outside), (QMap<QString, QByteArray>{{u"target.txt"_qs, "keep"}}));
+    QVERIFY(!QFileInfo(base + u"/Top/evil.url"_qs).isSymLink());
+    QCOMPARE(readBytes(base + u"/Top/evil.url"_qs),
+             QByteArray("[InternetShortcut]\r\nURL=http://x/\r\n"));
+}
+
+void TestConvert::bookmarkRoundTripThroughNetscapeForm()
+{
+    const QString top = makeExampleTree();
+    writeShortcut(top + u"/S/日本語 & 記号.url"_qs, u"http://jp.example/?q=検索&r=1"_qs);
+    writeShortcut(top + u"/S/T/a😀b.url"_qs, u"http://emoji.example/"_qs);
+    writeShortcut(top + u"/S/T/U/深い.url"_qs, u"javascript:void(0)"_qs);
+    PlainTemplate tpl(netscapeDefinition());
+    MakeHtmlProcess run;
+    run.setInputFolder(top);
+    const QString pageFile = m_dir->filePath(u"bookmarks.html"_qs);
+    run.HtmlMake(pageFile, tpl);
+
+    const QString base = m_dir->filePath(u"imported"_qs);
+    QVERIFY(importInto(pageFile, base));
+    const QStringList made = QDir(base).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(made.size(), 1);
+    QMap<QString, QString> imported;
+    const auto tree = importedTree(base + u'/' + made.first());
+    for (auto it = tree.cbegin(); it != tree.cend(); ++it)
+        imported.insert(it.key(),
+                        it.key().endsWith(u'/') ? QString() : it.value().section(u' ', 0, -2));
+    // The same folders (those with shortcuts), titles as the code page holds them.
+    const QMap<QString, QString> expected{
+        {u"A.url"_qs, u"http://a.example/"_qs},
+        {u"B.url"_qs, u"http://b.example/?x=1&y=2"_qs},
+        {u"S/"_qs, QString()},
+        {u"S/C.url"_qs, u"http://c.example/"_qs},
+        {u"S/日本語 & 記号.url"_qs, u"http://jp.example/?q=検索&r=1"_qs},
+        {u"S/T/"_qs, QString()},
+        {u"S/T/a b.url"_qs, u"http://emoji.example/"_qs},
+        {u"S/T/U/"_qs, QString()},
+        {u"S/T/U/深い.url"_qs, u"javascript:void(0)"_qs}};
+    QCOMPARE(imported, expected);
+}
+
+// The processing window's test gives the restore a bookmark file; a page of the same form that
+// carries the restore block is restored from the block.
+void TestConvert::restoreTakesTheBlockBeforeTheBookmarks()
+{
+    PlainTemplate tpl(netscapeDefinition());
+    MakeHtmlProcess convertRun;
+    convertRun.setInputFolder(makeExampleTree());
+    convertRun.setDecodeFlag(true);
+    const QString pageFile = m_dir->filePath(u"with-block.html"_qs);
+    convertRun.HtmlMake(pageFile, tpl);
+    QVERIFY(BookmarkFile::looksLikeBookmarkFile(readBytes(pageFile)));
+    MakeHtmlProcess run;
+    QStringList log;
+    connect(&run, &MakeHtmlProcess::logLine, this, [&](const QString &l) { log << l; });
+    QVERIFY(run.DecodeStart(pageFile, m_dir->filePath(u"restored"_qs)));
+    QCOMPARE(log.first(), u"フォルダ情報読み出し"_qs);
+    QVERIFY(QFileInfo::exists(m_dir->filePath(u"restored/Fav/S/C.url"_qs)));
+}
+
+void TestConvert::malformedBookmarkFileKeepsWhatWasWritten()
+{
+    const QByteArray full = readBytes(bookmarkFile(u"chrome.html"_qs));
+    const QString whole = m_dir->filePath(u"whole"_qs);
+    QVERIFY(importInto(bookmarkFile(u"chrome.html"_qs), whole));
+    const QMap<QString, QByteArray> complete = snapshot(whole);
+    // Cut inside every tag: the file ends in the middle of it.
+    for (qsizetype tag = full.indexOf('<'); tag >= 0; tag = full.indexOf('<', tag + 1)) {
+        const qsizetype cut = tag + (full.at(tag + 1) == '/' ? 3 : 2);
+        const QString file = m_dir->filePath(QStringLiteral("cut%1.html").arg(cut));
+        writeBytes(file, full.left(cut));
+        const QString base = m_dir->filePath(QStringLiteral("cut%1").arg(cut));
+        QStringList log;
+        QVERIFY2(!importInto(file, base, &log), qPrintable(QString::number(cut)));
+        const int line = int(full.left(tag).count('\n')) + 1;
+        QCOMPARE(
+            log.last(),
+            QStringLiteral("ブックマークファイルの形式が正しくありません (%1 行目)").arg(line));
+        const QMap<QString, QByteArray> kept = snapshot(base);
+        QCOMPARE(kept.size(), log.filter(u"リンク復元["_qs).size());
+        for (auto it = kept.cbegin(); it != kept.cend(); ++it)
+            QCOMPARE(it.value(), complete.value(it.key()));
+    }
+}
+
+void TestConvert::deepBookmarkNestingIsBounded()
+{
+    const int depth = 10000;
+    for (const bool closed : {true, false}) {
+        QByteArray bytes = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n";
+        for (int i = 0; i < depth; ++i)
+            bytes += "<DT><H3>深い</H3>\n<DL><p>\n<DT><A HREF=\"http://x/" + QByteArray::number(i) +
+                     "\">L" + QByteArray::number(i) + "</A>\n";
+        if (closed) {
+            for (int i = 0; i <= depth; ++i)
+                bytes += "</DL><p>\n";
+        }
+        const QString file = m_dir->filePath(u"deep.html"_qs);
+        writeBytes(file, bytes);
+        const QString base = m_dir->filePath(closed ? u"closed"_qs : u"open"_qs);
+        QStringList log;
+        QVERIFY(importInto(file, base, &log));
+        QSet<QString> names;
+        qsizetype longest = 0;
+        QDirIterator it(base, {u"*.url"_qs}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString p = it.next();
+            names.insert(it.fileName());
+            longest = qMax(longest, QFile::encodeName(p).size());
+        }
+        QCOMPARE(names.size(), depth);
+        QVERIFY(names.contains(u"L0.url"_qs) && names.contains(u"L9999.url"_qs));
+        QVERIFY(longest <= BookmarkImport::MaxPathBytes);
+        QVERIFY(log.contains(u"フォルダが深すぎるため上のフォルダにまとめます [深い]"_qs));
+    }
+}
+
+void TestConvert::bigBookmarkFileImportsEveryLink()
+{
+    // Folders of 100 distinct links, then one folder where every link has the same title:
+    // numbering them must not search from " (2)" for each.
+    QByteArray bytes = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n";
+    const int distinct = 20000;
+    const int same = 20000;
+    for (int i = 0; i < distinct; ++i) {
+        if (i % 100 == 0)
+            bytes += (i ? "</DL><p>\n" : "") + QByteArray("<DT><H3>フォルダ ") +
+                     QByteArray::number(i / 100) + "</H3>\n<DL><p>\n";
+        bytes += "<DT><A HREF=\"https://example.com/" + QByteArray::number(i) +
+                 "?q=検索&amp;x=1\" ADD_DATE=\"" + QByteArray::number(1600000000 + i) +
+                 "\">リンク " + QByteArray::number(i) + "</A>\n";
+    }
+    bytes += "</DL><p>\n<DT><H3>同じ</H3>\n<DL><p>\n";
+    for (int i = 0; i < same; ++i)
+        bytes += "<DT><A HREF=\"https://same.example/" + QByteArray::number(i) + "\">同じ</A>\n";
+    bytes += "</DL><p>\n</DL><p>\n";
+    const QString file = m_dir->filePath(u"big.html"_qs);
+    writeBytes(file, bytes);
+    const QString base = m_dir->filePath(u"base"_qs);
+    QStringList log;
+    QVERIFY(importInto(file, base, &log));
+    QCOMPARE(log.last(), u"ブックマークファイルを読み込みました (フォルダ 202、リンク 40000)"_qs);
+    qsizetype count = 0;
+    QDirIterator it(base, {u"*.url"_qs}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        ++count;
+    }
+    QCOMPARE(count, qsizetype(distinct + same));
+    const QString last = base + u"/ブックマーク/フォルダ 199/リンク 19999.url"_qs;
+    QCOMPARE(readBytes(last),
+             Cp932::fromUnicode(
+                 u"[InternetShortcut]\r\nURL=https://example.com/19999?q=検索&x=1\r\n"_qs));
+    QCOMPARE(QFileInfo(last).lastModified().toSecsSinceEpoch(), 1600000000 + distinct - 1);
+    QCOMPARE(readBytes(base + u"/ブックマーク/同じ/同じ (20000).url"_qs),
+             QByteArray("[InternetShortcut]\r\nURL=https://same.example/19999\r\n"));
 }
 
 namespace {
