@@ -8,7 +8,6 @@
 #include <QFileInfo>
 
 #include <cstdio>
-
 #include <vector>
 
 namespace {

@@ -70,7 +70,8 @@ bool ProfileFile::loadForUpdate()
 bool ProfileFile::save(QString *error) const
 {
     return TextLines::writeFileAtomic(m_path, Cp932::fromUnicode(TextLines::join(m_lines)), error,
-                                      TextLines::Permissions::OwnerOnly);
+                                      m_ownerOnly ? TextLines::Permissions::OwnerOnlyAlways
+                                                  : TextLines::Permissions::OwnerOnly);
 }
 
 ProfileFile::Range ProfileFile::findSection(const QString &section) const

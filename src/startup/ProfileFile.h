@@ -22,6 +22,9 @@ public:
     // write never replaces a file whose content it did not see.
     bool loadForUpdate();
     bool save(QString *error = nullptr) const;
+    // A file that holds secrets (stored FTP passwords): every save leaves it readable by its
+    // owner only, also when it was there before with wider permissions. New files always are.
+    void setOwnerOnly(bool on) { m_ownerOnly = on; }
 
     std::optional<QString> value(const QString &section, const QString &key) const;
     // The entries of a section as the platform delivers them ("key=value" text, one a line,
@@ -52,4 +55,5 @@ private:
 
     QString m_path;
     QStringList m_lines;
+    bool m_ownerOnly = false;
 };

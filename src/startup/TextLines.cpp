@@ -74,7 +74,8 @@ bool TextLines::writeFileAtomic(const QString &path, const QByteArray &bytes, QS
             *error = f.errorString();
         return false;
     }
-    if (!existed && permissions == Permissions::OwnerOnly)
+    if ((!existed && permissions == Permissions::OwnerOnly) ||
+        permissions == Permissions::OwnerOnlyAlways)
         f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (f.write(bytes) != bytes.size()) {
         if (error)

@@ -18,11 +18,13 @@ public:
     static bool readLines(const QString &path, QStringList *lines, QString *error = nullptr);
 
     // Writes the file in one step: a temporary file beside it, renamed over it once complete,
-    // so a failure leaves what was there before. A new file can be made readable by its owner only.
+    // so a failure leaves what was there before. A new file can be made readable by its owner
+    // only (OwnerOnly), or the file whether new or not (OwnerOnlyAlways: it holds secrets).
     enum class Permissions
     {
         Default,
-        OwnerOnly
+        OwnerOnly,
+        OwnerOnlyAlways
     };
     static bool writeFileAtomic(const QString &path, const QByteArray &bytes,
                                 QString *error = nullptr,

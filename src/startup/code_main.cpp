@@ -183,6 +183,8 @@ bool SaveFtpList()
     file.setText(TextLines::join(lines));
     for (int n = 0; n < oldSections; ++n)
         file.removeSection(FtpSection);
+    // The records carry passwords, scrambled but not encrypted.
+    file.setOwnerOnly(!ftpConnections.isEmpty());
     return file.save();
 }
 

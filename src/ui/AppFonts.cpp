@@ -20,9 +20,9 @@ QFont withFamilies(const QStringList &families, int pointSize, bool bold)
 
 QFont gothic(int pointSize, bool bold)
 {
-    return withFamilies({u"ＭＳ Ｐゴシック"_qs, u"Noto Sans CJK JP"_qs, u"IPAPGothic"_qs,
-                         u"IPAGothic"_qs},
-                        pointSize, bold);
+    return withFamilies(
+        {u"ＭＳ Ｐゴシック"_qs, u"Noto Sans CJK JP"_qs, u"IPAPGothic"_qs, u"IPAGothic"_qs},
+        pointSize, bold);
 }
 
 QFont mincho(int pointSize, bool bold)

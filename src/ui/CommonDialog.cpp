@@ -45,8 +45,8 @@ bool CommonDialog::show(Mode mode)
             chosen = QFileDialog::getOpenFileName(m_owner, m_title, start, request.filter);
         else
             // The overwrite question is not asked: the page is meant to be rewritten.
-            chosen = QFileDialog::getSaveFileName(m_owner, m_title, start, request.filter,
-                                                  nullptr, QFileDialog::DontConfirmOverwrite);
+            chosen = QFileDialog::getSaveFileName(m_owner, m_title, start, request.filter, nullptr,
+                                                  QFileDialog::DontConfirmOverwrite);
     }
     if (chosen.isEmpty())
         return false;

@@ -36,7 +36,9 @@ ImageSlotFrame::ImageSlotFrame(int Index, QWidget *parent)
 
     lbl_FileName = new QLabel(u"ファイル名"_qs, this);
     lbl_FileName->setObjectName(u"lbl_FileName"_qs);
-    Twips::place(lbl_FileName, 480, 750, 840, 255);
+    // Designed at 480; right-aligned up to the text box so that a wider font never runs under it.
+    lbl_FileName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Twips::place(lbl_FileName, 360, 720, 915, 300);
 
     txt_FileName = new QLineEdit(this);
     txt_FileName->setObjectName(u"txt_FileName"_qs);
@@ -60,7 +62,8 @@ ImageSlotFrame::ImageSlotFrame(int Index, QWidget *parent)
     img_Image->setObjectName(u"img_Image"_qs);
     img_Image->resize(0, 0);
 
-    connect(cmd_SelectFile, &QPushButton::clicked, this, [this] { emit selectFileClicked(m_index); });
+    connect(cmd_SelectFile, &QPushButton::clicked, this,
+            [this] { emit selectFileClicked(m_index); });
     connect(chk_ImageChange, &QCheckBox::clicked, this,
             [this](bool checked) { emit imageChangeClicked(m_index, checked); });
 }
@@ -78,6 +81,16 @@ void ImageSlotFrame::bind(const std::shared_ptr<cls_ImageData> &slot)
     m_slot = slot;
     if (m_slot)
         m_slot->setView(this);
+}
+
+QWidget *ImageSlotFrame::firstFocus() const
+{
+    return chk_ImageChange;
+}
+
+QWidget *ImageSlotFrame::lastFocus() const
+{
+    return cmd_SelectFile;
 }
 
 void ImageSlotFrame::showFileText(const QString &text)
@@ -114,7 +127,8 @@ void ImageSlotFrame::showPicture(const QString &file)
         img_Image->resize(picture.size());
     }
     // Never stretched: a larger picture sits at the top left and is cut off by the frame.
-    img_Image->move(ImagePreview::placement(img_Image->size(), pic_ImageBase->contentsRect().size()));
+    img_Image->move(
+        ImagePreview::placement(img_Image->size(), pic_ImageBase->contentsRect().size()));
     img_Image->setVisible(!picture.isNull());
 }
 

@@ -35,6 +35,10 @@ public:
     void showPicture(const QString &file) override;
     void showCheckBox(bool checked) override;
 
+    // The first and the last control that Tab reaches in this frame.
+    QWidget *firstFocus() const;
+    QWidget *lastFocus() const;
+
     // The preview picture of a file, by the preview rules; null when there is none.
     static QImage loadPicture(const QString &file);
 

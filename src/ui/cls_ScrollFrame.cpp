@@ -18,7 +18,7 @@ qint64 roundHalfEven(double value)
 
 } // namespace
 
-cls_ScrollFrame::cls_ScrollFrame(QObject *parent) : QObject(parent) { }
+cls_ScrollFrame::cls_ScrollFrame(QObject *parent) : QObject(parent) {}
 
 void cls_ScrollFrame::MoveCtlAdd(QWidget *control)
 {
@@ -31,7 +31,8 @@ void cls_ScrollFrame::SetScrollBar(QScrollBar *bar)
         disconnect(ctlScrollBar, nullptr, this, nullptr);
     ctlScrollBar = bar;
     if (ctlScrollBar)
-        connect(ctlScrollBar, &QScrollBar::valueChanged, this, &cls_ScrollFrame::ctlScrollBar_Change);
+        connect(ctlScrollBar, &QScrollBar::valueChanged, this,
+                &cls_ScrollFrame::ctlScrollBar_Change);
     ResetScrollBar();
 }
 
@@ -50,8 +51,8 @@ void cls_ScrollFrame::ResetScrollBar()
     if (!ctlScrollBar || !FrameCtl)
         return;
     const QRect frame = FrameCtl->geometry();
-    const int barWidth = ctlScrollBar->width() > 0 ? ctlScrollBar->width()
-                                                   : ctlScrollBar->sizeHint().width();
+    const int barWidth =
+        ctlScrollBar->width() > 0 ? ctlScrollBar->width() : ctlScrollBar->sizeHint().width();
     ctlScrollBar->setGeometry(frame.left() + frame.width() - barWidth, frame.top(), barWidth,
                               frame.height());
     ctlScrollBar->raise();
@@ -62,12 +63,14 @@ void cls_ScrollFrame::ResetScrollBar()
     // A step of 0 cannot divide the overflow: such content does not scroll at all.
     if (overflow > 0 && m_moveStep > 0) {
         ctlScrollBar->setEnabled(true);
-        const int steps = int(std::min<qint64>(roundHalfEven(double(overflow) / m_moveStep), MaxSteps));
+        const int steps =
+            int(std::min<qint64>(roundHalfEven(double(overflow) / m_moveStep), MaxSteps));
         ctlScrollBar->setSingleStep(1);
         ctlScrollBar->setPageStep(std::max(1, frameHeight / m_moveStep));
         // Lowering the maximum below the value moves the content as a scroll does.
         ctlScrollBar->setRange(0, steps);
-        ctlScrollBar->setValue(int(std::clamp<qint64>(roundHalfEven(double(m_scrollTop) / m_moveStep), 0, steps)));
+        ctlScrollBar->setValue(
+            int(std::clamp<qint64>(roundHalfEven(double(m_scrollTop) / m_moveStep), 0, steps)));
     } else {
         ctlScrollBar->setEnabled(false);
     }
@@ -81,7 +84,8 @@ void cls_ScrollFrame::ctlScrollBar_Change(int value)
             if (!control)
                 continue;
             // Whole offsets are converted, so that no rounding piles up over many scrolls.
-            const int shift = Twips::toPixels(offset, control) - Twips::toPixels(m_scrollTop, control);
+            const int shift =
+                Twips::toPixels(offset, control) - Twips::toPixels(m_scrollTop, control);
             control->move(control->x(), control->y() - shift);
         }
     }

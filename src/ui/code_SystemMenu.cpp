@@ -104,16 +104,16 @@ QEvent::Type SystemCommandEvent::eventType()
 
 QMenu *GetSystemMenu(QWidget *window)
 {
-    if (auto *menu = window->findChild<QMenu *>(QString::fromLatin1(MenuName),
-                                                 Qt::FindDirectChildrenOnly))
+    if (auto *menu =
+            window->findChild<QMenu *>(QString::fromLatin1(MenuName), Qt::FindDirectChildrenOnly))
         return menu;
     auto *menu = new QMenu(window);
     menu->setObjectName(QString::fromLatin1(MenuName));
     // The separator between the window's commands and a program's items stays visible.
     menu->setSeparatorsCollapsible(false);
     addSystemCommand(window, menu, u"最小化(&N)"_qs, SC_MINIMIZE);
-    addSystemCommand(window, menu, u"閉じる(&C)"_qs, SC_CLOSE)->setShortcut(
-        QKeySequence(Qt::ALT | Qt::Key_F4));
+    addSystemCommand(window, menu, u"閉じる(&C)"_qs, SC_CLOSE)
+        ->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     window->installEventFilter(new MenuPresenter(window, menu));
     return menu;
 }
@@ -144,8 +144,8 @@ void HookWindow(QWidget *window)
 
 void UnhookWindow(QWidget *window)
 {
-    auto *proc = window->findChild<QObject *>(QString::fromLatin1(ProcName),
-                                              Qt::FindDirectChildrenOnly);
+    auto *proc =
+        window->findChild<QObject *>(QString::fromLatin1(ProcName), Qt::FindDirectChildrenOnly);
     if (!proc)
         return;
     window->removeEventFilter(proc);

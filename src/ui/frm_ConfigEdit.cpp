@@ -9,6 +9,7 @@
 #include "startup/MessageSink.h"
 #include "startup/code_main.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFrame>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -42,7 +44,8 @@ frm_ConfigEdit::frm_ConfigEdit(QWidget *parent) : QDialog(parent)
     Twips::place(frame_ImageSet, 120, 120, 7455, 855);
     Label1 = new QLabel(u"セット名"_qs, frame_ImageSet);
     Label1->setObjectName(u"Label1"_qs);
-    Twips::place(Label1, 2160, 390, 720, 255);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Twips::place(Label1, 2160, 360, 720, 315);
     cmb_ImageSet = new QComboBox(frame_ImageSet);
     cmb_ImageSet->setObjectName(u"cmb_ImageSet"_qs);
     Twips::place(cmb_ImageSet, 2880, 360, 4335, 315);
@@ -74,21 +77,27 @@ frm_ConfigEdit::frm_ConfigEdit(QWidget *parent) : QDialog(parent)
     setMaximumWidth(width);
     resize(width, Twips::toPixels(MinInnerHeight, this));
 
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this,
+                           [this](QWidget *, QWidget *now) { focusMovedTo(now); });
     connect(cmd_OK, &QPushButton::clicked, this, &frm_ConfigEdit::cmd_OK_Click);
     connect(cmd_Cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 frm_ConfigEdit::~frm_ConfigEdit()
 {
-    // The slots outlive this window; they must stop writing to its controls first.
+    // Focus moves while the controls go; and the slots, which outlive this window, must stop
+    // writing to its controls first.
+    disconnect(m_focusWatch);
     qDeleteAll(frame_Image);
 }
 
 void frm_ConfigEdit::setConfigData(const std::shared_ptr<cls_ConfigData> &ConfigData)
 {
+    // Loaded once, as the window is laid out for one definition.
+    if (m_configData || !ConfigData)
+        return;
     m_configData = ConfigData;
-    if (m_configData)
-        Form_Load();
+    Form_Load();
 }
 
 void frm_ConfigEdit::Form_Load()
@@ -131,6 +140,13 @@ void frm_ConfigEdit::LayoutImages()
         frame->setTitle(images.at(i - 1)->Caption());
     }
     m_scrollFrame->setHeight(int(std::lround(top)));
+    QWidget *previous = cmb_ImageSet;
+    for (qsizetype i = 1; i < frame_Image.size(); ++i) {
+        setTabOrder(previous, frame_Image.at(i)->firstFocus());
+        previous = frame_Image.at(i)->lastFocus();
+    }
+    setTabOrder(previous, cmd_OK);
+    setTabOrder(cmd_OK, cmd_Cancel);
     placeButtons();
     resize(width(), Twips::toPixels(m_viewTop + m_viewHeight + SlotGap + ButtonHeight + 60, this));
     Form_Resize();
@@ -143,7 +159,8 @@ void frm_ConfigEdit::AddImageFrame(int Index, int top)
     Twips::move(frame, SlotLeft, top);
     frame->show();
     connect(frame, &ImageSlotFrame::selectFileClicked, this, &frm_ConfigEdit::cmd_SelectFile_Click);
-    connect(frame, &ImageSlotFrame::imageChangeClicked, this, &frm_ConfigEdit::chk_ImageChange_Click);
+    connect(frame, &ImageSlotFrame::imageChangeClicked, this,
+            &frm_ConfigEdit::chk_ImageChange_Click);
     m_scrollFrame->MoveCtlAdd(frame);
 }
 
@@ -152,6 +169,33 @@ void frm_ConfigEdit::placeButtons()
     const int top = m_viewTop + m_viewHeight + SlotGap;
     Twips::place(cmd_OK, OkLeft, top, ButtonWidth, ButtonHeight);
     Twips::place(cmd_Cancel, CancelLeft, top, ButtonWidth, ButtonHeight);
+}
+
+void frm_ConfigEdit::wheelEvent(QWheelEvent *event)
+{
+    // The wheel over the slot frames turns the viewport's bar.
+    if (vsl_frame->isEnabled() && pic_frame->geometry().contains(event->position().toPoint()))
+        QCoreApplication::sendEvent(vsl_frame, event);
+    else
+        QDialog::wheelEvent(event);
+}
+
+void frm_ConfigEdit::focusMovedTo(QWidget *widget)
+{
+    // A control reached by Tab outside the viewport is scrolled into view, a step at a time.
+    if (!widget || !vsl_frame->isEnabled() || !pic_frame->isAncestorOf(widget))
+        return;
+    const int step = Twips::toPixels(120, this);
+    if (step <= 0)
+        return;
+    const QRect area = pic_frame->contentsRect();
+    const QRect box(widget->mapTo(pic_frame, QPoint(0, 0)), widget->size());
+    int value = vsl_frame->value();
+    if (box.top() < area.top())
+        value -= (area.top() - box.top() + step - 1) / step;
+    else if (box.bottom() > area.bottom())
+        value += (box.bottom() - area.bottom() + step - 1) / step;
+    vsl_frame->setValue(value);
 }
 
 void frm_ConfigEdit::resizeEvent(QResizeEvent *event)

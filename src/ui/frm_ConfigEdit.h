@@ -31,11 +31,12 @@ public:
     ~frm_ConfigEdit() override;
 
     // The definition to edit; loads it (slots, sets and saved choices afresh) and lays out
-    // its slots. Set it before the dialog is shown.
+    // its slots. Set it once, before the dialog is shown.
     void setConfigData(const std::shared_ptr<cls_ConfigData> &ConfigData);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     void Form_Load();
@@ -48,9 +49,11 @@ private:
     void chk_ImageChange_Click(int Index, bool checked);
     void cmd_OK_Click();
     void placeButtons();
+    void focusMovedTo(QWidget *widget);
 
     std::shared_ptr<cls_ConfigData> m_configData;
     cls_ScrollFrame *m_scrollFrame = nullptr;
+    QMetaObject::Connection m_focusWatch;
 
     QGroupBox *frame_ImageSet;
     QLabel *Label1;

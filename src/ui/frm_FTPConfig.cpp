@@ -45,11 +45,12 @@ frm_FTPConfig::frm_FTPConfig(QWidget *parent) : QDialog(parent)
     Twips::place(lst_Ftp, 120, 120, 2295, 3375);
 
     txt_Name = addField("txt_Name", u"接続名称"_qs, u"接続設定の名称です"_qs, 120);
-    txt_Ftpsvr = addField("txt_Ftpsvr", u"アドレス"_qs, u"接続先のＦＴＰサーバーを指定します"_qs, 540);
+    txt_Ftpsvr =
+        addField("txt_Ftpsvr", u"アドレス"_qs, u"接続先のＦＴＰサーバーを指定します"_qs, 540);
     txt_uid = addField("txt_uid", u"ユーザー名"_qs, u"接続用のUserIDを指定します"_qs, 960);
-    // The password is stored scrambled, so it may hold any character.
-    txt_pwd = addField("txt_pwd", u"パスワード"_qs, u"接続用のパスワードを指定します"_qs, 1380,
-                       false);
+    // The password is stored scrambled, so it may hold a ",".
+    txt_pwd =
+        addField("txt_pwd", u"パスワード"_qs, u"接続用のパスワードを指定します"_qs, 1380, false);
     txt_Dir = addField("txt_Dir", u"転送先ﾌｫﾙﾀﾞ"_qs, u"転送先のフォルダを指定します"_qs, 1800);
     txt_pwd->setEchoMode(QLineEdit::Password);
     txt_pwd->setStyleSheet(u"lineedit-password-character: 42"_qs); // "*" for each character
@@ -62,10 +63,13 @@ frm_FTPConfig::frm_FTPConfig(QWidget *parent) : QDialog(parent)
     chk_FtpTls->setToolTip(u"暗号化した接続（FTPS）で転送します"_qs);
     Twips::place(chk_FtpTls, LabelLeft, 2640, 3960, 255);
 
-    cmd_Add = addButton("cmd_Add", u"追加"_qs, u"新しいＦＴＰ接続を作成します"_qs, 120, ButtonTop, 1095);
-    cmd_Del = addButton("cmd_Del", u"削除"_qs, u"選択中のＦＴＰ接続を削除します"_qs, 1320, ButtonTop, 1095);
+    cmd_Add =
+        addButton("cmd_Add", u"追加"_qs, u"新しいＦＴＰ接続を作成します"_qs, 120, ButtonTop, 1095);
+    cmd_Del = addButton("cmd_Del", u"削除"_qs, u"選択中のＦＴＰ接続を削除します"_qs, 1320,
+                        ButtonTop, 1095);
     cmd_OK = addButton("cmd_OK", u"ＯＫ"_qs, u"設定の編集を終了します"_qs, 3840, ButtonTop, 1215);
-    cmd_Cancel = addButton("cmd_Cancel", u"キャンセル"_qs, u"編集を取り消します"_qs, 5280, ButtonTop, 1215);
+    cmd_Cancel =
+        addButton("cmd_Cancel", u"キャンセル"_qs, u"編集を取り消します"_qs, 5280, ButtonTop, 1215);
     cmd_OK->setDefault(true);
 
     setTabOrder(lst_Ftp, txt_Name);
@@ -114,16 +118,16 @@ frm_FTPConfig::frm_FTPConfig(QWidget *parent) : QDialog(parent)
 }
 
 QLineEdit *frm_FTPConfig::addField(const char *name, const QString &label, const QString &tip,
-                                   int top, bool guarded)
+                                   int top, bool recordField)
 {
     auto *field = new QLineEdit(this);
     field->setObjectName(QString::fromLatin1(name));
     field->setToolTip(tip);
-    if (guarded)
-        field->setValidator(new FtpFieldValidator(field));
+    auto *validator = new FtpFieldValidator(
+        recordField ? FtpFieldValidator::Field::Record : FtpFieldValidator::Field::Password, field);
+    connect(validator, &FtpFieldValidator::refused, lbl_Status, &QLabel::setText);
+    field->setValidator(validator);
     Twips::place(field, FieldLeft, top, FieldWidth, RowHeight);
-    connect(field, &QLineEdit::inputRejected, this, &frm_FTPConfig::fieldRefused);
-    connect(field, &QLineEdit::textEdited, lbl_Status, &QLabel::clear);
     auto *caption = new QLabel(label, this);
     caption->setBuddy(field);
     Twips::place(caption, LabelLeft, top + 30, FieldLeft - LabelLeft - 60, 255);
@@ -152,6 +156,7 @@ void frm_FTPConfig::Form_Load()
 
 void frm_FTPConfig::ShowFtpData()
 {
+    lbl_Status->clear();
     txt_Name->setText(CurrentFtpData->ViewName());
     txt_Ftpsvr->setText(CurrentFtpData->FtpSrv());
     txt_uid->setText(CurrentFtpData->FtpUid());
@@ -234,11 +239,6 @@ void frm_FTPConfig::cmd_OK_Click()
     }
     m_cancel = false;
     accept();
-}
-
-void frm_FTPConfig::fieldRefused()
-{
-    lbl_Status->setText(u"「,」は設定の区切り文字のため、名称・アドレス・ユーザー名・フォルダには使えません"_qs);
 }
 
 void frm_FTPConfig::done(int result)

@@ -32,10 +32,9 @@ private:
     void cmd_Add_Click();
     void cmd_Del_Click();
     void cmd_OK_Click();
-    void fieldRefused();
 
     QLineEdit *addField(const char *name, const QString &label, const QString &tip, int top,
-                        bool guarded = true);
+                        bool recordField = true);
     QPushButton *addButton(const char *name, const QString &caption, const QString &tip, int left,
                            int top, int width);
 

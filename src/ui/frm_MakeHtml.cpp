@@ -1,6 +1,6 @@
-#include "ProgramIcon.h"
 #include "frm_MakeHtml.h"
 
+#include "ProgramIcon.h"
 #include "Twips.h"
 #include "definitions/cls_ConfigData.h"
 #include "ftp/cls_FtpData.h"
@@ -102,7 +102,7 @@ bool frm_MakeHtml::run(const std::function<bool()> &action)
 void frm_MakeHtml::AddLog(const QString &text)
 {
     m_pending.append(text);
-    if (!m_sinceShown.isValid() || m_sinceShown.elapsed() >= RepaintInterval) {
+    if (!m_sinceShown.isValid() || m_sinceShown.elapsed() >= m_repaintInterval) {
         showPending();
         // Paint what changed; no input is taken while the action runs.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

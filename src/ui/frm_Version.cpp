@@ -1,7 +1,7 @@
-#include "ProgramIcon.h"
 #include "frm_Version.h"
 
 #include "AppFonts.h"
+#include "ProgramIcon.h"
 #include "Twips.h"
 #include "startup/code_main.h"
 
@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QUrl>
-
 
 frm_Version::frm_Version(QWidget *parent) : QDialog(parent)
 {

@@ -1,6 +1,6 @@
-#include "ProgramIcon.h"
 #include "frm_main.h"
 
+#include "ProgramIcon.h"
 #include "Twips.h"
 #include "cls_SystemMenu.h"
 #include "code_SystemMenu.h"
@@ -30,7 +30,6 @@
 #include <algorithm>
 #include <utility>
 #include <vector>
-
 
 namespace {
 
@@ -93,6 +92,12 @@ void frm_main::createControls()
                         int top, int width, int height) {
         auto *box = new QGroupBox(caption, parent);
         box->setObjectName(QString::fromLatin1(name));
+        // The caption sits on the top line of the frame, as the design places the controls
+        // below it; the usual style puts the caption above the frame instead.
+        box->setStyleSheet(u"QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                           u" margin-top: 0.5em; }"
+                           u" QGroupBox::title { subcontrol-origin: margin; left: 6px;"
+                           u" padding: 0 2px; }"_qs);
         Twips::place(box, left, top, width, height);
         return box;
     };
@@ -122,8 +127,8 @@ void frm_main::createControls()
         Twips::place(t, left, top, width, height);
         return t;
     };
-    auto button = [](QWidget *parent, const char *name, const QString &caption,
-                     const QString &tip, int left, int top, int width, int height) {
+    auto button = [](QWidget *parent, const char *name, const QString &caption, const QString &tip,
+                     int left, int top, int width, int height) {
         auto *b = new QPushButton(caption, parent);
         b->setObjectName(QString::fromLatin1(name));
         b->setToolTip(tip);
@@ -151,8 +156,8 @@ void frm_main::createControls()
         Twips::place(c, left, top, width, height);
         return c;
     };
-    auto check = [](QWidget *parent, const char *name, const QString &caption,
-                    const QString &tip, int left, int top, int width, int height) {
+    auto check = [](QWidget *parent, const char *name, const QString &caption, const QString &tip,
+                    int left, int top, int width, int height) {
         auto *c = new QCheckBox(caption, parent);
         c->setObjectName(QString::fromLatin1(name));
         c->setToolTip(tip);
@@ -162,8 +167,8 @@ void frm_main::createControls()
 
     frame_Input = group(this, "frame_Input", u"入力"_qs, 120, 120, 5655, 1215);
     label(frame_Input, 0, u"対象フォルダ指定"_qs, 240, 240, 1935, 255);
-    txt_InputFolder = textBox(frame_Input, "txt_InputFolder", u"変換元となるフォルダです"_qs,
-                              true, 360, 480, 5055, 270);
+    txt_InputFolder = textBox(frame_Input, "txt_InputFolder", u"変換元となるフォルダです"_qs, true,
+                              360, 480, 5055, 270);
     cmd_Favorites = button(frame_Input, "cmd_Favorites", u"お気に入りﾌｫﾙﾀﾞ"_qs,
                            u"お気に入りフォルダを指定します"_qs, 2640, 840, 1695, 255);
     cmd_InputFolder = button(frame_Input, "cmd_InputFolder", u"参照"_qs,
@@ -175,25 +180,24 @@ void frm_main::createControls()
     label(frame_Output, 1, u"出力ファイル指定"_qs, 240, 720, 1335, 255);
     txt_SaveFile = textBox(frame_Output, "txt_SaveFile", u"変換ファイルの名前とフォルダです"_qs,
                            true, 360, 960, 5055, 270);
-    cmd_SaveFile = button(frame_Output, "cmd_SaveFile", u"参照"_qs,
-                          u"出力ファイルを指定します"_qs, 4440, 1320, 975, 255);
-    opt_Output[1] =
-        option(frame_Output, u"opt_Output_1"_qs, u"ＦＴＰ出力"_qs,
-               u"お気に入りをファイルに変換した後ＦＴＰサーバーに転送します"_qs, 120, 1440, 2775,
-               255);
+    cmd_SaveFile = button(frame_Output, "cmd_SaveFile", u"参照"_qs, u"出力ファイルを指定します"_qs,
+                          4440, 1320, 975, 255);
+    opt_Output[1] = option(frame_Output, u"opt_Output_1"_qs, u"ＦＴＰ出力"_qs,
+                           u"お気に入りをファイルに変換した後ＦＴＰサーバーに転送します"_qs, 120,
+                           1440, 2775, 255);
     label(frame_Output, 3, u"出力ファイル名"_qs, 240, 1800, 1335, 255);
-    txt_FtpFile = textBox(frame_Output, "txt_FtpFile",
-                          u"ＦＴＰサーバーに転送するファイル名を入力します"_qs, false, 360, 2040,
-                          3015, 270);
+    txt_FtpFile =
+        textBox(frame_Output, "txt_FtpFile", u"ＦＴＰサーバーに転送するファイル名を入力します"_qs,
+                false, 360, 2040, 3015, 270);
     label(frame_Output, 4, u"ＦＴＰ接続"_qs, 240, 2400, 1335, 255);
     cmb_FTP = combo(frame_Output, "cmb_FTP", u"ＦＴＰ接続を選択します"_qs, 360, 2640, 3015, 300);
-    cmd_FTP = button(frame_Output, "cmd_FTP", u"設定"_qs, u"ＦＴＰ接続の設定します"_qs, 3480,
-                     2640, 975, 255);
+    cmd_FTP = button(frame_Output, "cmd_FTP", u"設定"_qs, u"ＦＴＰ接続の設定します"_qs, 3480, 2640,
+                     975, 255);
 
     frame_Config = group(this, "frame_Config", u"設定"_qs, 120, 4680, 5655, 2295);
     label(frame_Config, 2, u"定義ファイル"_qs, 240, 240, 1335, 255);
-    cmb_Config = combo(frame_Config, "cmb_Config", u"変換定義ファイルを選択します"_qs, 360, 480,
-                       5055, 300);
+    cmb_Config =
+        combo(frame_Config, "cmb_Config", u"変換定義ファイルを選択します"_qs, 360, 480, 5055, 300);
     cmd_ConfigEdit =
         button(frame_Config, "cmd_ConfigEdit", u"詳細設定"_qs, QString(), 4320, 780, 1095, 375);
     cmd_ConfigEdit->setEnabled(false);
@@ -213,8 +217,8 @@ void frm_main::createControls()
     chk_encode = check(frame_Config, "chk_encode", u"復元するためのコードを付加する"_qs,
                        u"お気に入りを復元するためのコードを付加します"_qs, 360, 1920, 3975, 255);
 
-    cmd_Run = button(this, "cmd_Run", u"HTML作成"_qs, u"お気に入りの変換を行います"_qs, 120,
-                     7080, 1455, 375);
+    cmd_Run = button(this, "cmd_Run", u"HTML作成"_qs, u"お気に入りの変換を行います"_qs, 120, 7080,
+                     1455, 375);
     cmd_decode = button(this, "cmd_decode", u"お気に入り 復元"_qs,
                         u"ＨＴＭＬファイルからお気に入りを復元します"_qs, 1680, 7080, 1455, 375);
     cmd_End = button(this, "cmd_End", u"終了"_qs, u"Ｖｅｌｌｕｍｄｅｘを終了します"_qs, 4320, 7080,
@@ -254,13 +258,12 @@ void frm_main::createControls()
 void frm_main::setTabOrder()
 {
     const std::vector<std::pair<int, QWidget *>> order{
-        {0, cmd_Run},          {1, cmd_End},          {2, cmd_decode},
-        {4, txt_InputFolder},  {5, cmd_InputFolder},  {7, cmd_Favorites},
-        {9, txt_SaveFile},     {10, cmd_SaveFile},    {12, opt_Output[0]},
-        {13, opt_Output[1]},   {14, txt_FtpFile},     {17, cmb_FTP},
-        {18, cmd_FTP},         {20, cmb_Config},      {21, chk_encode},
-        {23, chk_Sort},        {25, opt_Order[0]},    {26, opt_Order[1]},
-        {28, opt_DESC[0]},     {29, opt_DESC[1]},     {30, cmd_ConfigEdit},
+        {0, cmd_Run},         {1, cmd_End},        {2, cmd_decode},   {4, txt_InputFolder},
+        {5, cmd_InputFolder}, {7, cmd_Favorites},  {9, txt_SaveFile}, {10, cmd_SaveFile},
+        {12, opt_Output[0]},  {13, opt_Output[1]}, {14, txt_FtpFile}, {17, cmb_FTP},
+        {18, cmd_FTP},        {20, cmb_Config},    {21, chk_encode},  {23, chk_Sort},
+        {25, opt_Order[0]},   {26, opt_Order[1]},  {28, opt_DESC[0]}, {29, opt_DESC[1]},
+        {30, cmd_ConfigEdit},
     };
     for (size_t i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order[i].second, order[i + 1].second);
@@ -271,8 +274,8 @@ void frm_main::Form_Load()
 {
     setWindowTitle(windowTitle() + u' ' + code_main::GetVersionText(u"Ver."_qs));
     code_main::SettingsIni().SetSection(System);
-    txt_InputFolder->setText(code_main::SettingsIni().T_GetSetting(
-        u"InputFolder"_qs, code_main::GetFavoritesFolder()));
+    txt_InputFolder->setText(
+        code_main::SettingsIni().T_GetSetting(u"InputFolder"_qs, code_main::GetFavoritesFolder()));
     txt_SaveFile->setText(code_main::SettingsIni().T_GetSetting(u"SaveFile"_qs, defaultSaveFile()));
     // Neither output option is chosen yet, so this choice always runs its reaction.
     opt_Output[optionIndex(u"Output"_qs)]->setChecked(true);
@@ -355,7 +358,8 @@ void frm_main::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    saveSetting(u"ConfigFile"_qs, cmb_Config->currentIndex() < 0 ? QString() : cmb_Config->currentText());
+    saveSetting(u"ConfigFile"_qs,
+                cmb_Config->currentIndex() < 0 ? QString() : cmb_Config->currentText());
     saveSetting(u"FTPName"_qs, cmb_FTP->currentIndex() < 0 ? QString() : cmb_FTP->currentText());
     code_SystemMenu::UnhookWindow(this);
 }

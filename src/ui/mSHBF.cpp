@@ -15,8 +15,7 @@ FolderDialog folderDialog;
 QString qtFolderDialog(QWidget *parent, const QString &caption, const QString &start)
 {
     // Only folders of the file system can be confirmed.
-    return QFileDialog::getExistingDirectory(parent, caption, start,
-                                             QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(parent, caption, start, QFileDialog::ShowDirsOnly);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-#include "ProgramIcon.h"
 #include "AppFonts.h"
 #include "MessageBoxSink.h"
+#include "ProgramIcon.h"
 #include "frm_main.h"
 #include "startup/code_main.h"
 

@@ -163,6 +163,7 @@ private slots:
     void loadReadsWhatTheFileHolds();
     void saveAfterDeleteLeavesNoStaleRecord();
     void startupLoadsTheStoredConnections();
+    void savedConnectionsMakeTheFileOwnerOnly();
 
     void uploadArrivesAsSent_data();
     void uploadArrivesAsSent();
@@ -746,6 +747,30 @@ void TestFtp::uploadFailureEndsInSendError()
     QCOMPARE(readBytes(root + u"/keep.txt"_qs), QByteArray("kept"));
 }
 
+void TestFtp::savedConnectionsMakeTheFileOwnerOnly()
+{
+    // A settings file that others may read, as a copy or an unpacked archive leaves it.
+    useSettingsFile(QByteArray("[System]\r\nSort=1\r\n"));
+    const QString path = code_main::SettingsIni().fileName();
+    const QFile::Permissions everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                        QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther;
+    QVERIFY(QFile::setPermissions(path, everyone));
+    auto &list = code_main::FtpConnections();
+    list.clear();
+    QVERIFY(code_main::SaveFtpList());
+    QCOMPARE(QFile::permissions(path), everyone); // no passwords in it: left as it was
+    auto d = QSharedPointer<cls_FtpData>::create();
+    d->setFtpSrv(u"srv"_qs);
+    d->setFtpPwd(u"secret"_qs);
+    list.append(d);
+    QVERIFY(code_main::SaveFtpList());
+    QCOMPARE(QFile::permissions(path) &
+                 (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+             QFile::Permissions());
+    QVERIFY(QFile::permissions(path) & QFile::ReadOwner);
+    list.clear();
+}
+
 void TestFtp::longPasswordIsStoredInOneGo()
 {
     // Drawing the whole scrambled text again until it held no "," never ended for this one.
@@ -794,7 +819,7 @@ void TestFtp::failedPublishingThenNextOneSucceeds()
     cls_FtpData connection;
     connection.setFtpSrv(server.address());
     connection.setFtpUid(fault == u"write"_qs ? u"reader"_qs : UserId);
-    connection.setFtpPwd(fault == u"write"_qs  ? u"readerpass"_qs
+    connection.setFtpPwd(fault == u"write"_qs   ? u"readerpass"_qs
                          : fault == u"login"_qs ? u"wrong"_qs
                                                 : UserPassword);
     connection.setFtpPassive(true);

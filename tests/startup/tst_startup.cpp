@@ -1,10 +1,14 @@
+#include "SavedRound.h"
 #include "startup/Cp932.h"
 #include "startup/IniClass.h"
 #include "startup/TextLines.h"
 #include "startup/code_main.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 class TestStartup : public QObject
@@ -28,6 +32,9 @@ private slots:
     void testModeCommandLine_data();
     void testModeCommandLine();
     void startupCreatesNoFile();
+
+    // A save cut off at any moment (SIGKILL) leaves the old file or the new one, never a torn one.
+    void killedSaveLeavesOldOrNewFile();
 
 private:
     QString writeFile(const QByteArray &bytes);
@@ -310,6 +317,75 @@ void TestStartup::startupCreatesNoFile()
     QCOMPARE(code_main::ConfigIni().fileName(), dir.filePath(u"Config.ini"_qs));
     QCOMPARE(code_main::SettingsIni().T_GetSetting(u"InputFolder"_qs, u"d"_qs), u"d"_qs);
     QVERIFY(QDir(dir.path()).isEmpty());
+}
+
+void TestStartup::killedSaveLeavesOldOrNewFile()
+{
+    const QString folder = m_dir.filePath(u"killed"_qs);
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + u"/Vellumdex.ini"_qs;
+    const QString ftpRecord =
+        u"サーバー,ftp.example.jp,/www,user,abcdefghijklmnopqrstuvwxyz0123,True"_qs;
+    IniClass ini;
+    ini.SetFile(path);
+    ini.T_SaveSetting(u"Count"_qs, u"1"_qs, u"FTP"_qs);
+    ini.T_SaveSetting(u"Data_1"_qs, ftpRecord, u"FTP"_qs);
+    ini.T_SaveSetting(u"Count"_qs, u"0"_qs, u"System"_qs);
+    ini.T_SaveSetting(u"Data"_qs, savedRound(0), u"System"_qs);
+    const QFile::Permissions permissions = QFile::permissions(path);
+    // Round n of the saver writes Data first, then Count: a whole file is one of these.
+    const auto render = [&](qint64 count, qint64 data) {
+        return Cp932::fromUnicode(u"[FTP]\r\nCount=1\r\nData_1="_qs + ftpRecord +
+                                  u"\r\n[System]\r\nCount="_qs + QString::number(count) +
+                                  u"\r\nData="_qs + savedRound(data) + u"\r\n"_qs);
+    };
+    QCOMPARE(readBytes(path), render(0, 0));
+
+    QRandomGenerator random(20261209);
+    qint64 lastCount = 0;
+    int changed = 0;
+    int leftovers = 0;
+    QByteArray previous = readBytes(path);
+    for (int run = 0; run < 300; ++run) {
+        QProcess saver;
+        saver.start(QStringLiteral(SETTINGS_SAVER), {path});
+        QVERIFY(saver.waitForStarted());
+        for (int lines = 1 + random.bounded(3); lines > 0;) {
+            if (saver.canReadLine())
+                lines -= saver.readLine().startsWith("saved");
+            else
+                QVERIFY(saver.waitForReadyRead());
+        }
+        QThread::usleep(random.bounded(10000)); // somewhere in the next save
+        saver.kill();
+        QVERIFY(saver.waitForFinished());
+        QCOMPARE(saver.exitStatus(), QProcess::CrashExit); // killed while saving, not ended
+
+        const QByteArray bytes = readBytes(path);
+        const qint64 count = ini.T_GetSetting(u"Count"_qs, u"-1"_qs, u"System"_qs).toLongLong();
+        const qint64 data = count + (bytes == render(count, count + 1) ? 1 : 0);
+        QVERIFY2(
+            bytes == render(count, data),
+            qPrintable(QStringLiteral("run %1: torn file of %2 bytes").arg(run).arg(bytes.size())));
+        QVERIFY(count >= lastCount);
+        changed += bytes != previous;
+        previous = bytes;
+        lastCount = count;
+        QCOMPARE(QFile::permissions(path), permissions);
+        // A kill between the link of the finished temporary file and its rename over the
+        // settings leaves that temporary file; it is never the settings file itself.
+        QStringList others =
+            QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        QVERIFY(others.removeAll(u"Vellumdex.ini"_qs) == 1);
+        for (const QString &other : others) {
+            QVERIFY2(other.startsWith(u"Vellumdex.ini."_qs), qPrintable(other));
+            QFile::remove(folder + u'/' + other);
+            ++leftovers;
+        }
+    }
+    QVERIFY2(lastCount > 0, "the saver never got to save");
+    qInfo("%lld rounds saved, the file changed in %d of 300 runs, %d temporary files left",
+          lastCount, changed, leftovers);
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+
+// What every target shares: a scratch folder of its own for the process, and a way to fail
+// loudly (abort, so libFuzzer keeps the input) when a property of the reader does not hold.
+namespace fuzz {
+
+inline QString scratch()
+{
+    static QTemporaryDir dir;
+    if (!dir.isValid())
+        std::abort();
+    return dir.path();
+}
+
+inline void writeFile(const QString &path, const char *data, size_t size)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        f.write(data, qint64(size)) != qint64(size))
+        std::abort();
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+[[noreturn]] inline void broken(const char *what)
+{
+    std::fprintf(stderr, "property broken: %s\n", what);
+    std::fflush(stderr);
+    std::abort();
+}
+
+inline void check(bool holds, const char *what)
+{
+    if (!holds)
+        broken(what);
+}
+
+// Splits an input into pieces at NUL bytes, so that one input carries several texts.
+inline QList<QByteArray> pieces(const char *data, size_t size, qsizetype count)
+{
+    QList<QByteArray> out = QByteArray(data, qsizetype(size)).split('\0');
+    while (out.size() < count)
+        out.append(QByteArray());
+    return out;
+}
+
+} // namespace fuzz

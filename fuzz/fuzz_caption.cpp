@@ -1,0 +1,42 @@
+// A definition file from anyone beside the program: the catalogue takes it only with a
+// caption line, and its image list reads to a bounded number of slots.
+#include "FuzzSupport.h"
+#include "definitions/cls_ConfigData.h"
+#include "definitions/cls_ConfigDatas.h"
+#include "startup/Cp932.h"
+#include "startup/code_main.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const char *data, size_t size)
+{
+    const QString program = fuzz::scratch() + u"/program"_qs;
+    QDir(program).removeRecursively();
+    QDir().mkpath(program + u"/Config"_qs);
+    fuzz::writeFile(program + u"/Config/guide.HTML"_qs, data, size);
+    code_main::ConfigIni().SetFile(fuzz::scratch() + u"/Config.ini"_qs);
+
+    cls_ConfigDatas catalogue;
+    catalogue.setPath(program);
+    const QByteArray bytes(data, qsizetype(size));
+    const qsizetype end = bytes.indexOf('\r') < 0 ? bytes.indexOf('\n')
+                          : bytes.indexOf('\n') < 0
+                              ? bytes.indexOf('\r')
+                              : qMin(bytes.indexOf('\r'), bytes.indexOf('\n'));
+    const QByteArray firstLine = end < 0 ? bytes : bytes.left(end);
+    const QString text = Cp932::toUnicode(firstLine);
+    const bool captionLine =
+        text.startsWith(u"<!--"_qs) && text.endsWith(u"-->"_qs) && text.size() > 7;
+    fuzz::check(catalogue.Items().size() <= 1, "one file, at most one definition");
+    if (catalogue.Items().isEmpty()) {
+        fuzz::check(!captionLine || firstLine.size() > 64 * 1024, "caption line accepted");
+        return 0;
+    }
+    const auto definition = catalogue.Item(1);
+    fuzz::check(definition != nullptr && captionLine, "only a caption line makes a definition");
+    fuzz::check(!definition->Caption().contains(u'\r') && !definition->Caption().contains(u'\n'),
+                "caption is one line");
+    definition->GetStatus();
+    fuzz::check(definition->Images().size() <= cls_ConfigData::MaxDataCount &&
+                    definition->ImageSets().size() <= cls_ConfigData::MaxDataCount,
+                "bounded slots");
+    return 0;
+}
