@@ -68,15 +68,22 @@ QStringList cls_FileSystemObject::list(const QString &folderPath, Kind kind) con
         const char *n = e->d_name;
         if ((n[0] == '.' && n[1] == 0) || (n[0] == '.' && n[1] == '.' && n[2] == 0))
             continue;
-        const QByteArray full = encodedPath + n;
-        struct stat st;
         const QString name = QFile::decodeName(n);
+        // The listing's own entry type saves a look at each entry; links and file systems
+        // that give no type are looked at.
+        const unsigned char type = e->d_type;
         if (kind == Kind::Folders) {
             // A link to a folder is not followed: it could lead back up the tree.
-            if (::lstat(full.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            struct stat st;
+            if (type == DT_DIR
+                || (type == DT_UNKNOWN && ::lstat((encodedPath + n).constData(), &st) == 0
+                    && S_ISDIR(st.st_mode)))
                 names.append(name);
-        } else {
-            if (::stat(full.constData(), &st) != 0) {
+        } else if (type == DT_REG) {
+            names.append(name);
+        } else if (type != DT_DIR) {
+            struct stat st;
+            if (::stat((encodedPath + n).constData(), &st) != 0) {
                 MessageSink::show(path + name +
                                   u"\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
                                   u"このファイルを除いて処理を続行します"_qs);

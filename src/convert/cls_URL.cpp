@@ -79,11 +79,7 @@ void cls_URL::SetFileName(const QString &folderPath, const QString &fileName)
     }
 
     const QString path = fullPath();
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw RunError(u"ショートカットを読み出せません ["_qs + folderPath + fileName + u"]"_qs);
-    m_content = f.readAll();
-    if (f.error() != QFileDevice::NoError)
+    if (!TextLines::readBytes(path, &m_content))
         throw RunError(u"ショートカットを読み出せません ["_qs + folderPath + fileName + u"]"_qs);
 
     ProfileFile ini(path);

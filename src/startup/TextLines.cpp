@@ -6,6 +6,12 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 QStringList TextLines::split(QStringView text)
 {
     QStringList lines;
@@ -37,20 +43,45 @@ QString TextLines::join(const QStringList &lines)
     return out;
 }
 
+bool TextLines::readBytes(const QString &path, QByteArray *bytes, QString *error)
+{
+    const auto fail = [error](int err) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(err));
+        return false;
+    };
+    int fd;
+    do
+        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return fail(errno);
+    // Read through a buffer on the stack, so that what is kept is exactly the file's size.
+    QByteArray data;
+    char buffer[16 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(fd);
+            return fail(err);
+        }
+        if (n == 0)
+            break;
+        data.append(buffer, n);
+    }
+    ::close(fd);
+    *bytes = std::move(data);
+    return true;
+}
+
 bool TextLines::readFile(const QString &path, QString *text, QString *error)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = f.errorString();
+    QByteArray bytes;
+    if (!readBytes(path, &bytes, error))
         return false;
-    }
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
     *text = Cp932::toUnicode(bytes);
     return true;
 }

@@ -14,6 +14,9 @@ public:
     static QString join(const QStringList &lines); // every line followed by CR LF
 
     // Reads a whole file. Answers false (and sets *error) when it cannot be opened or read.
+    // The bytes alone take one open and one read for a small file: a favorites tree is read
+    // one such file at a time, many thousands of them.
+    static bool readBytes(const QString &path, QByteArray *bytes, QString *error = nullptr);
     static bool readFile(const QString &path, QString *text, QString *error = nullptr);
     static bool readLines(const QString &path, QStringList *lines, QString *error = nullptr);
 
