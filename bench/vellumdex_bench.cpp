@@ -4,6 +4,7 @@
 // "vellumdex-bench --import [links...]": bookmark files of 1,000 to 100,000 links read alone,
 // imported into a Favorites tree, and the machine's floor (writing as many shortcut files).
 
+#include "BenchTree.h"
 #include "convert/BookmarkFile.h"
 #include "convert/MakeHtmlProcess.h"
 #include "convert/TemplateBlocks.h"
@@ -22,6 +23,7 @@
 
 #include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <utime.h>
 
 namespace {
@@ -46,40 +48,6 @@ class QuietSink : public MessageSink
 public:
     void information(const QString &) override {}
 };
-
-// Folders of 20 shortcuts, ten subfolders a folder, Japanese names.
-void makeTree(const QString &root, int shortcuts)
-{
-    QRandomGenerator rng(7);
-    const QStringList words{u"ニュース"_qs, u"検索"_qs,  u"開発"_qs, u"旅行"_qs, u"料理"_qs,
-                            u"音楽"_qs,     u"Tools"_qs, u"Docs"_qs, u"天気"_qs, u"地図"_qs};
-    QStringList folders{root};
-    int made = 0;
-    for (qsizetype f = 0; made < shortcuts; ++f) {
-        const QString folder = folders.at(f % folders.size());
-        if (f % 3 == 0 && folders.size() < shortcuts / 20 + 1) {
-            // Ten subfolders a folder: a few levels, as real favorites have.
-            const QString parent = folders.at((folders.size() - 1) / 10);
-            const QString sub = parent + u'/' + words.at(rng.bounded(words.size())) + u' ' +
-                                QString::number(folders.size());
-            QDir().mkpath(sub);
-            folders.append(sub);
-        }
-        for (int i = 0; i < 20 && made < shortcuts; ++i, ++made) {
-            const QString name = folder + u"/リンク "_qs + QString::number(made) + u" "_qs +
-                                 words.at(rng.bounded(words.size())) + u".url"_qs;
-            QFile file(name);
-            if (!file.open(QIODevice::WriteOnly))
-                qFatal("cannot write %s", qPrintable(name));
-            file.write(Cp932::fromUnicode(u"[InternetShortcut]\r\nURL=https://example.com/"_qs +
-                                          QString::number(made) + u"?q=検索&x=1\r\n"_qs));
-            file.close();
-            struct utimbuf t;
-            t.actime = t.modtime = time_t(1600000000 + rng.bounded(100000));
-            ::utime(QFile::encodeName(name).constData(), &t);
-        }
-    }
-}
 
 // A bookmark file as a browser exports it: folders of 100 links a few levels deep, every tenth
 // link with its icon inline.
@@ -253,9 +221,12 @@ int main(int argc, char *argv[])
             QTemporaryDir dir;
             const QString file = dir.filePath(u"bookmarks.html"_qs);
             const qint64 size = makeBookmarkFile(file, n);
+            // Each measurement starts with the writes of the one before it on disk.
+            ::sync();
             const Figures read = child(u"parse"_qs, file, dir.path());
-            const Figures import = child(u"import"_qs, file, dir.path());
             const Figures floor = child(u"importfloor"_qs, QString::number(n), dir.path());
+            ::sync();
+            const Figures import = child(u"import"_qs, file, dir.path());
             if (read.bytes != n || import.bytes != 1 || floor.bytes != n)
                 qFatal("import of %d links failed", n);
             std::printf("%9d %9.1f %8.3fs %8.3fs %8.3fs %10.1f\n", n, size / 1048576.0,

@@ -255,12 +255,19 @@ int CliTool::import(const QStringList &arguments)
         return 2;
     }
     MakeHtmlProcess run;
-    QObject::connect(&run, &MakeHtmlProcess::logLine, &run, [](const QString &l) { out(l); });
+    QString cause;
+    QObject::connect(&run, &MakeHtmlProcess::logLine, &run, [&cause](const QString &l) {
+        out(l);
+        if (!l.startsWith(u"--"_qs) && !l.startsWith(u"  "_qs))
+            cause = l;
+    });
     const QStringList p = parser.positionalArguments();
-    return run.ImportBookmarks(QFileInfo(p.at(0)).absoluteFilePath(),
-                               QFileInfo(p.at(1)).absoluteFilePath())
-               ? 0
-               : 1;
+    if (run.ImportBookmarks(QFileInfo(p.at(0)).absoluteFilePath(),
+                            QFileInfo(p.at(1)).absoluteFilePath()))
+        return 0;
+    // The log says it on stdout; a script watching stderr learns why too.
+    err(cause);
+    return 1;
 }
 
 int CliTool::definitions(const QStringList &arguments)

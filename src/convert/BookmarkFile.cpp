@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QStringDecoder>
 
+#include <cctype>
+
 namespace {
 
 bool isSpace(QChar c)
@@ -100,24 +102,28 @@ QString charsetInHead(QByteArrayView bytes)
 {
     const QByteArray head =
         bytes.first(qMin<qsizetype>(bytes.size(), 8192)).toByteArray().toLower();
-    const qsizetype list = head.indexOf("<dl");
-    qsizetype at = head.indexOf("charset");
-    if (at < 0 || (list >= 0 && at > list))
-        return QString();
-    at += 7;
-    while (at < head.size() && (head[at] == ' ' || head[at] == '\t'))
+    qsizetype limit = head.indexOf("<dl");
+    if (limit < 0)
+        limit = head.size();
+    for (qsizetype at = head.indexOf("charset"); at >= 0 && at < limit;
+         at = head.indexOf("charset", at)) {
+        at += 7;
+        while (at < head.size() && (head[at] == ' ' || head[at] == '\t'))
+            ++at;
+        if (at >= head.size() || head[at] != '=')
+            continue;
         ++at;
-    if (at >= head.size() || head[at] != '=')
-        return QString();
-    ++at;
-    while (at < head.size() &&
-           (head[at] == ' ' || head[at] == '\t' || head[at] == '"' || head[at] == '\''))
-        ++at;
-    qsizetype end = at;
-    while (end < head.size() && (std::isalnum(uchar(head[end])) || head[end] == '-' ||
-                                 head[end] == '_' || head[end] == '.' || head[end] == ':'))
-        ++end;
-    return QString::fromLatin1(bytes.sliced(at, end - at));
+        while (at < head.size() &&
+               (head[at] == ' ' || head[at] == '\t' || head[at] == '"' || head[at] == '\''))
+            ++at;
+        qsizetype end = at;
+        while (end < head.size() && (std::isalnum(uchar(head[end])) || head[end] == '-' ||
+                                     head[end] == '_' || head[end] == '.' || head[end] == ':'))
+            ++end;
+        if (end > at)
+            return QString::fromLatin1(bytes.sliced(at, end - at));
+    }
+    return QString();
 }
 
 } // namespace
@@ -307,6 +313,8 @@ BookmarkFile::TagKind BookmarkFile::readTag(Tag *tag)
         const qsizetype close = text.indexOf(u'>', i);
         if (close < 0)
             return TagKind::Broken;
+        if (text.sliced(i, close - i).contains(u"netscape-bookmark-file", Qt::CaseInsensitive))
+            m_declared = true;
         m_pos = close + 1;
         return TagKind::Skipped;
     }
@@ -485,7 +493,8 @@ BookmarkFile::Item BookmarkFile::next()
             const QString t = readText(name);
             if (m_h1.isEmpty())
                 m_h1 = t;
-        } else if (is(name, u"h3") && m_topOpen) {
+        } else if (is(name, u"h3") && (m_topOpen || m_declared)) {
+            ensureTop();
             flushPendingFolder();
             m_pendingDate = addDate(tag.attribute(u"add_date"));
             m_pendingTitle = readText(name);
@@ -499,7 +508,8 @@ BookmarkFile::Item BookmarkFile::next()
             } else {
                 m_levels.push_back(Level::List);
             }
-        } else if (is(name, u"a") && m_topOpen) {
+        } else if (is(name, u"a") && (m_topOpen || m_declared)) {
+            ensureTop();
             flushPendingFolder();
             const Attribute *href = tag.find(u"href");
             const qint64 date = addDate(tag.attribute(u"add_date"));

@@ -9,9 +9,10 @@
 // A bookmark file as browsers export it ("bookmarks.html": nested DL lists of H3 folders and
 // A HREF links), read item by item. The reader is forgiving the way browsers are: tags in any
 // letter case, closing tags present or not, any line layout. The file's own top level comes
-// out as one folder named after its H1 (or TITLE); links before the first list are not
-// bookmarks (an ordinary page's links). Nesting is kept on a list of its own, so a file
-// nested however deep is read without recursion, in one pass.
+// out as one folder named after its H1 (or TITLE). Safari writes no list around its top
+// folders; in a file that does not declare itself a bookmark file, links and headings before
+// the first list are an ordinary page's, not bookmarks. Nesting is kept on a list of its own, so a
+// file nested however deep is read without recursion, in one pass.
 class BookmarkFile
 {
 public:
@@ -93,6 +94,7 @@ private:
     QString m_charset;
     QString m_docTitle;
     QString m_h1;
+    bool m_declared = false; // the NETSCAPE-Bookmark-file DOCTYPE
     bool m_topOpen = false;
     bool m_finished = false;
     bool m_broken = false;

@@ -38,28 +38,40 @@ void setModified(const QString &path, qint64 seconds)
     ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
 }
 
-// A shortcut that is already there (or a link of its name) is replaced through a temporary
-// file renamed over it: the rename replaces a link itself, never what it points to.
-bool writeShortcut(const QString &fileName, const QByteArray &data, qint64 date)
+// A new shortcut is created only where nothing is, not even a link, so nothing is written
+// through a link planted in the base folder; one that is already there (or a link of its name)
+// is replaced through a temporary file renamed over it, which replaces a link itself, never
+// what it points to.
+bool writeNew(const QString &fileName, const QByteArray &data, qint64 date)
 {
-    const QFileInfo info(fileName);
-    const bool replacing = info.exists() || info.isSymLink();
-    const QString target = replacing ? fileName + u".vellumdex-tmp"_qs : fileName;
-    if (replacing)
-        QFile::remove(target);
-    QFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return false;
     const bool written = file.write(data) == data.size() && file.flush();
     file.close();
     if (!written) {
-        QFile::remove(target);
+        QFile::remove(fileName);
         return false;
     }
-    setModified(target, date);
-    if (replacing && ::rename(QFile::encodeName(target).constData(),
-                              QFile::encodeName(fileName).constData()) != 0) {
-        QFile::remove(target);
+    setModified(fileName, date);
+    return true;
+}
+
+bool writeShortcut(const QString &fileName, const QByteArray &data, qint64 date)
+{
+    // Most shortcuts are new: try that first, and look only when the name is taken.
+    if (writeNew(fileName, data, date))
+        return true;
+    const QFileInfo info(fileName);
+    if (!info.exists() && !info.isSymLink())
+        return false;
+    const QString temp = fileName + u".vellumdex-tmp"_qs;
+    QFile::remove(temp);
+    if (!writeNew(temp, data, date))
+        return false;
+    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(fileName).constData()) !=
+        0) {
+        QFile::remove(temp);
         return false;
     }
     return true;

@@ -25,12 +25,20 @@ class PageWriter
 {
 public:
     PageWriter(QIODevice &out, const QString &path) : m_out(out), m_path(path) {}
-    void write(const QString &text)
+    // In pieces, so that a page of many megabytes is never held twice, as text and as bytes.
+    void write(QStringView text)
     {
-        const QByteArray bytes = Cp932::fromUnicode(text);
-        if (m_out.write(bytes) != bytes.size())
-            throw RunError(u"ファイルを書き込めません ["_qs + m_path + u"] "_qs +
-                           m_out.errorString());
+        constexpr qsizetype Piece = 64 * 1024;
+        while (!text.isEmpty()) {
+            qsizetype n = qMin(Piece, text.size());
+            if (n < text.size() && text.at(n - 1).isHighSurrogate())
+                ++n; // a surrogate pair is one character of the page
+            const QByteArray bytes = Cp932::fromUnicode(text.first(n));
+            if (m_out.write(bytes) != bytes.size())
+                throw RunError(u"ファイルを書き込めません ["_qs + m_path + u"] "_qs +
+                               m_out.errorString());
+            text = text.sliced(n);
+        }
     }
 
 private:
@@ -106,7 +114,8 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
     parameters[2] = top.OpenCode();
     ConfigData.Htmlcfg_SetParameter(parameters);
     page.write(ConfigData.Htmlcfg_GetSetting(u"Header"_qs) + u"\r\n"_qs);
-    page.write(top.HtmlCode(QString()) + u"\r\n"_qs);
+    top.HtmlCode(QString(), [&page](const QString &piece) { page.write(piece); });
+    page.write(u"\r\n");
     // The footer takes no parameters of its own: hand it none rather than the last block's.
     ConfigData.Htmlcfg_SetParameter(QStringList(10));
     page.write(ConfigData.Htmlcfg_GetSetting(u"Footer"_qs) + u"\r\n"_qs);
@@ -119,7 +128,12 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
         page.write(records);
         records.clear();
         page.write(u"Link="_qs + QString::number(top.LinkCount()) + u"\r\n"_qs);
-        top.appendLinkCode(records);
+        top.appendLinkCode(records, [&page](QString &text) {
+            if (text.size() >= 64 * 1024) {
+                page.write(text);
+                text.resize(0);
+            }
+        });
         page.write(records);
         page.write(u"-->\r\n\r\n"_qs);
         AddLog(u"復元情報を作成しました"_qs);

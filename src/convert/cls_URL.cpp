@@ -13,7 +13,7 @@
 cls_URL::~cls_URL()
 {
     if (m_tempCopy)
-        QFile::remove(m_fullPath);
+        QFile::remove(m_tempPath);
 }
 
 QString cls_URL::EscapeHtml(const QString &text)
@@ -60,7 +60,6 @@ void cls_URL::SetFileName(const QString &folderPath, const QString &fileName)
 {
     m_fileName = fileName;
     m_folderPath = folderPath;
-    m_fullPath = folderPath + fileName;
     QString title = fileName.chopped(qMin<qsizetype>(4, fileName.size()));
 
     const QString converted = Cp932::roundTrip(title);
@@ -79,14 +78,15 @@ void cls_URL::SetFileName(const QString &folderPath, const QString &fileName)
             c = u' ';
     }
 
-    QFile f(m_fullPath);
+    const QString path = fullPath();
+    QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         throw RunError(u"ショートカットを読み出せません ["_qs + folderPath + fileName + u"]"_qs);
     m_content = f.readAll();
     if (f.error() != QFileDevice::NoError)
         throw RunError(u"ショートカットを読み出せません ["_qs + folderPath + fileName + u"]"_qs);
 
-    ProfileFile ini(m_fullPath);
+    ProfileFile ini(path);
     ini.setText(Cp932::toUnicode(m_content));
     m_url = EscapeHtml(ini.value(u"InternetShortcut"_qs, u"URL"_qs).value_or(QString()));
     m_title = EscapeHtml(title);
@@ -101,11 +101,11 @@ bool cls_URL::CopyToTempFile()
     const QString tempName = temp.fileName();
     temp.close();
     QFile::remove(tempName);
-    if (!QFile::copy(m_fullPath, tempName)) {
+    if (!QFile::copy(m_folderPath + m_fileName, tempName)) {
         QFile::remove(tempName);
-        throw RunError(u"ショートカットを読み出せません ["_qs + m_fullPath + u"]"_qs);
+        throw RunError(u"ショートカットを読み出せません ["_qs + m_folderPath + m_fileName + u"]"_qs);
     }
-    m_fullPath = tempName;
+    m_tempPath = tempName;
     m_tempCopy = true;
     return true;
 }

@@ -25,16 +25,19 @@ public:
     // The name as the code page can hold it: each character it cannot hold becomes a blank.
     static QString CodePageSafe(const QString &text);
 
-    const QString &fullPath() const { return m_fullPath; }
+    // The file the address was read from: the shortcut, or its temporary copy.
+    QString fullPath() const { return m_tempCopy ? m_tempPath : m_folderPath + m_fileName; }
 
 private:
     bool CopyToTempFile();
 
+    // A tree holds one of these per shortcut: only what the page and the restore block need
+    // is kept (the folder path is the folder's own text, shared).
     QString m_url;
     QString m_fileName;
     QString m_title;
     QString m_folderPath;
-    QString m_fullPath;
+    QString m_tempPath;
     bool m_tempCopy = false;
     QByteArray m_content; // the file as read, for the restore block
 };

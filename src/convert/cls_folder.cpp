@@ -59,24 +59,40 @@ bool cls_folder::GetData(QString Path, cls_folder *TopFolder, bool SortFlag, int
     return retained;
 }
 
-QString cls_folder::HtmlCode(const QString &TopSpace) const
+void cls_folder::ContentCode(const QString &TopSpace,
+                             const std::function<void(const QString &)> &out) const
 {
     if (m_events)
         m_events->raiseGetHtmlCode(m_title);
+    // A folder's own links come before its subfolders.
     QStringList parameters(10);
-    QString content;
     for (const auto &link : m_links) {
         parameters[0] = link->Title();
         parameters[1] = link->URL();
         m_config->Htmlcfg_SetParameter(parameters);
-        content += TopSpace;
-        content += m_config->Htmlcfg_GetSetting(u"Link"_qs);
+        out(TopSpace + m_config->Htmlcfg_GetSetting(u"Link"_qs));
     }
     for (const auto &sub : m_subfolders)
-        content += sub->HtmlCode(TopSpace);
+        out(sub->HtmlCode(TopSpace));
+}
+
+void cls_folder::HtmlCode(const QString &TopSpace,
+                          const std::function<void(const QString &)> &out) const
+{
+    if (m_topFlag)
+        ContentCode(TopSpace, out);
+    else
+        out(HtmlCode(TopSpace));
+}
+
+QString cls_folder::HtmlCode(const QString &TopSpace) const
+{
+    QString content;
+    ContentCode(TopSpace, [&content](const QString &piece) { content += piece; });
     if (m_topFlag)
         return content;
 
+    QStringList parameters(10);
     parameters[0] = MenuName();
     // A folder name can hold "<" or "&" here; the page gets it escaped like a link title.
     parameters[1] = cls_URL::EscapeHtml(m_title);
@@ -156,12 +172,14 @@ void cls_folder::appendFolderCode(QString &out) const
         sub->appendFolderCode(out);
 }
 
-void cls_folder::appendLinkCode(QString &out) const
+void cls_folder::appendLinkCode(QString &out, const std::function<void(QString &)> &drain) const
 {
     for (const auto &link : m_links)
         out += link->DecodeCode(m_id);
+    if (drain)
+        drain(out);
     for (const auto &sub : m_subfolders)
-        sub->appendLinkCode(out);
+        sub->appendLinkCode(out, drain);
 }
 
 QString cls_folder::EncodeFolderCode() const

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <memory>
 #include <vector>
 
@@ -33,13 +35,18 @@ public:
     QString AllCloseCode() const;
     QString CloseCode() const;
     QString HtmlCode(const QString &TopSpace) const;
+    // The same text handed to out in pieces (the top folder's links and subfolders one by
+    // one), so that a page is written without being held whole.
+    void HtmlCode(const QString &TopSpace, const std::function<void(const QString &)> &out) const;
     // Throws RunError when a folder, a shortcut or a date cannot be read.
     bool GetData(QString Path, cls_folder *TopFolder, bool SortFlag, int Order, bool DESC,
                  int &IDKey);
 
     // The same records appended to a text, for pages too large to build in pieces.
     void appendFolderCode(QString &out) const;
-    void appendLinkCode(QString &out) const;
+    // drain, when given, is called after each folder's records, so that a caller can write
+    // them out and keep the text short.
+    void appendLinkCode(QString &out, const std::function<void(QString &)> &drain = {}) const;
 
     QString title() const { return m_title; }
     QString MenuName() const { return u"Menu"_qs + QString::number(m_id); }
@@ -47,6 +54,8 @@ public:
     const std::vector<std::unique_ptr<cls_URL>> &links() const { return m_links; }
 
 private:
+    // The links' blocks, then each subfolder's markup, in page order.
+    void ContentCode(const QString &TopSpace, const std::function<void(const QString &)> &out) const;
     void appendOpenCode(QString &out) const;
     void appendCloseCode(QString &out) const;
     void appendAllCloseCode(QString &out) const;

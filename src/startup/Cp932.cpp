@@ -31,6 +31,9 @@ struct Tables
 
     Tables()
     {
+        // Stateless: every call stands on its own, so one converter each way serves all.
+        QStringDecoder decoder("windows-31j", QStringConverter::Flag::Stateless);
+        QStringEncoder encoder("windows-31j", QStringConverter::Flag::Stateless);
         for (int c = 0; c < 0x80; ++c) {
             encode[c] = quint16(c);
             single[c] = char16_t(c);
@@ -39,7 +42,6 @@ struct Tables
             if (isLeadByte(uchar(b)))
                 continue;
             const char byte = char(b);
-            QStringDecoder decoder("windows-31j");
             const QString s = decoder.decode(QByteArrayView(&byte, 1));
             if (s.size() == 1 && s.at(0).unicode() != 0x1a && s.at(0).unicode() != 0xfffd)
                 single[b] = s.at(0).unicode();
@@ -51,7 +53,6 @@ struct Tables
                 if (!isTrailByte(uchar(trail)))
                     continue;
                 const char bytes[2] = {char(lead), char(trail)};
-                QStringDecoder decoder("windows-31j");
                 const QString s = decoder.decode(QByteArrayView(bytes, 2));
                 if (s.size() == 1 && s.at(0).unicode() != 0x1a && s.at(0).unicode() != 0xfffd)
                     pair[(lead << 8) | trail] = s.at(0).unicode();
@@ -61,7 +62,6 @@ struct Tables
             if (c >= 0xd800 && c < 0xe000)
                 continue;
             const QChar ch = QChar(char16_t(c));
-            QStringEncoder encoder("windows-31j");
             const QByteArray b = encoder.encode(QStringView(&ch, 1));
             if (b.size() == 1 && uchar(b[0]) >= 0x80) {
                 encode[c] = uchar(b[0]);
@@ -83,59 +83,67 @@ const Tables &tables()
 QByteArray Cp932::fromUnicode(QStringView text)
 {
     const Tables &t = tables();
-    QByteArray out;
-    out.reserve(text.size() + text.size() / 4);
     const qsizetype n = text.size();
+    // At most two bytes a code unit; written through a pointer, then cut to size.
+    QByteArray out(n * 2, Qt::Uninitialized);
+    char *o = out.data();
+    const char16_t *in = text.utf16();
     for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
+        const char16_t c = in[i];
         if (c < 0x80) {
-            out.append(char(c));
+            *o++ = char(c);
             continue;
         }
-        if (QChar::isHighSurrogate(c) && i + 1 < n &&
-            QChar::isLowSurrogate(text[i + 1].unicode())) {
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(in[i + 1])) {
             // No character outside the BMP is in the code page: one "?" for the pair.
             ++i;
-            out.append('?');
+            *o++ = '?';
             continue;
         }
         const quint16 code = t.encode[c];
-        if (code == 0)
-            out.append('?');
-        else if (code < 0x100)
-            out.append(char(code));
-        else
-            out.append(char(code >> 8)).append(char(code & 0xff));
+        if (code == 0) {
+            *o++ = '?';
+        } else if (code < 0x100) {
+            *o++ = char(code);
+        } else {
+            *o++ = char(code >> 8);
+            *o++ = char(code & 0xff);
+        }
     }
+    out.truncate(o - out.constData());
     return out;
 }
 
 QString Cp932::toUnicode(QByteArrayView bytes)
 {
     const Tables &t = tables();
-    QString out;
-    out.reserve(bytes.size());
     const qsizetype n = bytes.size();
+    // Never more characters than bytes.
+    QString out(n, Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    char16_t *const begin = o;
+    const uchar *in = reinterpret_cast<const uchar *>(bytes.data());
     for (qsizetype i = 0; i < n; ++i) {
-        const uchar b = uchar(bytes[i]);
+        const uchar b = in[i];
         if (b < 0x80) {
-            out.append(QChar(char16_t(b)));
+            *o++ = char16_t(b);
             continue;
         }
         if (isLeadByte(b)) {
-            if (i + 1 < n && isTrailByte(uchar(bytes[i + 1]))) {
-                const char16_t c = t.pair[(b << 8) | uchar(bytes[i + 1])];
-                out.append(c == NoChar ? QChar(u'?') : QChar(c));
+            if (i + 1 < n && isTrailByte(in[i + 1])) {
+                const char16_t c = t.pair[(b << 8) | in[i + 1]];
+                *o++ = c == NoChar ? u'?' : c;
                 ++i;
             } else {
                 // A lead byte without its trail byte; the next byte is read on its own.
-                out.append(QChar(u'?'));
+                *o++ = u'?';
             }
             continue;
         }
         const char16_t c = t.single[b];
-        out.append(c == NoChar ? QChar(u'?') : QChar(c));
+        *o++ = c == NoChar ? u'?' : c;
     }
+    out.truncate(o - begin);
     return out;
 }
 

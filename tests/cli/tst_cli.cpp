@@ -1,3 +1,4 @@
+#include "ftp/cls_FtpData.h"
 #include "startup/Cp932.h"
 
 #include <QDirIterator>
@@ -19,6 +20,7 @@ private slots:
     void convertThenRestoreGivesTheSameTree();
     void definitionsListsTheCatalogue();
     void importMakesFavoritesFromBookmarks();
+    void publishSendsThePageToTheStoredConnection();
 
 private:
     int cli(const QStringList &args, QString *out = nullptr, QString *err = nullptr);
@@ -178,10 +180,7 @@ void TestCli::importMakesFavoritesFromBookmarks()
     QCOMPARE(shortcut.readAll(),
              QByteArray("[InternetShortcut]\r\nURL=https://www.example.org/customize/\r\n"));
 
-    // The imported tree converts like any favorites folder; restore takes a bookmark file too.
-    QCOMPARE(cli({u"convert"_qs, u"--input"_qs, m_dir->filePath(u"fav/Bookmarks Menu"_qs),
-                  u"--output"_qs, u"page.html"_qs}),
-             0);
+    // The restore takes a bookmark file too.
     QCOMPARE(cli({u"restore"_qs, bookmarks, u"again"_qs}, &out), 0);
     QVERIFY(QFileInfo::exists(m_dir->filePath(u"again/Bookmarks Menu/Get Help.url"_qs)));
 
@@ -190,7 +189,69 @@ void TestCli::importMakesFavoritesFromBookmarks()
             &out, &err),
         1);
     QVERIFY(out.contains(u"ブックマーク情報が見つかりません\n"_qs));
+    QCOMPARE(err, u"vellumdex-cli: ブックマーク情報が見つかりません\n"_qs);
     QVERIFY(out.endsWith(u"  復元に失敗しました。\n----------------------------\n"_qs));
+}
+
+void TestCli::publishSendsThePageToTheStoredConnection()
+{
+    // A real server on loopback; it prints its port on its first line.
+    const QString root = m_dir->filePath(u"ftproot"_qs);
+    QDir().mkpath(root + u"/www"_qs);
+    QProcess server;
+    server.start(QStringLiteral(PYTHON3_SYSTEM),
+                 {QStringLiteral(VELLUMDEX_SOURCE_DIR "/tests/ftp/ftpserver.py"), u"--root"_qs, root,
+                  u"--log"_qs, m_dir->filePath(u"ftp.log"_qs)});
+    QVERIFY(server.waitForStarted(10000));
+    while (!server.canReadLine())
+        QVERIFY(server.waitForReadyRead(20000));
+    const int port = server.readLine().trimmed().toInt();
+    QVERIFY(port > 0);
+    auto stopServer = qScopeGuard([&server] {
+        server.terminate();
+        if (!server.waitForFinished(5000))
+            server.kill();
+    });
+
+    cls_FtpData record;
+    record.setViewName(u"試験サーバー"_qs);
+    record.setFtpSrv(u"127.0.0.1:"_qs + QString::number(port));
+    record.setFtpDir(u"www"_qs);
+    record.setFtpUid(u"user"_qs);
+    record.setFtpPwd(u"秘密のpass"_qs);
+    record.setFtpPassive(true);
+    const QByteArray ini = Cp932::fromUnicode(u"[FTP]\r\nCount=1\r\nData_1="_qs + record.ConnectData()
+                                              + u"\r\n"_qs);
+    QFile s(program() + u"/Vellumdex.ini"_qs);
+    QVERIFY(s.open(QIODevice::WriteOnly));
+    s.write(ini);
+    s.close();
+
+    const QString samples = QStringLiteral(VELLUMDEX_SOURCE_DIR "/samples/Favorites");
+    QString out, err;
+    QCOMPARE(cli({u"connections"_qs}, &out), 0);
+    QVERIFY2(out.contains(u"試験サーバー"_qs), qPrintable(out));
+    QCOMPARE(cli({u"publish"_qs, u"--connection"_qs, u"試験サーバー"_qs, u"--input"_qs, samples,
+                  u"--remote-name"_qs, u"お気に入り.html"_qs},
+                 &out, &err),
+             0);
+    QVERIFY2(out.contains(u"○転送成功"_qs), qPrintable(out + err));
+    // The remote name went out in code page 932; the page came over the wire as ASCII-mode text
+    // (the server stores what it receives): every line ends in CR LF, never CR CR LF.
+    QFile page(root + u"/www/お気に入り.html"_qs);
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QByteArray sent = page.readAll();
+    QVERIFY(sent.contains(Cp932::fromUnicode(u"天気予報"_qs)));
+    QVERIFY(!sent.contains("\r\r"));
+    QCOMPARE(sent.count("\r\n"), sent.count('\n'));
+
+    // A refused login is a failed publication, and the tool says so by its exit status.
+    record.setFtpPwd(u"wrong"_qs);
+    QVERIFY(s.open(QIODevice::WriteOnly));
+    s.write(Cp932::fromUnicode(u"[FTP]\r\nCount=1\r\nData_1="_qs + record.ConnectData() + u"\r\n"_qs));
+    s.close();
+    QCOMPARE(cli({u"publish"_qs, u"--connection"_qs, u"試験サーバー"_qs, u"--input"_qs, samples}, &out), 1);
+    QVERIFY2(out.contains(u"×転送失敗"_qs), qPrintable(out));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

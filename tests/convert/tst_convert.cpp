@@ -23,6 +23,7 @@
 #include <QtTest>
 
 #include <csignal>
+
 #include <sys/fsuid.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -147,14 +148,6 @@ private slots:
     void roundTripRestoresSameFiles();
     void truncatedBlockKeepsWhatWasRestored();
 
-    // Faults in the middle of a run or a restore: the log says what went wrong, and what was
-    // there before (the previous page, restored files) is still there.
-    void runFaultKeepsPreviousPage_data();
-    void runFaultKeepsPreviousPage();
-    void restoreCutAtEveryLineNamesThePart();
-    void restoreNeverWritesThroughLinks();
-    void lineBreakInShortcutNameStaysInItsRecord();
-
     // Bookmark files in
     void bookmarkFixturesImportFolderByFolder_data();
     void bookmarkFixturesImportFolderByFolder();
@@ -167,10 +160,18 @@ private slots:
     void bookmarkDuplicatesGetNumbers();
     void bookmarkImportStaysInsideBase();
     void bookmarkRoundTripThroughNetscapeForm();
-    void decodeStartImportsBookmarkFile();
+    void restoreTakesTheBlockBeforeTheBookmarks();
     void malformedBookmarkFileKeepsWhatWasWritten();
     void deepBookmarkNestingIsBounded();
     void bigBookmarkFileImportsEveryLink();
+
+    // Faults in the middle of a run or a restore: the log says what went wrong, and what was
+    // there before (the previous page, restored files) is still there.
+    void runFaultKeepsPreviousPage_data();
+    void runFaultKeepsPreviousPage();
+    void restoreCutAtEveryLineNamesThePart();
+    void restoreNeverWritesThroughLinks();
+    void lineBreakInShortcutNameStaysInItsRecord();
 
 private:
     QString makeExampleTree();
@@ -784,309 +785,6 @@ void TestConvert::truncatedBlockKeepsWhatWasRestored()
     }
 }
 
-namespace {
-
-// Tests run as root, where no permission bites. File access is checked as "nobody" while one
-// of these lives (the file-system ids only, so the test can go back to root at any time).
-class AsNobody
-{
-public:
-    static constexpr uid_t Nobody = 65534;
-    AsNobody()
-    {
-        if (::geteuid() != 0) {
-            m_effective = true; // an ordinary user: permissions bite as they are
-            return;
-        }
-        ::setfsgid(Nobody);
-        ::setfsuid(Nobody);
-        m_switched = true;
-        m_effective = ::setfsuid(uid_t(-1)) == Nobody;
-    }
-    ~AsNobody() { restore(); }
-    void restore()
-    {
-        if (!m_switched)
-            return;
-        ::setfsuid(0);
-        ::setfsgid(0);
-        m_switched = false;
-    }
-    bool effective() const { return m_effective; }
-
-    // Runs f with root's rights (to change the tree behind the run's back), then as nobody again.
-    template <typename F> void asRoot(F f)
-    {
-        const bool was = m_switched;
-        restore();
-        f();
-        if (was) {
-            ::setfsgid(Nobody);
-            ::setfsuid(Nobody);
-            m_switched = true;
-        }
-    }
-
-private:
-    bool m_switched = false;
-    bool m_effective = false;
-};
-
-// A small file system that fills up: a tmpfs where mounting works, otherwise a file size
-// limit of the same size on this process (a write past it fails as on a full disk).
-class SmallDisk
-{
-public:
-    bool mount(const QString &folder, int bytes)
-    {
-        m_folder = QFile::encodeName(folder);
-        const QByteArray options = "size=" + QByteArray::number(bytes);
-        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", 0, options.constData()) == 0;
-        m_bytes = bytes;
-        return m_mounted;
-    }
-    void limitFileSize()
-    {
-        if (m_mounted)
-            return;
-        std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit small = m_old;
-        small.rlim_cur = rlim_t(m_bytes);
-        m_limited = ::setrlimit(RLIMIT_FSIZE, &small) == 0;
-    }
-    void liftLimit()
-    {
-        if (m_limited)
-            ::setrlimit(RLIMIT_FSIZE, &m_old);
-        m_limited = false;
-    }
-    ~SmallDisk()
-    {
-        liftLimit();
-        if (m_mounted)
-            ::umount2(m_folder.constData(), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-
-private:
-    QByteArray m_folder;
-    int m_bytes = 0;
-    bool m_mounted = false;
-    bool m_limited = false;
-    rlimit m_old{};
-};
-
-constexpr QFileDevice::Permissions Everyone =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-    QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-    QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-constexpr QFileDevice::Permissions ReadOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner |
-                                              QFileDevice::ReadGroup | QFileDevice::ExeGroup |
-                                              QFileDevice::ReadOther | QFileDevice::ExeOther;
-
-} // namespace
-
-void TestConvert::runFaultKeepsPreviousPage_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("message"); // how the logged cause begins
-    QTest::newRow("source folder vanishes mid-run")
-        << u"vanish"_qs << u"フォルダが見つかりません ["_qs;
-    QTest::newRow("subfolder becomes unreadable mid-run")
-        << u"unreadable folder"_qs << u"フォルダを開く事が出来ません ["_qs;
-    QTest::newRow("shortcut becomes unreadable mid-run")
-        << u"unreadable shortcut"_qs << u"ショートカットを読み出せません ["_qs;
-    QTest::newRow("output folder missing") << u"missing"_qs << u"出力ファイルを作成できません ["_qs;
-    QTest::newRow("output folder read-only")
-        << u"read-only"_qs << u"出力ファイルを作成できません ["_qs;
-    QTest::newRow("disk fills while the page is written")
-        << u"full"_qs << u"ファイルを書き込めません ["_qs;
-}
-
-void TestConvert::runFaultKeepsPreviousPage()
-{
-    QFETCH(QString, fault);
-    QFETCH(QString, message);
-    QVERIFY(QFile::setPermissions(m_dir->path(), Everyone));
-    const QString top = makeExampleTree();
-    // A page larger than the small disk below.
-    for (int i = 0; i < 300; ++i)
-        writeShortcut(top + QStringLiteral("/S/link%1.url").arg(i),
-                      u"http://example.jp/"_qs + QString(100, u'x') + QString::number(i));
-    const QString outFolder = m_dir->filePath(u"out"_qs);
-    QVERIFY(QDir().mkpath(outFolder));
-    SmallDisk disk;
-    if (fault == u"full"_qs && !disk.mount(outFolder, 32 * 1024))
-        qInfo("no tmpfs here: a file size limit stands in for the full disk");
-    QVERIFY(QFile::setPermissions(outFolder, fault == u"read-only"_qs ? ReadOnly : Everyone));
-    const QString out = fault == u"missing"_qs ? m_dir->filePath(u"gone/page.html"_qs)
-                                               : outFolder + u"/page.html"_qs;
-    if (fault != u"missing"_qs)
-        writeBytes(out, "previous page");
-
-    code_main::ConfigIni().SetFile(m_dir->filePath(u"Config.ini"_qs));
-    cls_ConfigData definition;
-    definition.setFileName(dataFile(u"simple.html"_qs));
-    QVERIFY(definition.ConfigCheck());
-    definition.Htmlcfg_Open();
-    MakeHtmlProcess run;
-    run.setInputFolder(top);
-    run.setDecodeFlag(true);
-    QStringList log;
-    AsNobody nobody;
-    if (!nobody.effective()) {
-        // QSKIP with one argument trips clang's pedantic warning on variadic macros.
-        QTest::qSkip("the file-system ids cannot be changed here", __FILE__, __LINE__);
-        return;
-    }
-    connect(&run, &MakeHtmlProcess::logLine, this, [&](const QString &l) {
-        log << l;
-        // The top folder is listed, its subfolder S not yet.
-        if (l != u"フォルダ情報読み出し [S]"_qs)
-            return;
-        nobody.asRoot([&] {
-            if (fault == u"vanish"_qs)
-                QDir(top).removeRecursively();
-            else if (fault == u"unreadable folder"_qs)
-                QFile::setPermissions(top + u"/S"_qs, {});
-            else if (fault == u"unreadable shortcut"_qs)
-                QFile::setPermissions(top + u"/A.url"_qs, {});
-        });
-    });
-    if (fault == u"full"_qs)
-        disk.limitFileSize();
-    const bool ok = run.MakeHtml(out, definition);
-    disk.liftLimit();
-    nobody.restore();
-    QFile::setPermissions(top + u"/S"_qs, Everyone);
-
-    QVERIFY(!ok);
-    QCOMPARE(log.at(log.size() - 2), u"  変換に失敗しました。"_qs);
-    QVERIFY2(!log.filter(message).isEmpty(), qPrintable(log.mid(log.size() - 6).join(u'|')));
-    if (fault == u"missing"_qs) {
-        QVERIFY(!QFileInfo::exists(m_dir->filePath(u"gone"_qs)));
-        return;
-    }
-    QCOMPARE(readBytes(out), QByteArray("previous page"));
-    QCOMPARE(QDir(outFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
-                                       QDir::System),
-             QStringList{u"page.html"_qs});
-}
-
-void TestConvert::restoreCutAtEveryLineNamesThePart()
-{
-    const QString top = makeExampleTree();
-    writeBytes(top + u"/S/two.url"_qs, "[InternetShortcut]\r\nURL=http://two/\r\nIconIndex=2\r\n");
-    const QStringList lines = Cp932::toUnicode(convert(top, true)).split(u"\r\n"_qs);
-    const qsizetype encode = lines.indexOf(u"[encode]"_qs);
-    const qsizetype end = lines.indexOf(u"-->"_qs, encode);
-    const qsizetype folders = lines.at(encode + 1).mid(7).toInt();
-    const qsizetype linkLine = encode + 2 + 3 * folders;
-    QVERIFY(lines.at(linkLine).startsWith(u"Link="_qs));
-    // Each complete shortcut record: its file name (as the restore makes it) and content.
-    QMap<QString, QByteArray> records;
-    for (qsizetype i = linkLine + 1; i < end;) {
-        const QString name = lines.at(i).mid(9);
-        const qsizetype n = lines.at(i + 2).mid(9).toInt();
-        records.insert(name, Cp932::fromUnicode(lines.mid(i + 3, n).join(u"\r\n"_qs) + u"\r\n"_qs));
-        i += 3 + n;
-    }
-    QCOMPARE(records.size(), 4);
-
-    for (qsizetype cut = encode + 1; cut < end; ++cut) {
-        const QString id = QString::number(cut);
-        const QString file = m_dir->filePath(u"cut"_qs + id + u".html"_qs);
-        writeBytes(file, Cp932::fromUnicode(lines.mid(0, cut).join(u"\r\n"_qs) + u"\r\n"_qs));
-        const QString base = m_dir->filePath(u"base"_qs + id);
-        // There before the restore: a file of the user's and an older copy of a shortcut.
-        writeBytes(base + u"/mine.txt"_qs, "mine");
-        writeBytes(base + u"/Fav/A.url"_qs, "older A");
-        MakeHtmlProcess run;
-        QStringList log;
-        connect(&run, &MakeHtmlProcess::logLine, this, [&](const QString &l) { log << l; });
-        QVERIFY2(!run.DecodeStart(file, base), qPrintable(id));
-        const QString expected = cut == encode + 1 ? u"復元情報が見つかりません"_qs
-                                 : cut < linkLine ? u"フォルダの復元に失敗しました"_qs
-                                 : cut == linkLine ? u"リンク情報が見つかりません"_qs
-                                                   : u"リンクの復元に失敗しました"_qs;
-        QCOMPARE(log.at(log.size() - 4), expected);
-        QCOMPARE(log.at(log.size() - 2), u"  復元に失敗しました。"_qs);
-
-        QCOMPARE(readBytes(base + u"/mine.txt"_qs), QByteArray("mine"));
-        const QStringList made = log.filter(u"リンク復元["_qs);
-        QStringList names;
-        for (const QString &l : made)
-            names << l.mid(6).chopped(1);
-        // Every shortcut written is whole; the older one is whole too, old or new.
-        const auto after = snapshot(base);
-        for (auto it = after.cbegin(); it != after.cend(); ++it) {
-            if (it.key() == u"mine.txt"_qs)
-                continue;
-            const QString name = it.key().section(u'/', -1).chopped(4);
-            QVERIFY2(it.key().endsWith(u".url"_qs), qPrintable(it.key()));
-            if (names.contains(name))
-                QCOMPARE(it.value(), records.value(name));
-            else
-                QCOMPARE(it.value(), QByteArray("older A"));
-        }
-        for (const QString &name : names)
-            QVERIFY(after.contains(u"Fav/"_qs + name + u".url"_qs) ||
-                    after.contains(u"Fav/S/"_qs + name + u".url"_qs));
-    }
-}
-
-void TestConvert::restoreNeverWritesThroughLinks()
-{
-    const QString outside = m_dir->filePath(u"outside"_qs);
-    QVERIFY(QDir().mkpath(outside));
-    const QString block = u"[encode]\r\nFolder=2\r\nID=2\r\nTitle=Fav\r\nParentID=0\r\nID=1\r\n"_qs
-                          u"Title=S\r\nParentID=2\r\nLink=2\r\nFileName=A\r\nParentID=2\r\n"_qs
-                          u"FileLine=1\r\nURL=http://a/\r\nFileName=B\r\nParentID=1\r\n"_qs
-                          u"FileLine=1\r\nURL=http://b/\r\n"_qs;
-    const QString file = m_dir->filePath(u"p.html"_qs);
-    writeBytes(file, page(block));
-
-    // A shortcut name that is a dangling link to a file outside the base folder.
-    const QString base = m_dir->filePath(u"base"_qs);
-    QVERIFY(QDir().mkpath(base + u"/Fav/S"_qs));
-    QVERIFY(QFile::link(outside + u"/planted.url"_qs, base + u"/Fav/A.url"_qs));
-    QVERIFY(QFile::link(outside + u"/planted2.url"_qs, base + u"/Fav/S/B.url.vellumdex-tmp"_qs));
-    QFile::link(outside + u"/planted3.url"_qs, base + u"/Fav/S/B.url"_qs);
-    FavoritesRestore restore;
-    QVERIFY(restore.DecodeFile(file, base));
-    QVERIFY(QDir(outside).isEmpty());
-    QCOMPARE(readBytes(base + u"/Fav/A.url"_qs), QByteArray("URL=http://a/\r\n"));
-    QVERIFY(!QFileInfo(base + u"/Fav/A.url"_qs).isSymLink());
-    QCOMPARE(readBytes(base + u"/Fav/S/B.url"_qs), QByteArray("URL=http://b/\r\n"));
-
-    // A folder of the page that is a link to a folder outside.
-    const QString base2 = m_dir->filePath(u"base2"_qs);
-    QVERIFY(QDir().mkpath(base2));
-    QVERIFY(QFile::link(outside, base2 + u"/Fav"_qs));
-    FavoritesRestore again;
-    QStringList log;
-    connect(&again, &FavoritesRestore::logLine, this, [&](const QString &l) { log << l; });
-    QVERIFY(!again.DecodeFile(file, base2));
-    QVERIFY(log.last().startsWith(u"フォルダを作成できません ["_qs));
-    QVERIFY(QDir(outside).isEmpty());
-}
-
-void TestConvert::lineBreakInShortcutNameStaysInItsRecord()
-{
-    // A file name can hold a line break here; in the restore block it would start a record.
-    const QString top = m_dir->filePath(u"Fav"_qs);
-    writeShortcut(top + u"/x\r\nFileName=y\nParentID=1.url"_qs, u"http://x/"_qs);
-    writeShortcut(top + u"/z.url"_qs, u"http://z/"_qs);
-    const QString pageFile = m_dir->filePath(u"page.html"_qs);
-    writeBytes(pageFile, convert(top, true));
-    QVERIFY(readBytes(pageFile).contains(">x  FileName=y ParentID=1</a>"));
-    FavoritesRestore restore;
-    QVERIFY(restore.DecodeFile(pageFile, m_dir->filePath(u"base"_qs)));
-    QCOMPARE(snapshot(m_dir->filePath(u"base"_qs)).keys(),
-             (QStringList{u"Fav/x  FileName=y ParentID=1.url"_qs, u"Fav/z.url"_qs}));
-}
-
 // Bookmark files in ---------------------------------------------------------------------------
 
 namespace {
@@ -1094,6 +792,12 @@ namespace {
 QString bookmarkFile(const QString &name)
 {
     return QStringLiteral(VELLUMDEX_TEST_DATA "/bookmarks/") + name;
+}
+
+// The shipped definition whose page is a bookmark file.
+QString netscapeDefinition()
+{
+    return QStringLiteral(VELLUMDEX_SOURCE_DIR) + u"/Config/Netscape/ブックマーク.html"_qs;
 }
 
 // The tree below a folder: "folder/" → modification time, "link.url" → address and time.
@@ -1212,6 +916,16 @@ void TestConvert::bookmarkFixturesImportFolderByFolder_data()
                u"Bookmarks Menu/Bookmarks Toolbar/Blog ＂Live＂.url|https://blog.example.net/ 1500000500"_qs,
                u"Bookmarks Menu/Bookmarks Toolbar/Most Visited.url|place:sort=8&maxResults=10 1500000600"_qs,
                u"Bookmarks Menu/Other Bookmarks/|1500000700"_qs};
+    QTest::newRow("Safari, no list around the top folders")
+        << u"safari.html"_qs
+        << QStringList{
+               u"Bookmarks/|*"_qs,
+               u"Bookmarks/Favorites/|*"_qs,
+               u"Bookmarks/Favorites/Apple.url|https://www.apple.example/ *"_qs,
+               u"Bookmarks/Favorites/旅行/|*"_qs,
+               u"Bookmarks/Favorites/旅行/東京駅.url|https://maps.example/?ll=35.68,139.76 *"_qs,
+               u"Bookmarks/Reading List/|*"_qs,
+               u"Bookmarks/Reading List/記事.url|https://news.example/a *"_qs};
     QTest::newRow("one line, lower case, closing tags left out")
         << u"oneline.html"_qs
         << QStringList{u"One Line/|*"_qs,
@@ -1288,12 +1002,13 @@ void TestConvert::bookmarkTextsAndCharsets_data()
                                                "<DL><DT><A HREF=u>\x87\x40\x81\x60</A>")
                                  << u"windows-31j"_qs
                                  << QStringList{u"+ブックマーク"_qs, u"①～ = u"_qs, u"-"_qs};
+    QTest::newRow("the first charset that names one")
+        << QByteArray("<!-- charset below --><META CONTENT=\"text/html; charset=Shift_JIS\">"
+                      "<DL><DT><A HREF=u>\x93\xfa</A>")
+        << u"Shift_JIS"_qs << QStringList{u"+ブックマーク"_qs, u"日 = u"_qs, u"-"_qs};
     QTest::newRow("x-sjis, meta charset form")
         << QByteArray("<meta charset='x-sjis'><DL><DT><A HREF=u>\x93\xfa\x96\x7b</A>")
         << u"x-sjis"_qs << QStringList{u"+ブックマーク"_qs, u"日本 = u"_qs, u"-"_qs};
-    QTest::newRow("no META: UTF-8")
-        << QByteArray("<DL><DT><A HREF=u>\xe6\x97\xa5\xe6\x9c\xac</A>") << u"UTF-8"_qs
-        << QStringList{u"+ブックマーク"_qs, u"日本 = u"_qs, u"-"_qs};
     QTest::newRow("BOM before a META that says otherwise")
         << QByteArray("\xef\xbb\xbf<meta charset=Shift_JIS><DL><DT><A HREF=u>\xe6\x97\xa5</A>")
         << u"UTF-8"_qs << QStringList{u"+ブックマーク"_qs, u"日 = u"_qs, u"-"_qs};
@@ -1303,6 +1018,9 @@ void TestConvert::bookmarkTextsAndCharsets_data()
     QTest::newRow("ends inside a tag")
         << QByteArray("<DL><DT><A HREF=a>A</A><DT><A HREF=\"b>B</A>") << u"UTF-8"_qs
         << QStringList{u"+ブックマーク"_qs, u"A = a"_qs, u"malformed"_qs};
+    QTest::newRow("a declared bookmark file needs no list around its top")
+        << QByteArray("<!DOCTYPE netscape-Bookmark-file-1><DT><A HREF=a>A</A>") << u"UTF-8"_qs
+        << QStringList{u"+ブックマーク"_qs, u"A = a"_qs, u"-"_qs};
     QTest::newRow("links before the first list are a page's, after the last the file's")
         << QByteArray("<A HREF=n>nav</A><DL><DT><A HREF=y>Y</A></DL></DL><DT><A HREF=z>Z</A>")
         << u"UTF-8"_qs << QStringList{u"+ブックマーク"_qs, u"Y = y"_qs, u"Z = z"_qs, u"-"_qs};
@@ -1359,7 +1077,6 @@ void TestConvert::bookmarkNamesAreSafe_data()
     QTest::newRow("reserved") << u"CON"_qs << u"CON_.url"_qs;
     QTest::newRow("reserved with an extension") << u"nul.txt"_qs << u"nul_.txt.url"_qs;
     QTest::newRow("reserved before a blank") << u"LPT9 .x"_qs << u"LPT9_ .x.url"_qs;
-    QTest::newRow("reserved, blank at the end") << u"com1 "_qs << u"com1_.url"_qs;
     QTest::newRow("not reserved") << u"COM10"_qs << u"COM10.url"_qs;
     QTest::newRow("long ASCII cut to 255 bytes")
         << QString(300, u'x') << QString(251, u'x') + u".url"_qs;
@@ -1445,12 +1162,7 @@ void TestConvert::bookmarkRoundTripThroughNetscapeForm()
     writeShortcut(top + u"/S/日本語 & 記号.url"_qs, u"http://jp.example/?q=検索&r=1"_qs);
     writeShortcut(top + u"/S/T/a😀b.url"_qs, u"http://emoji.example/"_qs);
     writeShortcut(top + u"/S/T/U/深い.url"_qs, u"javascript:void(0)"_qs);
-    // The shipped Netscape-format definition where it is there, else a template of that form.
-    QString definition =
-        QStringLiteral(VELLUMDEX_SOURCE_DIR) + u"/Config/Netscape/ブックマーク.html"_qs;
-    if (!QFileInfo::exists(definition))
-        definition = bookmarkFile(u"netscape-form.html"_qs);
-    PlainTemplate tpl(definition);
+    PlainTemplate tpl(netscapeDefinition());
     MakeHtmlProcess run;
     run.setInputFolder(top);
     const QString pageFile = m_dir->filePath(u"bookmarks.html"_qs);
@@ -1479,29 +1191,20 @@ void TestConvert::bookmarkRoundTripThroughNetscapeForm()
     QCOMPARE(imported, expected);
 }
 
-void TestConvert::decodeStartImportsBookmarkFile()
+// The processing window's test gives the restore a bookmark file; a page of the same form that
+// carries the restore block is restored from the block.
+void TestConvert::restoreTakesTheBlockBeforeTheBookmarks()
 {
-    const QString base = m_dir->filePath(u"base"_qs);
-    MakeHtmlProcess run;
-    QStringList log;
-    connect(&run, &MakeHtmlProcess::logLine, this, [&](const QString &l) { log << l; });
-    QVERIFY(run.DecodeStart(bookmarkFile(u"sjis.html"_qs), base));
-    QCOMPARE(log.first(), u"ブックマークファイルを読み込んでいます"_qs);
-    QVERIFY(log.contains(u"フォルダ復元["_qs + base + u"/お気に入り/リンク/]"_qs));
-    QVERIFY(log.contains(u"リンク復元[丸数字①と表]"_qs));
-    QCOMPARE(log.mid(log.size() - 3),
-             (QStringList{u"----------------------------"_qs, u"  お気に入りを復元しました"_qs,
-                          u"----------------------------"_qs}));
-    QVERIFY(QFileInfo::exists(base + u"/お気に入り/会社案内.url"_qs));
-
-    // A page of the same form that carries the restore block is restored from the block.
-    PlainTemplate tpl(bookmarkFile(u"netscape-form.html"_qs));
+    PlainTemplate tpl(netscapeDefinition());
     MakeHtmlProcess convertRun;
     convertRun.setInputFolder(makeExampleTree());
     convertRun.setDecodeFlag(true);
     const QString pageFile = m_dir->filePath(u"with-block.html"_qs);
     convertRun.HtmlMake(pageFile, tpl);
-    log.clear();
+    QVERIFY(BookmarkFile::looksLikeBookmarkFile(readBytes(pageFile)));
+    MakeHtmlProcess run;
+    QStringList log;
+    connect(&run, &MakeHtmlProcess::logLine, this, [&](const QString &l) { log << l; });
     QVERIFY(run.DecodeStart(pageFile, m_dir->filePath(u"restored"_qs)));
     QCOMPARE(log.first(), u"フォルダ情報読み出し"_qs);
     QVERIFY(QFileInfo::exists(m_dir->filePath(u"restored/Fav/S/C.url"_qs)));
@@ -1566,9 +1269,12 @@ void TestConvert::deepBookmarkNestingIsBounded()
 
 void TestConvert::bigBookmarkFileImportsEveryLink()
 {
+    // Folders of 100 distinct links, then one folder where every link has the same title:
+    // numbering them must not search from " (2)" for each.
     QByteArray bytes = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n";
-    const int links = 100000;
-    for (int i = 0; i < links; ++i) {
+    const int distinct = 20000;
+    const int same = 20000;
+    for (int i = 0; i < distinct; ++i) {
         if (i % 100 == 0)
             bytes += (i ? "</DL><p>\n" : "") + QByteArray("<DT><H3>フォルダ ") +
                      QByteArray::number(i / 100) + "</H3>\n<DL><p>\n";
@@ -1576,25 +1282,330 @@ void TestConvert::bigBookmarkFileImportsEveryLink()
                  "?q=検索&amp;x=1\" ADD_DATE=\"" + QByteArray::number(1600000000 + i) +
                  "\">リンク " + QByteArray::number(i) + "</A>\n";
     }
+    bytes += "</DL><p>\n<DT><H3>同じ</H3>\n<DL><p>\n";
+    for (int i = 0; i < same; ++i)
+        bytes += "<DT><A HREF=\"https://same.example/" + QByteArray::number(i) + "\">同じ</A>\n";
     bytes += "</DL><p>\n</DL><p>\n";
     const QString file = m_dir->filePath(u"big.html"_qs);
     writeBytes(file, bytes);
     const QString base = m_dir->filePath(u"base"_qs);
     QStringList log;
     QVERIFY(importInto(file, base, &log));
-    QCOMPARE(log.last(), u"ブックマークファイルを読み込みました (フォルダ 1001、リンク 100000)"_qs);
+    QCOMPARE(log.last(), u"ブックマークファイルを読み込みました (フォルダ 202、リンク 40000)"_qs);
     qsizetype count = 0;
     QDirIterator it(base, {u"*.url"_qs}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         ++count;
     }
-    QCOMPARE(count, qsizetype(links));
-    const QString last = base + u"/ブックマーク/フォルダ 999/リンク 99999.url"_qs;
+    QCOMPARE(count, qsizetype(distinct + same));
+    const QString last = base + u"/ブックマーク/フォルダ 199/リンク 19999.url"_qs;
     QCOMPARE(readBytes(last),
              Cp932::fromUnicode(
-                 u"[InternetShortcut]\r\nURL=https://example.com/99999?q=検索&x=1\r\n"_qs));
-    QCOMPARE(QFileInfo(last).lastModified().toSecsSinceEpoch(), 1600000000 + links - 1);
+                 u"[InternetShortcut]\r\nURL=https://example.com/19999?q=検索&x=1\r\n"_qs));
+    QCOMPARE(QFileInfo(last).lastModified().toSecsSinceEpoch(), 1600000000 + distinct - 1);
+    QCOMPARE(readBytes(base + u"/ブックマーク/同じ/同じ (20000).url"_qs),
+             QByteArray("[InternetShortcut]\r\nURL=https://same.example/19999\r\n"));
+}
+
+namespace {
+
+// Tests run as root, where no permission bites. File access is checked as "nobody" while one
+// of these lives (the file-system ids only, so the test can go back to root at any time).
+class AsNobody
+{
+public:
+    static constexpr uid_t Nobody = 65534;
+    AsNobody()
+    {
+        if (::geteuid() != 0) {
+            m_effective = true; // an ordinary user: permissions bite as they are
+            return;
+        }
+        ::setfsgid(Nobody);
+        ::setfsuid(Nobody);
+        m_switched = true;
+        m_effective = ::setfsuid(uid_t(-1)) == Nobody;
+    }
+    ~AsNobody() { restore(); }
+    void restore()
+    {
+        if (!m_switched)
+            return;
+        ::setfsuid(0);
+        ::setfsgid(0);
+        m_switched = false;
+    }
+    bool effective() const { return m_effective; }
+
+    // Runs f with root's rights (to change the tree behind the run's back), then as nobody again.
+    template <typename F>
+    void asRoot(F f)
+    {
+        const bool was = m_switched;
+        restore();
+        f();
+        if (was) {
+            ::setfsgid(Nobody);
+            ::setfsuid(Nobody);
+            m_switched = true;
+        }
+    }
+
+private:
+    bool m_switched = false;
+    bool m_effective = false;
+};
+
+// A small file system that fills up: a tmpfs where mounting works, otherwise a file size
+// limit of the same size on this process (a write past it fails as on a full disk).
+class SmallDisk
+{
+public:
+    bool mount(const QString &folder, int bytes)
+    {
+        m_folder = QFile::encodeName(folder);
+        const QByteArray options = "size=" + QByteArray::number(bytes);
+        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", 0, options.constData()) == 0;
+        m_bytes = bytes;
+        return m_mounted;
+    }
+    void limitFileSize()
+    {
+        if (m_mounted)
+            return;
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit small = m_old;
+        small.rlim_cur = rlim_t(m_bytes);
+        m_limited = ::setrlimit(RLIMIT_FSIZE, &small) == 0;
+    }
+    void liftLimit()
+    {
+        if (m_limited)
+            ::setrlimit(RLIMIT_FSIZE, &m_old);
+        m_limited = false;
+    }
+    ~SmallDisk()
+    {
+        liftLimit();
+        if (m_mounted)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    QByteArray m_folder;
+    int m_bytes = 0;
+    bool m_mounted = false;
+    bool m_limited = false;
+    rlimit m_old{};
+};
+
+constexpr QFileDevice::Permissions Everyone =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+    QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+    QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+constexpr QFileDevice::Permissions ReadOnly =
+    QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+    QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+
+} // namespace
+
+void TestConvert::runFaultKeepsPreviousPage_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message"); // how the logged cause begins
+    QTest::newRow("source folder vanishes mid-run") << u"vanish"_qs << u"フォルダが見つかりません ["_qs;
+    QTest::newRow("subfolder becomes unreadable mid-run")
+        << u"unreadable folder"_qs << u"フォルダを開く事が出来ません ["_qs;
+    QTest::newRow("shortcut becomes unreadable mid-run")
+        << u"unreadable shortcut"_qs << u"ショートカットを読み出せません ["_qs;
+    QTest::newRow("output folder missing") << u"missing"_qs << u"出力ファイルを作成できません ["_qs;
+    QTest::newRow("output folder read-only")
+        << u"read-only"_qs << u"出力ファイルを作成できません ["_qs;
+    QTest::newRow("disk fills while the page is written")
+        << u"full"_qs << u"ファイルを書き込めません ["_qs;
+}
+
+void TestConvert::runFaultKeepsPreviousPage()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    QVERIFY(QFile::setPermissions(m_dir->path(), Everyone));
+    const QString top = makeExampleTree();
+    // A page larger than the small disk below.
+    for (int i = 0; i < 300; ++i)
+        writeShortcut(top + QStringLiteral("/S/link%1.url").arg(i),
+                      u"http://example.jp/"_qs + QString(100, u'x') + QString::number(i));
+    const QString outFolder = m_dir->filePath(u"out"_qs);
+    QVERIFY(QDir().mkpath(outFolder));
+    SmallDisk disk;
+    if (fault == u"full"_qs && !disk.mount(outFolder, 32 * 1024))
+        qInfo("no tmpfs here: a file size limit stands in for the full disk");
+    QVERIFY(QFile::setPermissions(outFolder, fault == u"read-only"_qs ? ReadOnly : Everyone));
+    const QString out =
+        fault == u"missing"_qs ? m_dir->filePath(u"gone/page.html"_qs) : outFolder + u"/page.html"_qs;
+    if (fault != u"missing"_qs)
+        writeBytes(out, "previous page");
+
+    code_main::ConfigIni().SetFile(m_dir->filePath(u"Config.ini"_qs));
+    cls_ConfigData definition;
+    definition.setFileName(dataFile(u"simple.html"_qs));
+    QVERIFY(definition.ConfigCheck());
+    definition.Htmlcfg_Open();
+    MakeHtmlProcess run;
+    run.setInputFolder(top);
+    run.setDecodeFlag(true);
+    QStringList log;
+    AsNobody nobody;
+    if (!nobody.effective())
+        QSKIP("the file-system ids cannot be changed here");
+    connect(&run, &MakeHtmlProcess::logLine, this, [&](const QString &l) {
+        log << l;
+        // The top folder is listed, its subfolder S not yet.
+        if (l != u"フォルダ情報読み出し [S]"_qs)
+            return;
+        nobody.asRoot([&] {
+            if (fault == u"vanish"_qs)
+                QDir(top).removeRecursively();
+            else if (fault == u"unreadable folder"_qs)
+                QFile::setPermissions(top + u"/S"_qs, {});
+            else if (fault == u"unreadable shortcut"_qs)
+                QFile::setPermissions(top + u"/A.url"_qs, {});
+        });
+    });
+    if (fault == u"full"_qs)
+        disk.limitFileSize();
+    const bool ok = run.MakeHtml(out, definition);
+    disk.liftLimit();
+    nobody.restore();
+    QFile::setPermissions(top + u"/S"_qs, Everyone);
+
+    QVERIFY(!ok);
+    QCOMPARE(log.at(log.size() - 2), u"  変換に失敗しました。"_qs);
+    QVERIFY2(!log.filter(message).isEmpty(), qPrintable(log.mid(log.size() - 6).join(u'|')));
+    if (fault == u"missing"_qs) {
+        QVERIFY(!QFileInfo::exists(m_dir->filePath(u"gone"_qs)));
+        return;
+    }
+    QCOMPARE(readBytes(out), QByteArray("previous page"));
+    QCOMPARE(QDir(outFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                       QDir::System),
+             QStringList{u"page.html"_qs});
+}
+
+void TestConvert::restoreCutAtEveryLineNamesThePart()
+{
+    const QString top = makeExampleTree();
+    writeBytes(top + u"/S/two.url"_qs, "[InternetShortcut]\r\nURL=http://two/\r\nIconIndex=2\r\n");
+    const QStringList lines = Cp932::toUnicode(convert(top, true)).split(u"\r\n"_qs);
+    const qsizetype encode = lines.indexOf(u"[encode]"_qs);
+    const qsizetype end = lines.indexOf(u"-->"_qs, encode);
+    const qsizetype folders = lines.at(encode + 1).mid(7).toInt();
+    const qsizetype linkLine = encode + 2 + 3 * folders;
+    QVERIFY(lines.at(linkLine).startsWith(u"Link="_qs));
+    // Each complete shortcut record: its file name (as the restore makes it) and content.
+    QMap<QString, QByteArray> records;
+    for (qsizetype i = linkLine + 1; i < end;) {
+        const QString name = lines.at(i).mid(9);
+        const qsizetype n = lines.at(i + 2).mid(9).toInt();
+        records.insert(name, Cp932::fromUnicode(lines.mid(i + 3, n).join(u"\r\n"_qs) + u"\r\n"_qs));
+        i += 3 + n;
+    }
+    QCOMPARE(records.size(), 4);
+
+    for (qsizetype cut = encode + 1; cut < end; ++cut) {
+        const QString id = QString::number(cut);
+        const QString file = m_dir->filePath(u"cut"_qs + id + u".html"_qs);
+        writeBytes(file, Cp932::fromUnicode(lines.mid(0, cut).join(u"\r\n"_qs) + u"\r\n"_qs));
+        const QString base = m_dir->filePath(u"base"_qs + id);
+        // There before the restore: a file of the user's and an older copy of a shortcut.
+        writeBytes(base + u"/mine.txt"_qs, "mine");
+        writeBytes(base + u"/Fav/A.url"_qs, "older A");
+        MakeHtmlProcess run;
+        QStringList log;
+        connect(&run, &MakeHtmlProcess::logLine, this, [&](const QString &l) { log << l; });
+        QVERIFY2(!run.DecodeStart(file, base), qPrintable(id));
+        const QString expected = cut == encode + 1 ? u"復元情報が見つかりません"_qs
+                                 : cut < linkLine  ? u"フォルダの復元に失敗しました"_qs
+                                 : cut == linkLine ? u"リンク情報が見つかりません"_qs
+                                                   : u"リンクの復元に失敗しました"_qs;
+        QCOMPARE(log.at(log.size() - 4), expected);
+        QCOMPARE(log.at(log.size() - 2), u"  復元に失敗しました。"_qs);
+
+        QCOMPARE(readBytes(base + u"/mine.txt"_qs), QByteArray("mine"));
+        const QStringList made = log.filter(u"リンク復元["_qs);
+        QStringList names;
+        for (const QString &l : made)
+            names << l.mid(6).chopped(1);
+        // Every shortcut written is whole; the older one is whole too, old or new.
+        const auto after = snapshot(base);
+        for (auto it = after.cbegin(); it != after.cend(); ++it) {
+            if (it.key() == u"mine.txt"_qs)
+                continue;
+            const QString name = it.key().section(u'/', -1).chopped(4);
+            QVERIFY2(it.key().endsWith(u".url"_qs), qPrintable(it.key()));
+            if (names.contains(name))
+                QCOMPARE(it.value(), records.value(name));
+            else
+                QCOMPARE(it.value(), QByteArray("older A"));
+        }
+        for (const QString &name : names)
+            QVERIFY(after.contains(u"Fav/"_qs + name + u".url"_qs) ||
+                    after.contains(u"Fav/S/"_qs + name + u".url"_qs));
+    }
+}
+
+void TestConvert::restoreNeverWritesThroughLinks()
+{
+    const QString outside = m_dir->filePath(u"outside"_qs);
+    QVERIFY(QDir().mkpath(outside));
+    const QString block = u"[encode]\r\nFolder=2\r\nID=2\r\nTitle=Fav\r\nParentID=0\r\nID=1\r\n"_qs
+                          u"Title=S\r\nParentID=2\r\nLink=2\r\nFileName=A\r\nParentID=2\r\n"_qs
+                          u"FileLine=1\r\nURL=http://a/\r\nFileName=B\r\nParentID=1\r\n"_qs
+                          u"FileLine=1\r\nURL=http://b/\r\n"_qs;
+    const QString file = m_dir->filePath(u"p.html"_qs);
+    writeBytes(file, page(block));
+
+    // A shortcut name that is a dangling link to a file outside the base folder.
+    const QString base = m_dir->filePath(u"base"_qs);
+    QVERIFY(QDir().mkpath(base + u"/Fav/S"_qs));
+    QVERIFY(QFile::link(outside + u"/planted.url"_qs, base + u"/Fav/A.url"_qs));
+    QVERIFY(QFile::link(outside + u"/planted2.url"_qs, base + u"/Fav/S/B.url.vellumdex-tmp"_qs));
+    QFile::link(outside + u"/planted3.url"_qs, base + u"/Fav/S/B.url"_qs);
+    FavoritesRestore restore;
+    QVERIFY(restore.DecodeFile(file, base));
+    QVERIFY(QDir(outside).isEmpty());
+    QCOMPARE(readBytes(base + u"/Fav/A.url"_qs), QByteArray("URL=http://a/\r\n"));
+    QVERIFY(!QFileInfo(base + u"/Fav/A.url"_qs).isSymLink());
+    QCOMPARE(readBytes(base + u"/Fav/S/B.url"_qs), QByteArray("URL=http://b/\r\n"));
+
+    // A folder of the page that is a link to a folder outside.
+    const QString base2 = m_dir->filePath(u"base2"_qs);
+    QVERIFY(QDir().mkpath(base2));
+    QVERIFY(QFile::link(outside, base2 + u"/Fav"_qs));
+    FavoritesRestore again;
+    QStringList log;
+    connect(&again, &FavoritesRestore::logLine, this, [&](const QString &l) { log << l; });
+    QVERIFY(!again.DecodeFile(file, base2));
+    QVERIFY(log.last().startsWith(u"フォルダを作成できません ["_qs));
+    QVERIFY(QDir(outside).isEmpty());
+}
+
+void TestConvert::lineBreakInShortcutNameStaysInItsRecord()
+{
+    // A file name can hold a line break here; in the restore block it would start a record.
+    const QString top = m_dir->filePath(u"Fav"_qs);
+    writeShortcut(top + u"/x\r\nFileName=y\nParentID=1.url"_qs, u"http://x/"_qs);
+    writeShortcut(top + u"/z.url"_qs, u"http://z/"_qs);
+    const QString pageFile = m_dir->filePath(u"page.html"_qs);
+    writeBytes(pageFile, convert(top, true));
+    QVERIFY(readBytes(pageFile).contains(">x  FileName=y ParentID=1</a>"));
+    FavoritesRestore restore;
+    QVERIFY(restore.DecodeFile(pageFile, m_dir->filePath(u"base"_qs)));
+    QCOMPARE(snapshot(m_dir->filePath(u"base"_qs)).keys(),
+             (QStringList{u"Fav/x  FileName=y ParentID=1.url"_qs, u"Fav/z.url"_qs}));
 }
 
 QTEST_GUILESS_MAIN(TestConvert)

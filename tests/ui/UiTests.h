@@ -4,3 +4,4 @@
 // their results.
 int runMainWindowTests(int argc, char **argv);
 int runDialogTests(int argc, char **argv);
+int runBookmarkWindowTests(int argc, char **argv);

@@ -10,5 +10,6 @@ int main(int argc, char **argv)
     int failures = 0;
     failures += runMainWindowTests(argc, argv);
     failures += runDialogTests(argc, argv);
+    failures += runBookmarkWindowTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

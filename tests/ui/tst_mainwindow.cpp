@@ -1,6 +1,904 @@
 #include "UiTests.h"
+#include "cls_SystemMenu.h"
+#include "code_SystemMenu.h"
+#include "definitions/cls_ConfigData.h"
+#include "definitions/cls_ConfigDatas.h"
+#include "frm_FTPConfig.h"
+#include "frm_MakeHtml.h"
+#include "frm_Version.h"
+#include "frm_main.h"
+#include "ftp/cls_FtpData.h"
+#include "mSHBF.h"
+#include "startup/Cp932.h"
+#include "startup/IniClass.h"
+#include "startup/MessageSink.h"
+#include "startup/code_main.h"
 
-int runMainWindowTests(int, char **)
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+const QString Rule = u"----------------------------"_qs;
+const QString AboutItem = u"バージョン情報(&A)..."_qs;
+
+void writeFile(const QString &path, const QByteArray &bytes)
 {
-    return 0;
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
 }
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A definition as users install them: code page 932, CR LF, a caption line, the four blocks
+// of a page and, when given, one replaceable image.
+void writeDefinition(const QString &path, const QString &caption, bool withImage)
+{
+    QString text = u"<!--"_qs + caption +
+                   u"-->\n"_qs
+                   u"<!--Header=Start-->\n<html><body>\n<!--Header=End-->\n"
+                   u"<!--Folder=Start-->\n<div>**Parameter_1--**Parameter_2--</div>\n"
+                   u"<!--Folder=End-->\n"
+                   u"<!--Link=Start-->\n<a href=\"**Parameter_1--\">**Parameter_0--</a>\n"
+                   u"<!--Link=End-->\n"
+                   u"<!--Footer=Start-->\n</body></html>\n<!--Footer=End-->\n"_qs;
+    if (withImage)
+        text += u"<!--ImageConfig=Start-->\n[ImageList]\nDataCount=1\nImage_1=folder.png\n"
+                u"[folder.png]\nName=フォルダの画像\nMask=*.png\n<!--ImageConfig=End-->\n"_qs;
+    text += u"\n"_qs;
+    text.replace(u"\n"_qs, u"\r\n"_qs);
+    writeFile(path, Cp932::fromUnicode(text));
+}
+
+void writeShortcut(const QString &path, const QString &url)
+{
+    writeFile(path, Cp932::fromUnicode(u"[InternetShortcut]\r\nURL="_qs + url + u"\r\n"_qs));
+}
+
+class ListSink : public MessageSink
+{
+public:
+    void information(const QString &text) override { messages.append(text); }
+    QStringList messages;
+};
+
+// Runs check on the modal window that the next blocking call opens, then closes it.
+void onNextModal(std::function<void(QWidget *)> check)
+{
+    QTimer::singleShot(0, [check] {
+        QWidget *modal = QApplication::activeModalWidget();
+        check(modal);
+        if (modal)
+            modal->close();
+    });
+}
+
+template <class T> T *child(QWidget *window, const QString &name)
+{
+    T *found = window->findChild<T *>(name);
+    if (!found)
+        qFatal("no control %s", qPrintable(name));
+    return found;
+}
+
+QAction *menuItem(QWidget *window, const QString &text)
+{
+    const auto actions = code_SystemMenu::GetSystemMenu(window)->actions();
+    for (QAction *a : actions)
+        if (a->text() == text)
+            return a;
+    return nullptr;
+}
+
+// A program folder of its own for every test, the home folder (Favorites, Desktop) too.
+class ProgramFolderFixture
+{
+public:
+    void setUp(bool definitions = true)
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        program = dir->filePath(u"program"_qs);
+        home = dir->filePath(u"home"_qs);
+        QDir().mkpath(program);
+        QDir().mkpath(home + u"/Favorites"_qs);
+        QDir().mkpath(home + u"/Desktop"_qs);
+        qputenv("HOME", QFile::encodeName(home));
+        qunsetenv("XDG_CONFIG_HOME");
+        if (definitions) {
+            writeDefinition(program + u"/Config/a/画像あり.html"_qs, u"画像あり"_qs, true);
+            writeDefinition(program + u"/Config/b/画像なし.html"_qs, u"画像なし"_qs, false);
+        }
+        code_main::setProgramFolder(program);
+        code_main::Startup({});
+        MessageSink::install(&sink);
+    }
+    void tearDown()
+    {
+        MessageSink::install(nullptr);
+        mSHBF::setFolderDialog({});
+        code_main::setTestMode(false);
+        dir.reset();
+    }
+    QString ini() const { return program + u"/Vellumdex.ini"_qs; }
+    QString stored(const QString &key) const
+    {
+        IniClass file;
+        file.SetFile(ini());
+        return file.T_GetSetting(key, u"<absent>"_qs, u"System"_qs);
+    }
+    void store(const QString &key, const QString &value)
+    {
+        code_main::SettingsIni().T_SaveSetting(key, value, u"System"_qs);
+    }
+    void storeConnection(const QString &name, const QString &server, bool passive = true)
+    {
+        auto c = QSharedPointer<cls_FtpData>::create();
+        c->setViewName(name);
+        c->setFtpSrv(server);
+        c->setFtpUid(u"user"_qs);
+        c->setFtpPwd(u"秘密のpass"_qs);
+        c->setFtpPassive(passive);
+        code_main::FtpConnections().append(c);
+        QVERIFY(code_main::SaveFtpList());
+    }
+    // A favorites tree: two folders with shortcuts, one without.
+    QString makeFavorites()
+    {
+        const QString root = dir->filePath(u"お気に入り"_qs);
+        writeShortcut(root + u"/トップ.url"_qs, u"https://example.jp/"_qs);
+        writeShortcut(root + u"/ニュース/天気.url"_qs, u"https://example.jp/tenki?a=1&b=2"_qs);
+        writeShortcut(root + u"/ニュース/海外/World.url"_qs, u"https://example.com/world"_qs);
+        QDir().mkpath(root + u"/空"_qs);
+        return root;
+    }
+    std::unique_ptr<frm_main> start()
+    {
+        code_main::Startup(code_main::TestMode() ? QStringList{u"/TestMode"_qs} : QStringList{});
+        auto window = std::make_unique<frm_main>();
+        window->show();
+        return window;
+    }
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString program;
+    QString home;
+    ListSink sink;
+};
+
+// Clicks where the caption starts: an option takes clicks on its circle and caption only.
+void click(QAbstractButton *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+void closeProcessingWindow(frm_main &window)
+{
+    frm_MakeHtml *form = window.makeForm();
+    QVERIFY(form);
+    QVERIFY(child<QPushButton>(form, u"cmd_close"_qs)->isEnabled());
+    click(child<QPushButton>(form, u"cmd_close"_qs));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!window.makeForm());
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { f.setUp(); }
+    void cleanup() { f.tearDown(); }
+
+    void firstStartShowsEveryDefault()
+    {
+        f.storeConnection(u"社内"_qs, u"127.0.0.1:1"_qs);
+        const QByteArray before = readFile(f.ini());
+        QVERIFY(!before.contains("System"));
+
+        auto w = f.start();
+        QCOMPARE(w->windowTitle(), u"Vellumdex Ver.1.02a"_qs);
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_InputFolder"_qs)->text(),
+                 f.home + u"/Favorites"_qs);
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_SaveFile"_qs)->text(),
+                 f.program + u"/Favorites.html"_qs);
+        QVERIFY(child<QRadioButton>(w.get(), u"opt_Output_0"_qs)->isChecked());
+        for (const QString &name : {u"txt_FtpFile"_qs, u"cmb_FTP"_qs, u"cmd_FTP"_qs})
+            QVERIFY2(!child<QWidget>(w.get(), name)->isEnabled(), qPrintable(name));
+        QVERIFY(child<QWidget>(w.get(), u"cmd_SaveFile"_qs)->isEnabled());
+        QVERIFY(!child<QCheckBox>(w.get(), u"chk_Sort"_qs)->isChecked());
+        for (const QString &name :
+             {u"opt_Order_0"_qs, u"opt_Order_1"_qs, u"opt_DESC_0"_qs, u"opt_DESC_1"_qs})
+            QVERIFY2(!child<QWidget>(w.get(), name)->isEnabled(), qPrintable(name));
+        QVERIFY(child<QRadioButton>(w.get(), u"opt_Order_0"_qs)->isChecked());
+        QVERIFY(child<QRadioButton>(w.get(), u"opt_DESC_0"_qs)->isChecked());
+        QVERIFY(!child<QCheckBox>(w.get(), u"chk_encode"_qs)->isChecked());
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_FtpFile"_qs)->text(), u"Favorites.html"_qs);
+        QCOMPARE(child<QComboBox>(w.get(), u"cmb_Config"_qs)->currentText(), u"画像あり"_qs);
+        QVERIFY(child<QPushButton>(w.get(), u"cmd_ConfigEdit"_qs)->isEnabled());
+        QCOMPARE(child<QComboBox>(w.get(), u"cmb_FTP"_qs)->count(), 1);
+        QCOMPARE(child<QComboBox>(w.get(), u"cmb_FTP"_qs)->currentIndex(), -1);
+        QVERIFY(child<QPushButton>(w.get(), u"cmd_Run"_qs)->isEnabled());
+        QCOMPARE(f.stored(u"DESC"_qs), u"<absent>"_qs); // loading changed nothing there
+        QCOMPARE(f.stored(u"Output"_qs), u"0"_qs);
+    }
+
+    void tabWalksTheControlsInDesignedOrder()
+    {
+        auto w = f.start();
+        const QStringList designed{
+            u"cmd_Run"_qs,         u"cmd_End"_qs,       u"cmd_decode"_qs,   u"txt_InputFolder"_qs,
+            u"cmd_InputFolder"_qs, u"cmd_Favorites"_qs, u"txt_SaveFile"_qs, u"cmd_SaveFile"_qs,
+            u"opt_Output_0"_qs,    u"opt_Output_1"_qs,  u"txt_FtpFile"_qs,  u"cmb_FTP"_qs,
+            u"cmd_FTP"_qs,         u"cmb_Config"_qs,    u"chk_encode"_qs,   u"chk_Sort"_qs,
+            u"opt_Order_0"_qs,     u"opt_Order_1"_qs,   u"opt_DESC_0"_qs,   u"opt_DESC_1"_qs,
+            u"cmd_ConfigEdit"_qs};
+        QStringList walked;
+        QWidget *at = child<QWidget>(w.get(), designed.first());
+        do {
+            if (designed.contains(at->objectName()))
+                walked.append(at->objectName());
+            at = at->nextInFocusChain();
+        } while (at && at != child<QWidget>(w.get(), designed.first()) &&
+                 walked.size() < designed.size());
+        QCOMPARE(walked, designed);
+    }
+
+    void controlWritesItsSettingAndNextStartReadsIt_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("readBack"); // control that shows the value after a restart
+
+        QTest::newRow("FTP output")
+            << QStringList{u"opt_Output_1"_qs} << u"Output"_qs << u"1"_qs << u"opt_Output_1"_qs;
+        QTest::newRow("restore code")
+            << QStringList{u"chk_encode"_qs} << u"Decode"_qs << u"1"_qs << u"chk_encode"_qs;
+        QTest::newRow("sorting") << QStringList{u"chk_Sort"_qs} << u"Sort"_qs << u"1"_qs
+                                 << u"chk_Sort"_qs;
+        QTest::newRow("by date") << QStringList{u"chk_Sort"_qs, u"opt_Order_1"_qs} << u"Order"_qs
+                                 << u"1"_qs << u"opt_Order_1"_qs;
+        QTest::newRow("descending") << QStringList{u"chk_Sort"_qs, u"opt_DESC_1"_qs} << u"DESC"_qs
+                                    << u"1"_qs << u"opt_DESC_1"_qs;
+        QTest::newRow("back to ascending")
+            << QStringList{u"chk_Sort"_qs, u"opt_DESC_1"_qs, u"opt_DESC_0"_qs} << u"DESC"_qs
+            << u"0"_qs << u"opt_DESC_0"_qs;
+        QTest::newRow("sorting off again")
+            << QStringList{u"chk_Sort"_qs, u"chk_Sort"_qs} << u"Sort"_qs << u"0"_qs << QString();
+    }
+
+    void controlWritesItsSettingAndNextStartReadsIt()
+    {
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, readBack);
+        {
+            auto w = f.start();
+            for (const QString &name : clicks)
+                click(child<QAbstractButton>(w.get(), name));
+            QCOMPARE(f.stored(key), value);
+        }
+        auto w = f.start();
+        if (!readBack.isEmpty())
+            QVERIFY(child<QAbstractButton>(w.get(), readBack)->isChecked());
+        QCOMPARE(f.stored(key), value);
+    }
+
+    void ftpFileNameIsWrittenAfterEveryKeystroke()
+    {
+        auto w = f.start();
+        click(child<QRadioButton>(w.get(), u"opt_Output_1"_qs));
+        auto *box = child<QLineEdit>(w.get(), u"txt_FtpFile"_qs);
+        QVERIFY(box->isEnabled());
+        box->clear();
+        QTest::keyClick(box, Qt::Key_A);
+        QCOMPARE(f.stored(u"FTPSaveFile"_qs), u"a"_qs);
+        QTest::keyClick(box, Qt::Key_B);
+        QCOMPARE(f.stored(u"FTPSaveFile"_qs), u"ab"_qs);
+        w.reset();
+        w = f.start();
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_FtpFile"_qs)->text(), u"ab"_qs);
+    }
+
+    void uncheckingSortKeepsOrderAndDirection()
+    {
+        auto w = f.start();
+        click(child<QCheckBox>(w.get(), u"chk_Sort"_qs));
+        click(child<QRadioButton>(w.get(), u"opt_Order_1"_qs));
+        click(child<QRadioButton>(w.get(), u"opt_DESC_1"_qs));
+        click(child<QCheckBox>(w.get(), u"chk_Sort"_qs));
+        auto *byDate = child<QRadioButton>(w.get(), u"opt_Order_1"_qs);
+        QVERIFY(!byDate->isEnabled());
+        QVERIFY(byDate->isChecked());
+        click(child<QCheckBox>(w.get(), u"chk_Sort"_qs));
+        QVERIFY(byDate->isEnabled());
+        QVERIFY(byDate->isChecked());
+        QVERIFY(child<QRadioButton>(w.get(), u"opt_DESC_1"_qs)->isChecked());
+    }
+
+    void unloadStoresDefinitionAndConnection()
+    {
+        f.storeConnection(u"一"_qs, u"127.0.0.1:1"_qs);
+        f.storeConnection(u"二"_qs, u"127.0.0.1:1"_qs);
+        {
+            auto w = f.start();
+            child<QComboBox>(w.get(), u"cmb_Config"_qs)->setCurrentIndex(1);
+            QVERIFY(!child<QPushButton>(w.get(), u"cmd_ConfigEdit"_qs)->isEnabled());
+            child<QComboBox>(w.get(), u"cmb_FTP"_qs)->setCurrentIndex(1);
+            click(child<QPushButton>(w.get(), u"cmd_End"_qs));
+            QVERIFY(!w->isVisible());
+            QCOMPARE(f.stored(u"ConfigFile"_qs), u"画像なし"_qs);
+            QCOMPARE(f.stored(u"FTPName"_qs), u"二"_qs);
+        }
+        auto w = f.start();
+        QCOMPARE(child<QComboBox>(w.get(), u"cmb_Config"_qs)->currentText(), u"画像なし"_qs);
+        QCOMPARE(child<QComboBox>(w.get(), u"cmb_FTP"_qs)->currentText(), u"二"_qs);
+    }
+
+    void storedNamesThatNoLongerExist()
+    {
+        f.storeConnection(u"一"_qs, u"127.0.0.1:1"_qs);
+        f.store(u"ConfigFile"_qs, u"消えた定義"_qs);
+        f.store(u"FTPName"_qs, u"消えた接続"_qs);
+        f.store(u"Output"_qs, u"1"_qs);
+        auto w = f.start();
+        QCOMPARE(child<QComboBox>(w.get(), u"cmb_Config"_qs)->currentIndex(), 0);
+        QCOMPARE(child<QComboBox>(w.get(), u"cmb_FTP"_qs)->currentIndex(), -1);
+        // An FTP run without a connection shows nothing and sends nothing.
+        click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
+        QVERIFY(w->isVisible());
+        QVERIFY(!w->makeForm());
+    }
+
+    void noDefinitionLeavesRunDisabled()
+    {
+        QDir(f.program + u"/Config"_qs).removeRecursively();
+        auto w = f.start();
+        QVERIFY(!child<QPushButton>(w.get(), u"cmd_Run"_qs)->isEnabled());
+        QVERIFY(!child<QPushButton>(w.get(), u"cmd_ConfigEdit"_qs)->isEnabled());
+        QCOMPARE(child<QComboBox>(w.get(), u"cmb_Config"_qs)->count(), 0);
+    }
+
+    void saveDialogProposesNameWithoutExtension_data()
+    {
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("initDir");
+        QTest::addColumn<QString>("proposed");
+        QTest::newRow("page") << u"/srv/www/お気に入り.html"_qs << u"/srv/www"_qs
+                              << u"お気に入り"_qs;
+        QTest::newRow("last extension only") << u"/srv/a.b.html"_qs << u"/srv"_qs << u"a.b"_qs;
+        QTest::newRow("no extension") << u"/srv/page"_qs << u"/srv"_qs << u"page"_qs;
+    }
+
+    void saveDialogProposesNameWithoutExtension()
+    {
+        QFETCH(QString, current);
+        QFETCH(QString, initDir);
+        QFETCH(QString, proposed);
+        f.store(u"SaveFile"_qs, current);
+        auto w = f.start();
+        CommonDialog::Request asked;
+        const QString chosen = f.dir->filePath(u"新しい名前"_qs);
+        w->commonDialog().setChooser([&](const CommonDialog::Request &r) {
+            asked = r;
+            return chosen;
+        });
+        click(child<QPushButton>(w.get(), u"cmd_SaveFile"_qs));
+        QVERIFY(asked.mode == CommonDialog::Mode::Save);
+        QCOMPARE(asked.owner, w.get());
+        QCOMPARE(asked.initDir, initDir);
+        QCOMPARE(asked.fileName, proposed);
+        QCOMPARE(asked.filter, u"HTMLファイル (*.html)"_qs);
+        // No extension is added to a name typed without one.
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_SaveFile"_qs)->text(), chosen);
+        QCOMPARE(f.stored(u"SaveFile"_qs), chosen);
+        w.reset();
+        w = f.start();
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_SaveFile"_qs)->text(), chosen);
+    }
+
+    void cancelledDialogsChangeNothing()
+    {
+        auto w = f.start();
+        const QByteArray before = readFile(f.ini());
+        const QString saveFile = child<QLineEdit>(w.get(), u"txt_SaveFile"_qs)->text();
+        const QString input = child<QLineEdit>(w.get(), u"txt_InputFolder"_qs)->text();
+        int folderAsked = 0;
+        w->commonDialog().setChooser([](const CommonDialog::Request &) { return QString(); });
+        mSHBF::setFolderDialog([&](QWidget *, const QString &, const QString &) {
+            ++folderAsked;
+            return QString();
+        });
+        click(child<QPushButton>(w.get(), u"cmd_SaveFile"_qs));
+        click(child<QPushButton>(w.get(), u"cmd_InputFolder"_qs));
+        click(child<QPushButton>(w.get(), u"cmd_decode"_qs));
+        QCOMPARE(folderAsked, 1); // a cancelled page choice ends the restore at once
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_SaveFile"_qs)->text(), saveFile);
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_InputFolder"_qs)->text(), input);
+        QCOMPARE(readFile(f.ini()), before);
+        QVERIFY(w->isVisible());
+        QVERIFY(!w->makeForm());
+    }
+
+    void folderPickerChoosesSourceFolder()
+    {
+        f.store(u"InputFolder"_qs, u"/元の/フォルダ"_qs);
+        auto w = f.start();
+        QString title, start;
+        QWidget *owner = nullptr;
+        mSHBF::setFolderDialog([&](QWidget *o, const QString &t, const QString &s) {
+            owner = o;
+            title = t;
+            start = s;
+            return u"/選んだ/フォルダ"_qs;
+        });
+        click(child<QPushButton>(w.get(), u"cmd_InputFolder"_qs));
+        QCOMPARE(title, u"フォルダ選択"_qs);
+        QCOMPARE(start, u"/元の/フォルダ"_qs);
+        QCOMPARE(owner, w.get());
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_InputFolder"_qs)->text(), u"/選んだ/フォルダ"_qs);
+        QCOMPARE(f.stored(u"InputFolder"_qs), u"/選んだ/フォルダ"_qs);
+
+        click(child<QPushButton>(w.get(), u"cmd_Favorites"_qs));
+        QCOMPARE(f.stored(u"InputFolder"_qs), f.home + u"/Favorites"_qs);
+        w.reset();
+        w = f.start();
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_InputFolder"_qs)->text(),
+                 f.home + u"/Favorites"_qs);
+    }
+
+    void conversionAndRestoreFromMainWindow()
+    {
+        const QString favorites = f.makeFavorites();
+        const QString page = f.dir->filePath(u"出力/page.html"_qs);
+        QDir().mkpath(QFileInfo(page).path());
+        f.store(u"InputFolder"_qs, favorites);
+        f.store(u"SaveFile"_qs, page);
+        f.store(u"Decode"_qs, u"1"_qs);
+        f.store(u"ConfigFile"_qs, u"画像なし"_qs);
+        auto w = f.start();
+        click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
+
+        frm_MakeHtml *form = w->makeForm();
+        QVERIFY(form);
+        QVERIFY(!w->isVisible());
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->windowTitle(), u"Vellumdex 処理中..."_qs);
+        const QStringList log =
+            child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
+        QCOMPARE(log.filter(u"フォルダ情報読み出し ["_qs).size(), 4);
+        QCOMPARE(log.filter(u"データ変換中 ["_qs).size(), 3); // the empty folder is left out
+        QCOMPARE(log.mid(log.size() - 5),
+                 QStringList({u"復元情報を作成しています"_qs, u"復元情報を作成しました"_qs, Rule,
+                              u"  変換が終了しました。"_qs, Rule}));
+        QVERIFY(readFile(page).contains("[encode]"));
+        auto *bar = child<QProgressBar>(form, u"prg_Progress"_qs);
+        QCOMPARE(bar->maximum(), 3);
+        QCOMPARE(bar->value(), 3);
+        closeProcessingWindow(*w);
+        QVERIFY(w->isVisible());
+
+        // The restore proposes the stored page and starts the folder picker on the desktop.
+        const QString target = f.dir->filePath(u"復元先"_qs);
+        CommonDialog::Request asked;
+        w->commonDialog().setChooser([&](const CommonDialog::Request &r) {
+            asked = r;
+            return page;
+        });
+        QString title, start;
+        mSHBF::setFolderDialog([&](QWidget *, const QString &t, const QString &s) {
+            title = t;
+            start = s;
+            return target;
+        });
+        child<QLineEdit>(w.get(), u"txt_SaveFile"_qs)->setText(u"/表示だけ.html"_qs);
+        click(child<QPushButton>(w.get(), u"cmd_decode"_qs));
+        QVERIFY(asked.mode == CommonDialog::Mode::Open);
+        QCOMPARE(asked.initDir, QFileInfo(page).path());
+        QCOMPARE(asked.fileName, u"page.html"_qs);
+        QCOMPARE(title, u"復元場所フォルダ選択"_qs);
+        QCOMPARE(start, f.home + u"/Desktop"_qs);
+        form = w->makeForm();
+        QVERIFY(form);
+        QVERIFY(!w->isVisible());
+        const QStringList restoreLog =
+            child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
+        QVERIFY(restoreLog.contains(u"リンク復元[天気]"_qs));
+        QCOMPARE(restoreLog.mid(restoreLog.size() - 3),
+                 QStringList({Rule, u"  お気に入りを復元しました"_qs, Rule}));
+        const QString folderName = QFileInfo(favorites).fileName();
+        QCOMPARE(readFile(target + u'/' + folderName + u"/ニュース/天気.url"_qs),
+                 readFile(favorites + u"/ニュース/天気.url"_qs));
+        QVERIFY(!QFileInfo::exists(target + u'/' + folderName + u"/空"_qs));
+        closeProcessingWindow(*w);
+        QVERIFY(w->isVisible());
+        // The chosen page is stored; the output box keeps its text until the next start.
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_SaveFile"_qs)->text(), u"/表示だけ.html"_qs);
+        QCOMPARE(f.stored(u"SaveFile"_qs), page);
+    }
+
+    void sortChoicesReachTheRun_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QString>("order"); // of the links in the page
+        QTest::newRow("by name") << QStringList{u"chk_Sort"_qs} << u"abc"_qs;
+        QTest::newRow("by name, descending")
+            << QStringList{u"chk_Sort"_qs, u"opt_DESC_1"_qs} << u"cba"_qs;
+        QTest::newRow("by date") << QStringList{u"chk_Sort"_qs, u"opt_Order_1"_qs} << u"bca"_qs;
+        QTest::newRow("by date, descending")
+            << QStringList{u"chk_Sort"_qs, u"opt_Order_1"_qs, u"opt_DESC_1"_qs} << u"acb"_qs;
+    }
+
+    void sortChoicesReachTheRun()
+    {
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, order);
+        const QString root = f.dir->filePath(u"並べ替え"_qs);
+        const QDateTime base(QDate(2020, 1, 1), QTime(12, 0));
+        const QList<std::pair<QString, int>> links{{u"b"_qs, 0}, {u"a"_qs, 300}, {u"c"_qs, 100}};
+        for (const auto &[name, age] : links) {
+            const QString path = root + u'/' + name + u".url"_qs;
+            writeShortcut(path, u"https://example.jp/"_qs + name);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(base.addSecs(age), QFileDevice::FileModificationTime));
+        }
+        const QString page = f.dir->filePath(u"sorted.html"_qs);
+        f.store(u"InputFolder"_qs, root);
+        f.store(u"SaveFile"_qs, page);
+        f.store(u"ConfigFile"_qs, u"画像なし"_qs);
+        auto w = f.start();
+        for (const QString &name : clicks)
+            click(child<QAbstractButton>(w.get(), name));
+        click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
+        QString seen;
+        const QByteArray bytes = readFile(page);
+        for (qsizetype at = bytes.indexOf("\">"); at >= 0; at = bytes.indexOf("\">", at + 1))
+            seen += QLatin1Char(bytes.at(at + 2));
+        QCOMPARE(seen, order);
+        closeProcessingWindow(*w);
+    }
+
+    void templateThatCannotBeReadIsReported()
+    {
+        f.store(u"ConfigFile"_qs, u"画像なし"_qs);
+        auto w = f.start();
+        QVERIFY(QFile::remove(f.program + u"/Config/b/画像なし.html"_qs));
+        click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
+        QCOMPARE(f.sink.messages.size(), 1);
+        QVERIFY(w->isVisible());
+        QVERIFY(!w->makeForm());
+    }
+
+    void ftpOutputReachesTheServer()
+    {
+        const QString root = f.dir->filePath(u"ftproot"_qs);
+        QDir().mkpath(root);
+        QProcess server;
+        server.start(QStringLiteral(PYTHON3_SYSTEM),
+                     {QStringLiteral(VELLUMDEX_SOURCE_DIR "/tests/ftp/ftpserver.py"), u"--root"_qs,
+                      root, u"--log"_qs, root + u".log"_qs});
+        QVERIFY(server.waitForStarted(10000));
+        while (!server.canReadLine())
+            QVERIFY(server.waitForReadyRead(20000));
+        const int port = server.readLine().trimmed().toInt();
+        QVERIFY(port > 0);
+
+        f.storeConnection(u"テスト鯖"_qs, u"127.0.0.1:"_qs + QString::number(port));
+        f.store(u"FTPName"_qs, u"テスト鯖"_qs);
+        f.store(u"Output"_qs, u"1"_qs);
+        f.store(u"FTPSaveFile"_qs, u"fav.html"_qs);
+        f.store(u"InputFolder"_qs, f.makeFavorites());
+        f.store(u"ConfigFile"_qs, u"画像なし"_qs);
+        auto w = f.start();
+        click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
+        frm_MakeHtml *form = w->makeForm();
+        QVERIFY(form);
+        const QStringList log =
+            child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
+        QVERIFY2(log.contains(u"転送開始 [fav.html]"_qs), qPrintable(log.join(u'|')));
+        QVERIFY(log.contains(u"○転送成功"_qs));
+        QCOMPARE(log.mid(log.size() - 3),
+                 QStringList({Rule, u"  ファイルを転送しました。"_qs, Rule}));
+        QVERIFY(!log.contains(u"  変換が終了しました。"_qs));
+        QVERIFY(readFile(root + u"/fav.html"_qs).startsWith("<html><body>\r\n"));
+        closeProcessingWindow(*w);
+        server.terminate();
+        server.waitForFinished(5000);
+    }
+
+    void confirmedFtpDialogShowsStoredConnection()
+    {
+        f.storeConnection(u"一"_qs, u"127.0.0.1:1"_qs);
+        f.storeConnection(u"二"_qs, u"127.0.0.1:1"_qs);
+        f.store(u"FTPName"_qs, u"一"_qs);
+        f.store(u"Output"_qs, u"1"_qs);
+        auto w = f.start();
+        auto *list = child<QComboBox>(w.get(), u"cmb_FTP"_qs);
+        list->setCurrentIndex(1);
+        QString shown;
+        onNextModal([&](QWidget *modal) {
+            QVERIFY(qobject_cast<frm_FTPConfig *>(modal));
+            shown = modal->windowTitle();
+            child<QPushButton>(modal, u"cmd_Cancel"_qs)->click();
+        });
+        click(child<QPushButton>(w.get(), u"cmd_FTP"_qs));
+        QCOMPARE(shown, u"ＦＴＰ接続の設定"_qs);
+        QCOMPARE(list->currentText(), u"二"_qs); // a cancel leaves the list alone
+
+        onNextModal([](QWidget *modal) { child<QPushButton>(modal, u"cmd_OK"_qs)->click(); });
+        click(child<QPushButton>(w.get(), u"cmd_FTP"_qs));
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->currentText(), u"一"_qs);
+    }
+
+    void definitionEditorOpensForChosenDefinition()
+    {
+        auto w = f.start();
+        QString title;
+        onNextModal([&](QWidget *modal) {
+            QVERIFY(modal);
+            title = modal->windowTitle();
+        });
+        click(child<QPushButton>(w.get(), u"cmd_ConfigEdit"_qs));
+        QCOMPARE(title, u"定義ファイル詳細設定"_qs);
+    }
+
+private:
+    ProgramFolderFixture f;
+};
+
+class TestSystemMenu : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void openUrl(const QUrl &url) { opened.append(url); }
+
+private slots:
+    void init() { f.setUp(); }
+    void cleanup()
+    {
+        QDesktopServices::unsetUrlHandler(u"https"_qs);
+        f.tearDown();
+    }
+
+    void aboutItemOpensVersionWindowModal()
+    {
+        auto w = f.start();
+        QVERIFY(code_SystemMenu::IsHooked(w.get()));
+        const auto actions = code_SystemMenu::GetSystemMenu(w.get())->actions();
+        QVERIFY(actions.size() >= 2);
+        QVERIFY(actions.at(actions.size() - 2)->isSeparator());
+        QCOMPARE(actions.last()->text(), AboutItem);
+
+        QDesktopServices::setUrlHandler(u"https"_qs, this, "openUrl");
+        bool seen = false;
+        onNextModal([&](QWidget *modal) {
+            auto *about = qobject_cast<frm_Version *>(modal);
+            QVERIFY(about);
+            seen = true;
+            QCOMPARE(about->parentWidget(), w.get());
+            QCOMPARE(about->windowTitle(), u"ﾊﾞｰｼﾞｮﾝ情報"_qs);
+            QCOMPARE(child<QLabel>(about, u"Label_Version_0"_qs)->text(), u"Vellumdex"_qs);
+            QCOMPARE(child<QLabel>(about, u"Label_Version_1"_qs)->text(), u"Version 1.02a"_qs);
+            QVERIFY(!child<QLabel>(about, u"Image_Icon"_qs)->pixmap().isNull());
+            QTest::mouseClick(child<QLabel>(about, u"lbl_url"_qs), Qt::LeftButton);
+            QVERIFY(about->isVisible()); // the address opens, the window stays
+        });
+        actions.last()->trigger();
+        QVERIFY(seen);
+        QCOMPARE(opened, QList<QUrl>{QUrl(frm_Version::homePage())});
+    }
+
+    void testModeShowsItemThatDoesNothing()
+    {
+        code_main::setTestMode(true);
+        auto w = f.start();
+        QVERIFY(code_main::TestMode());
+        QVERIFY(!code_SystemMenu::IsHooked(w.get()));
+        QAction *about = menuItem(w.get(), AboutItem);
+        QVERIFY(about);
+        about->trigger(); // would block in a modal window if it opened one
+        QVERIFY(w->findChildren<frm_Version *>().isEmpty());
+        // The window's own commands still work.
+        menuItem(w.get(), u"閉じる(&C)"_qs)->trigger();
+        QVERIFY(!w->isVisible());
+    }
+
+    void menuOpensOnRightClickAndAltSpace()
+    {
+        auto w = f.start();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QMenu *menu = code_SystemMenu::GetSystemMenu(w.get());
+        // A right click on a label reaches the window.
+        QLabel *label = child<QLabel>(w.get(), u"Label1_2"_qs);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                label->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(label, &click);
+        QVERIFY(menu->isVisible());
+        menu->hide();
+        // A text box keeps its own menu.
+        auto *box = child<QLineEdit>(w.get(), u"txt_FtpFile"_qs);
+        box->setEnabled(true);
+        QContextMenuEvent onBox(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                box->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(box, &onBox);
+        QVERIFY(!menu->isVisible());
+        QVERIFY(QApplication::activePopupWidget());
+        QApplication::activePopupWidget()->close();
+
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::keyClick(w.get(), Qt::Key_Space, Qt::AltModifier);
+        QVERIFY(menu->isVisible());
+        menu->hide();
+    }
+
+    void onlyProgramItemsReachTheRelay_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<bool>("hooked");
+        QTest::addColumn<bool>("relayed");
+        QTest::newRow("About item") << 1 << true << true;
+        QTest::newRow("below 60000") << 59999 << true << true;
+        QTest::newRow("60000") << 60000 << true << false;
+        QTest::newRow("minimize") << code_SystemMenu::SC_MINIMIZE << true << false;
+        QTest::newRow("not hooked") << 1 << false << false;
+    }
+
+    void onlyProgramItemsReachTheRelay()
+    {
+        QFETCH(int, command);
+        QFETCH(bool, hooked);
+        QFETCH(bool, relayed);
+        QWidget window;
+        cls_SystemMenu relay;
+        QSignalSpy clicks(&relay, &cls_SystemMenu::Click);
+        code_SystemMenu::SetMenuEvent(&relay);
+        code_SystemMenu::AppendSystemMenu(&window, code_SystemMenu::MF_STRING, 1, AboutItem);
+        code_SystemMenu::HookWindow(&window);
+        if (!hooked)
+            code_SystemMenu::UnhookWindow(&window);
+        code_SystemMenu::SystemCommandEvent event(command);
+        QApplication::sendEvent(&window, &event);
+        QCOMPARE(clicks.size(), relayed ? 1 : 0);
+        if (relayed)
+            QCOMPARE(clicks.first().first().toInt(), command);
+        code_SystemMenu::SetMenuEvent(nullptr);
+    }
+
+private:
+    ProgramFolderFixture f;
+    QList<QUrl> opened;
+};
+
+class TestProcessingWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { f.setUp(); }
+    void cleanup() { f.tearDown(); }
+
+    void runShowsEveryLineAndCannotBeClosedUntilItEnds()
+    {
+        // Enough folders that the log is painted in several batches.
+        const QString root = f.dir->filePath(u"多い"_qs);
+        for (int i = 0; i < 400; ++i)
+            writeShortcut(root + u"/フォルダ"_qs + QString::number(i) + u"/リンク.url"_qs,
+                          u"https://example.jp/"_qs + QString::number(i));
+        const QString page = f.dir->filePath(u"page.html"_qs);
+
+        auto *form = new frm_MakeHtml;
+        QPointer<frm_MakeHtml> guard(form);
+        QSignalSpy unloads(form, &frm_MakeHtml::Unload);
+        form->setInputFolder(root);
+        form->show();
+        bool closeEnabledDuringRun = true;
+        bool stayedOpen = false;
+        bool busySeen = false;
+        bool logShownDuringRun = false;
+        QTimer::singleShot(0, form, [&] {
+            closeEnabledDuringRun = child<QPushButton>(form, u"cmd_close"_qs)->isEnabled();
+            busySeen = child<QProgressBar>(form, u"prg_Progress"_qs)->maximum() == 0;
+            logShownDuringRun =
+                !child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().isEmpty();
+            form->close();
+            stayedOpen = form->isVisible() && form->isRunning();
+        });
+        cls_ConfigDatas catalogue;
+        catalogue.setPath(f.program);
+        std::shared_ptr<cls_ConfigData> definition;
+        for (const auto &d : catalogue.Items())
+            if (d->Caption() == u"画像なし"_qs)
+                definition = d;
+        QVERIFY(definition);
+        definition->Htmlcfg_Open();
+        QVERIFY(form->MakeHtml(page, *definition));
+        QVERIFY(!closeEnabledDuringRun);
+        QVERIFY(stayedOpen);
+        QVERIFY(busySeen);
+        QVERIFY(logShownDuringRun);
+        QCOMPARE(unloads.size(), 0);
+
+        const QStringList log =
+            child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
+        QCOMPARE(log, form->logLines());
+        QCOMPARE(log.filter(u"フォルダ情報読み出し ["_qs).size(), 401);
+        QCOMPARE(log.filter(u"データ変換中 ["_qs).size(), 401);
+        QCOMPARE(log.last(), Rule);
+        QCOMPARE(child<QProgressBar>(form, u"prg_Progress"_qs)->value(), 401);
+        QVERIFY(child<QPushButton>(form, u"cmd_close"_qs)->isEnabled());
+        form->close();
+        QCOMPARE(unloads.size(), 1);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!guard);
+    }
+
+    void restoreWithoutBlockSaysSoAndCanBeClosed()
+    {
+        const QString page = f.dir->filePath(u"plain.html"_qs);
+        writeFile(page, "<html>\r\n<body></body>\r\n</html>\r\n");
+        frm_MakeHtml form;
+        form.setAttribute(Qt::WA_DeleteOnClose, false);
+        form.show();
+        QVERIFY(!form.DecodeStart(page, f.dir->filePath(u"target"_qs)));
+        QCOMPARE(form.logLines(), QStringList({u"復元情報が見つかりません"_qs, Rule,
+                                               u"  復元に失敗しました。"_qs, Rule}));
+        QVERIFY(child<QPushButton>(&form, u"cmd_close"_qs)->isEnabled());
+        QVERIFY(!QFileInfo::exists(f.dir->filePath(u"target"_qs)));
+    }
+
+private:
+    ProgramFolderFixture f;
+};
+
+int runMainWindowTests(int argc, char **argv)
+{
+    int failures = 0;
+    {
+        TestMainWindow t;
+        failures += QTest::qExec(&t, argc, argv);
+    }
+    {
+        TestSystemMenu t;
+        failures += QTest::qExec(&t, argc, argv);
+    }
+    {
+        TestProcessingWindow t;
+        failures += QTest::qExec(&t, argc, argv);
+    }
+    return failures;
+}
+
+#include "tst_mainwindow.moc"

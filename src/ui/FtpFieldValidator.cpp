@@ -1,0 +1,23 @@
+#include "FtpFieldValidator.h"
+
+#include "ftp/cls_FtpData.h"
+#include "startup/Cp932.h"
+
+FtpFieldValidator::FtpFieldValidator(Field field, QObject *parent)
+    : QValidator(parent), m_field(field)
+{
+}
+
+QValidator::State FtpFieldValidator::validate(QString &input, int &) const
+{
+    if (m_field == Field::Record && !cls_FtpData::IsStorableField(input)) {
+        emit refused(
+            u"「,」は設定の区切り文字のため、名称・アドレス・ユーザー名・フォルダには使えません"_qs);
+        return Invalid;
+    }
+    if (!Cp932::canHold(input)) {
+        emit refused(u"設定ファイルに保存できない文字のため、入力できません"_qs);
+        return Invalid;
+    }
+    return Acceptable;
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "startup/MessageSink.h"
+
+// The core's information messages as message boxes titled "Vellumdex".
+class MessageBoxSink : public MessageSink
+{
+public:
+    void information(const QString &text) override;
+};

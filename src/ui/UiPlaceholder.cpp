@@ -1,2 +1,0 @@
-// Keeps the window library buildable until its first window exists.
-namespace vellumdex_ui_placeholder { }

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDialog>
+#include <QSharedPointer>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class cls_FtpData;
+
+// "ＦＴＰ接続の設定": edits the records of code_main::FtpConnections in place. OK stores them;
+// every way of closing rebuilds FtpConnections from the settings file, which is what throws
+// the edits of a cancel away.
+class frm_FTPConfig : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frm_FTPConfig(QWidget *parent = nullptr);
+
+    // False only once the dialog was closed with OK; readable after it has closed.
+    bool Cancel() const { return m_cancel; }
+
+    void done(int result) override;
+
+private:
+    void Form_Load();
+    void ShowFtpData();
+    void lst_Ftp_Click();
+    void cmd_Add_Click();
+    void cmd_Del_Click();
+    void cmd_OK_Click();
+
+    QLineEdit *addField(const char *name, const QString &label, const QString &tip, int top,
+                        bool recordField = true);
+    QPushButton *addButton(const char *name, const QString &caption, const QString &tip, int left,
+                           int top, int width);
+
+    QListWidget *lst_Ftp;
+    QLineEdit *txt_Name;
+    QLineEdit *txt_Ftpsvr;
+    QLineEdit *txt_uid;
+    QLineEdit *txt_pwd;
+    QLineEdit *txt_Dir;
+    QCheckBox *chk_FtpPassive;
+    QCheckBox *chk_FtpTls;
+    QPushButton *cmd_Add;
+    QPushButton *cmd_Del;
+    QPushButton *cmd_OK;
+    QPushButton *cmd_Cancel;
+    QLabel *lbl_Status;
+
+    QSharedPointer<cls_FtpData> CurrentFtpData;
+    bool m_cancel = true;
+};

@@ -1,0 +1,155 @@
+#include "frm_MakeHtml.h"
+
+#include "ProgramIcon.h"
+#include "Twips.h"
+#include "definitions/cls_ConfigData.h"
+#include "ftp/cls_FtpData.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include <exception>
+#include <limits>
+
+frm_MakeHtml::frm_MakeHtml(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(u"frm_MakeHtml"_qs);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(u"Vellumdex 処理中..."_qs);
+    setWindowIcon(ProgramIcon::icon());
+    resize(QSize(Twips::toPixels(7200, this), Twips::toPixels(5400, this)));
+
+    txt_msg = new QPlainTextEdit(this);
+    txt_msg->setObjectName(u"txt_msg"_qs);
+    txt_msg->setReadOnly(true);
+    txt_msg->setUndoRedoEnabled(false);
+    txt_msg->setLineWrapMode(QPlainTextEdit::NoWrap);
+
+    prg_Progress = new QProgressBar(this);
+    prg_Progress->setObjectName(u"prg_Progress"_qs);
+    prg_Progress->setRange(0, 1);
+    prg_Progress->setValue(0);
+    prg_Progress->setTextVisible(false);
+
+    cmd_close = new QPushButton(u"閉じる"_qs, this);
+    cmd_close->setObjectName(u"cmd_close"_qs);
+    cmd_close->setEnabled(false);
+    cmd_close->setMinimumSize(QSize(Twips::toPixels(1455, this), Twips::toPixels(375, this)));
+    connect(cmd_close, &QPushButton::clicked, this, &QWidget::close);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmd_close);
+    auto *layout = new QVBoxLayout(this);
+    const int margin = Twips::toPixels(120, this);
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->addWidget(txt_msg, 1);
+    layout->addWidget(prg_Progress);
+    layout->addLayout(buttons);
+
+    connect(&loc_Process, &MakeHtmlProcess::logLine, this, &frm_MakeHtml::AddLog);
+    connect(&loc_Process, &MakeHtmlProcess::progress, this, &frm_MakeHtml::onProgress);
+}
+
+frm_MakeHtml::~frm_MakeHtml() = default;
+
+bool frm_MakeHtml::MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigData)
+{
+    return run([&] { return loc_Process.MakeHtml(SaveFile, ConfigData); });
+}
+
+bool frm_MakeHtml::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
+                           const QString &SendFileName)
+{
+    return run([&] { return loc_Process.SendFtp(ConfigData, FtpObj, SendFileName); });
+}
+
+bool frm_MakeHtml::DecodeStart(const QString &LoadFile, const QString &BasePath)
+{
+    return run([&] { return loc_Process.DecodeStart(LoadFile, BasePath); });
+}
+
+bool frm_MakeHtml::run(const std::function<bool()> &action)
+{
+    m_running = true;
+    cmd_close->setEnabled(false);
+    m_sinceShown.invalidate();
+    bool ok = false;
+    try {
+        ok = action();
+    } catch (const std::exception &e) {
+        // Whatever stopped the run is said in the log; the window can still be closed.
+        AddLog(QString::fromLocal8Bit(e.what()));
+    }
+    m_running = false;
+    if (m_maximum > 0)
+        m_value = m_maximum;
+    showPending();
+    if (m_maximum == 0) {
+        prg_Progress->setRange(0, 1);
+        prg_Progress->setValue(ok ? 1 : 0);
+    }
+    cmd_close->setEnabled(true);
+    return ok;
+}
+
+void frm_MakeHtml::AddLog(const QString &text)
+{
+    m_pending.append(text);
+    if (!m_sinceShown.isValid() || m_sinceShown.elapsed() >= m_repaintInterval) {
+        showPending();
+        // Paint what changed; no input is taken while the action runs.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        m_sinceShown.start();
+    }
+}
+
+void frm_MakeHtml::onProgress(qint64 value, qint64 maximum)
+{
+    m_value = value;
+    m_maximum = maximum;
+}
+
+void frm_MakeHtml::showPending()
+{
+    if (!m_pending.isEmpty()) {
+        txt_msg->appendPlainText(m_pending.join(u'\n'));
+        m_pending.clear();
+        // The caret goes after the last character, so the box shows the end.
+        txt_msg->moveCursor(QTextCursor::End);
+        txt_msg->verticalScrollBar()->setValue(txt_msg->verticalScrollBar()->maximum());
+    }
+    if (m_maximum <= 0) {
+        prg_Progress->setRange(0, 0);
+    } else {
+        // The bar counts in int; a count past that is scaled down.
+        const qint64 scale = m_maximum / std::numeric_limits<int>::max() + 1;
+        prg_Progress->setRange(0, int(m_maximum / scale));
+        prg_Progress->setValue(int(qMin(m_value, m_maximum) / scale));
+    }
+}
+
+QStringList frm_MakeHtml::logLines() const
+{
+    QStringList lines;
+    const QString shown = txt_msg->toPlainText();
+    if (!shown.isEmpty())
+        lines = shown.split(u'\n');
+    return lines + m_pending;
+}
+
+void frm_MakeHtml::closeEvent(QCloseEvent *event)
+{
+    if (m_running) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit Unload();
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+
+// The About window: the program's icon, name, version, one line about it and the home page,
+// which opens in the browser when clicked. Closed with the window's close box.
+class frm_Version : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frm_Version(QWidget *parent = nullptr);
+
+    static QString homePage();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QLabel *Image_Icon;
+    QLabel *Label_Version[4] = {};
+    QLabel *lbl_url;
+};
