@@ -88,8 +88,8 @@ frm_main::~frm_main()
 
 void frm_main::createControls()
 {
-    auto group = [this](QWidget *parent, const char *name, const QString &caption, int left,
-                        int top, int width, int height) {
+    auto group = [](QWidget *parent, const char *name, const QString &caption, int left, int top,
+                    int width, int height) {
         auto *box = new QGroupBox(caption, parent);
         box->setObjectName(QString::fromLatin1(name));
         // The caption sits on the top line of the frame, as the design places the controls
