@@ -149,7 +149,16 @@ QString BookmarkFile::decode(QByteArrayView bytes, QString *charset)
         name = charsetInHead(bytes);
         if (isShiftJis(name)) {
             text = Cp932::toUnicode(bytes);
-        } else if (name.isEmpty() || is(name, u"utf-8") || is(name, u"utf8")) {
+        } else if (name.isEmpty()) {
+            QStringDecoder utf8(QStringDecoder::Utf8);
+            text = utf8.decode(bytes);
+            name = u"UTF-8"_qs;
+            // No META, and not UTF-8 either: a file saved on a Japanese Windows.
+            if (utf8.hasError()) {
+                name = u"windows-31j"_qs;
+                text = Cp932::toUnicode(bytes);
+            }
+        } else if (is(name, u"utf-8") || is(name, u"utf8")) {
             name = u"UTF-8"_qs;
             text = QString::fromUtf8(bytes);
         } else {
@@ -172,12 +181,16 @@ bool BookmarkFile::looksLikeBookmarkFile(QByteArrayView head)
 {
     const QString text = decode(head.first(qMin<qsizetype>(head.size(), 4096)));
     qsizetype at = text.indexOf(u"<!doctype"_qs, 0, Qt::CaseInsensitive);
-    if (at < 0)
-        return false;
-    at += 9;
-    while (at < text.size() && isSpace(text.at(at)))
-        ++at;
-    return QStringView(text).mid(at).startsWith(u"netscape-bookmark-file", Qt::CaseInsensitive);
+    if (at >= 0) {
+        at += 9;
+        while (at < text.size() && isSpace(text.at(at)))
+            ++at;
+        if (QStringView(text).mid(at).startsWith(u"netscape-bookmark-file", Qt::CaseInsensitive))
+            return true;
+    }
+    // Some tools leave the DOCTYPE out: a list whose entries are folders or links is enough.
+    return text.contains(u"<dt><a "_qs, Qt::CaseInsensitive) ||
+           text.contains(u"<dt><h3"_qs, Qt::CaseInsensitive);
 }
 
 QString BookmarkFile::decodeEntities(QStringView text)

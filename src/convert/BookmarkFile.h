@@ -41,9 +41,10 @@ public:
 
     // The name the top folder gets when the file names none.
     static QString defaultTitle();
-    // The start of a file written as a bookmark file: its DOCTYPE line before any list.
+    // The start of a file written as a bookmark file: its DOCTYPE, or a list of bookmarks.
     static bool looksLikeBookmarkFile(QByteArrayView head);
-    // The text of the file: the charset named by a META line (UTF-8 when none), a BOM first.
+    // The text of the file: a BOM first, else the charset named by a META line, else UTF-8
+    // (code page 932 for bytes that are not UTF-8).
     static QString decode(QByteArrayView bytes, QString *charset = nullptr);
     // "&amp;", "&#38;", "&#x26;" and the common named entities; unknown ones stay as written.
     static QString decodeEntities(QStringView text);

@@ -88,8 +88,8 @@ frm_main::~frm_main()
 
 void frm_main::createControls()
 {
-    auto group = [](QWidget *parent, const char *name, const QString &caption, int left, int top,
-                    int width, int height) {
+    auto group = [](QWidget *parent, const char *name, const QString &caption, int left,
+                        int top, int width, int height) {
         auto *box = new QGroupBox(caption, parent);
         box->setObjectName(QString::fromLatin1(name));
         // The caption sits on the top line of the frame, as the design places the controls
@@ -289,8 +289,10 @@ void frm_main::Form_Load()
     if (loc_ConfigDatas->Items().isEmpty()) {
         cmd_Run->setEnabled(false);
     } else {
-        if (cmb_Config->currentIndex() < 0)
+        if (cmb_Config->currentIndex() < 0) {
+            const QSignalBlocker once(cmb_Config); // the reaction runs once, just below
             cmb_Config->setCurrentIndex(0);
+        }
         cmb_Config_Click();
     }
     txt_FtpFile->setText(setting(u"FTPSaveFile"_qs, u"Favorites.html"_qs));

@@ -160,6 +160,8 @@ private slots:
     void bookmarkDuplicatesGetNumbers();
     void bookmarkImportStaysInsideBase();
     void bookmarkRoundTripThroughNetscapeForm();
+    void bookmarkFileIsRecognised_data();
+    void bookmarkFileIsRecognised();
     void restoreTakesTheBlockBeforeTheBookmarks();
     void malformedBookmarkFileKeepsWhatWasWritten();
     void deepBookmarkNestingIsBounded();
@@ -1009,6 +1011,9 @@ void TestConvert::bookmarkTextsAndCharsets_data()
     QTest::newRow("x-sjis, meta charset form")
         << QByteArray("<meta charset='x-sjis'><DL><DT><A HREF=u>\x93\xfa\x96\x7b</A>")
         << u"x-sjis"_qs << QStringList{u"+ブックマーク"_qs, u"日本 = u"_qs, u"-"_qs};
+    QTest::newRow("no META and not UTF-8: code page 932")
+        << QByteArray("<DL><DT><A HREF=u>\x93\xfa\x96\x7b</A>") << u"windows-31j"_qs
+        << QStringList{u"+ブックマーク"_qs, u"日本 = u"_qs, u"-"_qs};
     QTest::newRow("BOM before a META that says otherwise")
         << QByteArray("\xef\xbb\xbf<meta charset=Shift_JIS><DL><DT><A HREF=u>\xe6\x97\xa5</A>")
         << u"UTF-8"_qs << QStringList{u"+ブックマーク"_qs, u"日 = u"_qs, u"-"_qs};
@@ -1189,6 +1194,27 @@ void TestConvert::bookmarkRoundTripThroughNetscapeForm()
         {u"S/T/U/"_qs, QString()},
         {u"S/T/U/深い.url"_qs, u"javascript:void(0)"_qs}};
     QCOMPARE(imported, expected);
+}
+
+void TestConvert::bookmarkFileIsRecognised_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<bool>("bookmarks");
+    QTest::newRow("DOCTYPE in any case")
+        << QByteArray("\xef\xbb\xbf<!doctype  Netscape-Bookmark-File-1>\r\n") << true;
+    QTest::newRow("no DOCTYPE, a list of links") << QByteArray("<DL><p>\n<DT><A HREF=x>") << true;
+    QTest::newRow("no DOCTYPE, a list of folders") << QByteArray("<dl><dt><h3>F</h3>") << true;
+    QTest::newRow("an ordinary page with a definition list")
+        << QByteArray("<!DOCTYPE html><dl><dt>Term<dd><a href=x>see</a></dl>") << false;
+    QTest::newRow("a page of this program")
+        << readBytes(dataFile(u"simple-page.html"_qs)) << false;
+}
+
+void TestConvert::bookmarkFileIsRecognised()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(bool, bookmarks);
+    QCOMPARE(BookmarkFile::looksLikeBookmarkFile(head), bookmarks);
 }
 
 // The processing window's test gives the restore a bookmark file; a page of the same form that
