@@ -67,6 +67,14 @@ extern "C" int LLVMFuzzerTestOneInput(const char *data, size_t size)
         }
     }
     fuzz::check(ini.T_DeleteSetting(key), "deleted");
-    fuzz::check(ini.T_GetSetting(key, u"\x01"_qs) == u"\x01"_qs, "gone once deleted");
+    // With a second section of the name, the platform reads that one once the first is gone.
+    ProfileFile probe = reread;
+    int sections = 0;
+    while (probe.sectionEntries(section)) {
+        probe.removeSection(section);
+        ++sections;
+    }
+    fuzz::check(sections > 1 || ini.T_GetSetting(key, u"\x01"_qs) == u"\x01"_qs,
+                "gone once deleted");
     return 0;
 }
