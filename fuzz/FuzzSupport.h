@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
@@ -55,6 +56,21 @@ inline QList<QByteArray> pieces(const char *data, size_t size, qsizetype count)
     while (out.size() < count)
         out.append(QByteArray());
     return out;
+}
+
+// After a restore or an import into root/base from root/input: nothing beside the two, and
+// below the base folders and ".url" files only, none of them a link.
+inline void checkOnlyShortcutsBelow(const QString &root, const QString &input)
+{
+    const QDir::Filters all = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
+    check(QDir(root).entryList(all) == QStringList({u"base"_qs, input}), "nothing outside the base");
+    QDirIterator it(root + u"/base"_qs, all, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        check(!info.isSymLink(), "no link made");
+        check(info.isDir() || info.fileName().endsWith(u".url"_qs), "only shortcut files");
+    }
 }
 
 } // namespace fuzz

@@ -29,6 +29,13 @@ fi
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p build-fuzz/artifacts
+# The tests' own fixtures seed the targets that read them, beside fuzz/corpus/<target>/.
+declare -A test_seeds=(
+    [fuzz_bookmarks]=tests/data/bookmarks
+    [fuzz_restore]=tests/data/convert
+    [fuzz_template]=tests/data/convert
+    [fuzz_caption]=tests/data/convert
+)
 failed=()
 for t in "${targets[@]}"; do
     work=build-fuzz/corpus/$t
@@ -38,7 +45,7 @@ for t in "${targets[@]}"; do
     # New inputs go to the working corpus; the seeds in the repository stay as they are.
     if build-fuzz/fuzz/"$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
         -max_len=8192 -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/"$t"- \
-        "$work" fuzz/corpus/"$t" >"$log" 2>&1; then
+        "$work" fuzz/corpus/"$t" ${test_seeds[$t]:-} >"$log" 2>&1; then
         runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || true)
         echo "   ok: ${runs:-?} executions, working corpus $(ls "$work" | wc -l) inputs"
     else
