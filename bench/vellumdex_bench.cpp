@@ -6,9 +6,9 @@
 
 #include "BenchTree.h"
 #include "convert/BookmarkFile.h"
-#include "convert/MakeHtmlProcess.h"
 #include "convert/TemplateBlocks.h"
 #include "convert/cls_htmlcfg.h"
+#include "run/MakeHtmlProcess.h"
 #include "startup/Cp932.h"
 #include "startup/MessageSink.h"
 

@@ -9,6 +9,7 @@
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
 #include "frm_MakeHtml.h"
+#include "run/FtpConnections.h"
 #include "startup/MessageSink.h"
 #include "startup/code_main.h"
 
@@ -127,7 +128,7 @@ int main(int argc, char *argv[])
     if (!QFile::copy(QStringLiteral(VELLUMDEX_BUILD_DIR "/vellumdex-cli"), tool))
         qFatal("no vellumdex-cli in the build folder");
     code_main::setProgramFolder(program);
-    code_main::Startup({});
+    run::Startup({});
     cls_ConfigDatas catalogue;
     catalogue.setPath(program);
     if (catalogue.Items().isEmpty())
@@ -136,8 +137,8 @@ int main(int argc, char *argv[])
 
     std::printf("platform %s, definition %s\n", qPrintable(QGuiApplication::platformName()),
                 qPrintable(definition->Caption()));
-    std::printf("%9s | %9s %9s %6s %11s | %9s %9s %6s | %9s\n", "shortcuts", "cli conv",
-                "window", "ratio", "every line", "cli rest", "window", "ratio", "log lines");
+    std::printf("%9s | %9s %9s %6s %11s | %9s %9s %6s | %9s\n", "shortcuts", "cli conv", "window",
+                "ratio", "every line", "cli rest", "window", "ratio", "log lines");
     for (int n : sizes) {
         const QString tree = dir.filePath(u"Favorites"_qs);
         QDir(tree).removeRecursively();

@@ -1,10 +1,11 @@
 #include "CliTool.h"
 
-#include "convert/MakeHtmlProcess.h"
 #include "convert/RunError.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
 #include "ftp/cls_FtpData.h"
+#include "run/FtpConnections.h"
+#include "run/MakeHtmlProcess.h"
 #include "startup/code_main.h"
 
 #include <QCommandLineParser>
@@ -138,7 +139,7 @@ int CliTool::convert(const QStringList &arguments, bool toFtp)
     QSharedPointer<cls_FtpData> connection;
     if (toFtp) {
         const QString name = parser.value(u"connection"_qs);
-        for (const auto &c : code_main::FtpConnections()) {
+        for (const auto &c : run::FtpConnections()) {
             if (c->ViewName() == name && !name.isEmpty()) {
                 connection = c;
                 break;
@@ -289,7 +290,7 @@ int CliTool::connections(const QStringList &arguments)
     int status = 0;
     if (!parse(parser, u"List the stored FTP connections."_qs, arguments, &status))
         return status;
-    for (const auto &c : code_main::FtpConnections())
+    for (const auto &c : run::FtpConnections())
         out(c->ViewName());
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "CliTool.h"
+#include "run/FtpConnections.h"
 #include "startup/code_main.h"
 
 #include <QCoreApplication>
@@ -7,6 +8,6 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"vellumdex-cli"_qs);
-    code_main::Startup({});
+    run::Startup({});
     return CliTool().run(app.arguments().mid(1));
 }

@@ -3,6 +3,7 @@
 #include "FtpFieldValidator.h"
 #include "Twips.h"
 #include "ftp/cls_FtpData.h"
+#include "run/FtpConnections.h"
 #include "startup/MessageSink.h"
 #include "startup/code_main.h"
 
@@ -147,7 +148,7 @@ QPushButton *frm_FTPConfig::addButton(const char *name, const QString &caption, 
 void frm_FTPConfig::Form_Load()
 {
     CurrentFtpData.reset();
-    for (const auto &connection : code_main::FtpConnections())
+    for (const auto &connection : run::FtpConnections())
         lst_Ftp->addItem(connection->ViewName());
     if (lst_Ftp->count() > 0)
         lst_Ftp->setCurrentRow(0);
@@ -171,7 +172,7 @@ void frm_FTPConfig::ShowFtpData()
 void frm_FTPConfig::lst_Ftp_Click()
 {
     const int row = lst_Ftp->currentRow();
-    const auto &connections = code_main::FtpConnections();
+    const auto &connections = run::FtpConnections();
     if (row < 0 || row >= connections.size())
         return;
     // List row i is collection position i: the list is never sorted.
@@ -184,7 +185,7 @@ void frm_FTPConfig::cmd_Add_Click()
     lst_Ftp->addItem(NewConnectionName);
     auto connection = QSharedPointer<cls_FtpData>::create();
     connection->setViewName(NewConnectionName);
-    code_main::FtpConnections().append(connection);
+    run::FtpConnections().append(connection);
     CurrentFtpData = connection;
     const int row = lst_Ftp->count() - 1;
     {
@@ -199,7 +200,7 @@ void frm_FTPConfig::cmd_Del_Click()
     if (!CurrentFtpData)
         return;
     const int row = lst_Ftp->currentRow();
-    auto &connections = code_main::FtpConnections();
+    auto &connections = run::FtpConnections();
     {
         // Removing the current entry moves the selection; that must not show a neighbour.
         const QSignalBlocker blocker(lst_Ftp);
@@ -229,7 +230,7 @@ void frm_FTPConfig::cmd_Del_Click()
 void frm_FTPConfig::cmd_OK_Click()
 {
     const QString section = code_main::SettingsIni().section();
-    const bool saved = code_main::SaveFtpList();
+    const bool saved = run::SaveFtpList();
     code_main::SettingsIni().SetSection(section);
     if (!saved) {
         // The dialog stays open with every edit, so nothing typed is lost.
@@ -247,7 +248,7 @@ void frm_FTPConfig::done(int result)
     // are detached from then on.
     CurrentFtpData.reset();
     const QString section = code_main::SettingsIni().section();
-    code_main::LoadFtpList();
+    run::LoadFtpList();
     code_main::SettingsIni().SetSection(section);
     QDialog::done(result);
 }

@@ -10,7 +10,7 @@ class QListWidget;
 class QPushButton;
 class cls_FtpData;
 
-// "ＦＴＰ接続の設定": edits the records of code_main::FtpConnections in place. OK stores them;
+// "ＦＴＰ接続の設定": edits the records of run::FtpConnections in place. OK stores them;
 // every way of closing rebuilds FtpConnections from the settings file, which is what throws
 // the edits of a cancel away.
 class frm_FTPConfig : public QDialog

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "convert/MakeHtmlProcess.h"
+#include "run/MakeHtmlProcess.h"
 
 #include <QElapsedTimer>
 #include <QStringList>

@@ -13,6 +13,7 @@
 #include "frm_Version.h"
 #include "ftp/cls_FtpData.h"
 #include "mSHBF.h"
+#include "run/FtpConnections.h"
 #include "startup/MessageSink.h"
 #include "startup/code_main.h"
 
@@ -88,8 +89,8 @@ frm_main::~frm_main()
 
 void frm_main::createControls()
 {
-    auto group = [](QWidget *parent, const char *name, const QString &caption, int left,
-                        int top, int width, int height) {
+    auto group = [](QWidget *parent, const char *name, const QString &caption, int left, int top,
+                    int width, int height) {
         auto *box = new QGroupBox(caption, parent);
         box->setObjectName(QString::fromLatin1(name));
         // The caption sits on the top line of the frame, as the design places the controls
@@ -322,7 +323,7 @@ void frm_main::LoadFtpList()
     const QString stored = setting(u"FTPName"_qs, QString());
     cmb_FTP->clear();
     int chosen = -1;
-    for (const auto &connection : code_main::FtpConnections()) {
+    for (const auto &connection : run::FtpConnections()) {
         cmb_FTP->addItem(connection->ViewName());
         if (connection->ViewName() == stored)
             chosen = cmb_FTP->count() - 1;
@@ -457,7 +458,7 @@ void frm_main::cmd_Run_Click()
 
     loc_FtpData.reset();
     if (cmb_FTP->currentIndex() >= 0) {
-        for (const auto &connection : code_main::FtpConnections())
+        for (const auto &connection : run::FtpConnections())
             if (connection->ViewName() == cmb_FTP->currentText())
                 loc_FtpData = connection;
     }

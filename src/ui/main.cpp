@@ -2,6 +2,7 @@
 #include "MessageBoxSink.h"
 #include "ProgramIcon.h"
 #include "frm_main.h"
+#include "run/FtpConnections.h"
 #include "startup/code_main.h"
 
 #include <QApplication>
@@ -17,7 +18,7 @@ int main(int argc, char *argv[])
     MessageBoxSink messages;
     MessageSink::install(&messages);
 
-    code_main::Startup(app.arguments().mid(1));
+    run::Startup(app.arguments().mid(1));
     auto *window = new frm_main;
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();

@@ -1,7 +1,6 @@
 #include "convert/BookmarkFile.h"
 #include "convert/BookmarkImport.h"
 #include "convert/FavoritesRestore.h"
-#include "convert/MakeHtmlProcess.h"
 #include "convert/RunError.h"
 #include "convert/SafeFileName.h"
 #include "convert/SortItems.h"
@@ -12,6 +11,7 @@
 #include "convert/cls_folder.h"
 #include "convert/cls_htmlcfg.h"
 #include "definitions/cls_ConfigData.h"
+#include "run/MakeHtmlProcess.h"
 #include "startup/Cp932.h"
 #include "startup/MessageSink.h"
 #include "startup/code_main.h"
@@ -23,7 +23,6 @@
 #include <QtTest>
 
 #include <csignal>
-
 #include <sys/fsuid.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -1206,8 +1205,7 @@ void TestConvert::bookmarkFileIsRecognised_data()
     QTest::newRow("no DOCTYPE, a list of folders") << QByteArray("<dl><dt><h3>F</h3>") << true;
     QTest::newRow("an ordinary page with a definition list")
         << QByteArray("<!DOCTYPE html><dl><dt>Term<dd><a href=x>see</a></dl>") << false;
-    QTest::newRow("a page of this program")
-        << readBytes(dataFile(u"simple-page.html"_qs)) << false;
+    QTest::newRow("a page of this program") << readBytes(dataFile(u"simple-page.html"_qs)) << false;
 }
 
 void TestConvert::bookmarkFileIsRecognised()

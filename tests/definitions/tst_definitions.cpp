@@ -1,4 +1,4 @@
-#include "convert/MakeHtmlProcess.h"
+#include "run/MakeHtmlProcess.h"
 #include "convert/RunError.h"
 #include "definitions/ImagePreview.h"
 #include "definitions/cls_ConfigData.h"

@@ -1,8 +1,9 @@
-#include "convert/MakeHtmlProcess.h"
 #include "definitions/cls_ConfigData.h"
 #include "ftp/basftpservice.h"
 #include "ftp/cls_FtpData.h"
 #include "ftp/cls_Pass.h"
+#include "run/FtpConnections.h"
+#include "run/MakeHtmlProcess.h"
 #include "startup/Cp932.h"
 #include "startup/TextLines.h"
 #include "startup/code_main.h"
@@ -414,7 +415,7 @@ void TestFtp::thousandsOfConnectionsComeBackExactly()
         return s;
     };
     const QString nameChars = u"abcXYZ019 =;[]\"'._-/\\"_qs;
-    auto &list = code_main::FtpConnections();
+    auto &list = run::FtpConnections();
     list.clear();
     QList<QStringList> expected;
     for (int i = 0; i < 3000; ++i) {
@@ -432,11 +433,11 @@ void TestFtp::thousandsOfConnectionsComeBackExactly()
                          QString::number(d->FtpPassive()), QString::number(d->FtpTls())});
         list.append(d);
     }
-    QVERIFY(code_main::SaveFtpList());
-    code_main::LoadFtpList();
-    QCOMPARE(code_main::FtpConnections().size(), expected.size());
+    QVERIFY(run::SaveFtpList());
+    run::LoadFtpList();
+    QCOMPARE(run::FtpConnections().size(), expected.size());
     for (qsizetype i = 0; i < expected.size(); ++i) {
-        const auto &d = code_main::FtpConnections().at(i);
+        const auto &d = run::FtpConnections().at(i);
         QCOMPARE(QStringList({d->ViewName(), d->FtpSrv(), d->FtpDir(), d->FtpUid(), d->FtpPwd(),
                               QString::number(d->FtpPassive()), QString::number(d->FtpTls())}),
                  expected.at(i));
@@ -479,8 +480,8 @@ void TestFtp::loadReadsWhatTheFileHolds()
     QFETCH(int, count);
     QFETCH(QStringList, names);
     useSettingsFile(file);
-    code_main::LoadFtpList();
-    const auto &list = code_main::FtpConnections();
+    run::LoadFtpList();
+    const auto &list = run::FtpConnections();
     QCOMPARE(list.size(), count);
     for (qsizetype i = 0; i < names.size(); ++i)
         QCOMPARE(list.at(i)->ViewName(), names.at(i));
@@ -497,7 +498,7 @@ void TestFtp::saveAfterDeleteLeavesNoStaleRecord()
 {
     useSettingsFile(QByteArray("[System]\r\nSort=1\r\n[FTP]\r\nCount=1\r\nData_1=old\r\nJunk=1\r\n"
                                "[Other]\r\nKey=v\r\n[ftp]\r\nData_3=hidden duplicate\r\n"));
-    auto &list = code_main::FtpConnections();
+    auto &list = run::FtpConnections();
     list.clear();
     for (const QString &name : {u"一"_qs, u"二"_qs, u"三"_qs}) {
         auto d = QSharedPointer<cls_FtpData>::create();
@@ -506,9 +507,9 @@ void TestFtp::saveAfterDeleteLeavesNoStaleRecord()
         d->setFtpPwd(name);
         list.append(d);
     }
-    QVERIFY(code_main::SaveFtpList());
+    QVERIFY(run::SaveFtpList());
     list.removeAt(1);
-    QVERIFY(code_main::SaveFtpList());
+    QVERIFY(run::SaveFtpList());
     QStringList lines;
     QVERIFY(TextLines::readLines(code_main::SettingsIni().fileName(), &lines));
     const qsizetype at = lines.indexOf(u"[FTP]"_qs);
@@ -520,10 +521,10 @@ void TestFtp::saveAfterDeleteLeavesNoStaleRecord()
     for (qsizetype i = at + 1; i < lines.size() && !lines.at(i).startsWith(u'['); ++i)
         keys.append(lines.at(i).section(u'=', 0, 0));
     QCOMPARE(keys, QStringList({u"Count"_qs, u"Data_1"_qs, u"Data_2"_qs}));
-    code_main::LoadFtpList();
-    QCOMPARE(code_main::FtpConnections().size(), 2);
-    QCOMPARE(code_main::FtpConnections().at(1)->ViewName(), u"三"_qs);
-    QCOMPARE(code_main::FtpConnections().at(1)->FtpPwd(), u"三"_qs);
+    run::LoadFtpList();
+    QCOMPARE(run::FtpConnections().size(), 2);
+    QCOMPARE(run::FtpConnections().at(1)->ViewName(), u"三"_qs);
+    QCOMPARE(run::FtpConnections().at(1)->FtpPwd(), u"三"_qs);
 }
 
 void TestFtp::startupLoadsTheStoredConnections()
@@ -537,9 +538,9 @@ void TestFtp::startupLoadsTheStoredConnections()
     writeBytes(folder + u"/Vellumdex.ini"_qs, Cp932::fromUnicode(u"[FTP]\r\nCount=1\r\nData_1="_qs +
                                                                  d.ConnectData() + u"\r\n"_qs));
     code_main::setProgramFolder(folder);
-    code_main::Startup({});
-    QCOMPARE(code_main::FtpConnections().size(), 1);
-    QCOMPARE(code_main::FtpConnections().at(0)->FtpPwd(), u"pw"_qs);
+    run::Startup({});
+    QCOMPARE(run::FtpConnections().size(), 1);
+    QCOMPARE(run::FtpConnections().at(0)->FtpPwd(), u"pw"_qs);
 }
 
 QString TestFtp::serverAddress(Server server) const
@@ -755,15 +756,15 @@ void TestFtp::savedConnectionsMakeTheFileOwnerOnly()
     const QFile::Permissions everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
                                         QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther;
     QVERIFY(QFile::setPermissions(path, everyone));
-    auto &list = code_main::FtpConnections();
+    auto &list = run::FtpConnections();
     list.clear();
-    QVERIFY(code_main::SaveFtpList());
+    QVERIFY(run::SaveFtpList());
     QCOMPARE(QFile::permissions(path), everyone); // no passwords in it: left as it was
     auto d = QSharedPointer<cls_FtpData>::create();
     d->setFtpSrv(u"srv"_qs);
     d->setFtpPwd(u"secret"_qs);
     list.append(d);
-    QVERIFY(code_main::SaveFtpList());
+    QVERIFY(run::SaveFtpList());
     QCOMPARE(QFile::permissions(path) &
                  (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
              QFile::Permissions());

@@ -7,6 +7,7 @@
 #include "frm_ConfigEdit.h"
 #include "frm_FTPConfig.h"
 #include "ftp/cls_FtpData.h"
+#include "run/FtpConnections.h"
 #include "startup/Cp932.h"
 #include "startup/MessageSink.h"
 #include "startup/code_main.h"
@@ -99,7 +100,7 @@ protected:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         code_main::setProgramFolder(m_dir->path());
-        code_main::Startup(QStringList());
+        run::Startup(QStringList());
     }
     QString file(const QString &name) const { return m_dir->filePath(name); }
 
@@ -129,10 +130,10 @@ private:
             c->setViewName(name);
             c->setFtpSrv(name + u".example"_qs);
             c->setFtpPwd(u"pw,1"_qs);
-            code_main::FtpConnections().append(c);
+            run::FtpConnections().append(c);
         }
-        QVERIFY(code_main::SaveFtpList());
-        code_main::Startup(QStringList());
+        QVERIFY(run::SaveFtpList());
+        run::Startup(QStringList());
     }
 };
 
@@ -144,7 +145,7 @@ void TestFtpConfigDialog::editsGoOnlyToTheSelectedConnection()
     typeText(field(&dialog, "txt_Name"), u"abc"_qs); // nothing to take it
     button(&dialog, "cmd_Del")->click();             // nothing to delete
     QCOMPARE(list->count(), 0);
-    QVERIFY(code_main::FtpConnections().isEmpty());
+    QVERIFY(run::FtpConnections().isEmpty());
 
     button(&dialog, "cmd_Add")->click();
     QCOMPARE(field(&dialog, "txt_Name")->text(), u"新しい接続"_qs);
@@ -157,7 +158,7 @@ void TestFtpConfigDialog::editsGoOnlyToTheSelectedConnection()
     QCOMPARE(list->item(1)->text(), u"二番"_qs);
     list->setCurrentRow(0);
     QCOMPARE(field(&dialog, "txt_Ftpsvr")->text(), u"host1"_qs);
-    QCOMPARE(code_main::FtpConnections().at(1)->ViewName(), u"二番"_qs);
+    QCOMPARE(run::FtpConnections().at(1)->ViewName(), u"二番"_qs);
 }
 
 void TestFtpConfigDialog::deleteRules()
@@ -173,7 +174,7 @@ void TestFtpConfigDialog::deleteRules()
     child<QCheckBox>(&dialog, u"chk_FtpTls"_qs)->click();
     button(&dialog, "cmd_Del")->click();
     QCOMPARE(list->count(), 0);
-    QVERIFY(code_main::FtpConnections().isEmpty());
+    QVERIFY(run::FtpConnections().isEmpty());
     for (const char *name : {"txt_Name", "txt_Ftpsvr", "txt_uid", "txt_pwd", "txt_Dir"})
         QCOMPARE(field(&dialog, name)->text(), QString());
     QVERIFY(!child<QCheckBox>(&dialog, u"chk_FtpTls"_qs)->isChecked());
@@ -208,7 +209,7 @@ void TestFtpConfigDialog::closingWithoutOkLeavesFileAsItWas()
     dialog.exec();
     QVERIFY(dialog.Cancel());
     QCOMPARE(readBytes(file(u"Vellumdex.ini"_qs)), before);
-    const auto &list = code_main::FtpConnections();
+    const auto &list = run::FtpConnections();
     QCOMPARE(list.size(), 2);
     QCOMPARE(list.at(0)->FtpSrv(), u"社内.example"_qs);
     QCOMPARE(list.at(1)->ViewName(), u"公開"_qs);
@@ -234,9 +235,9 @@ void TestFtpConfigDialog::okStoresWhatTheNextStartReads()
     });
     dialog.exec();
     QVERIFY(!dialog.Cancel());
-    code_main::Startup(QStringList());
-    QCOMPARE(code_main::FtpConnections().size(), 1);
-    const cls_FtpData &c = *code_main::FtpConnections().at(0);
+    run::Startup(QStringList());
+    QCOMPARE(run::FtpConnections().size(), 1);
+    const cls_FtpData &c = *run::FtpConnections().at(0);
     QCOMPARE(
         QStringList({c.ViewName(), c.FtpSrv(), c.FtpUid(), c.FtpPwd(), c.FtpDir()}),
         QStringList({u"本番"_qs, u"ftp.example.jp"_qs, u"user"_qs, u"p,ss"_qs, u"/www/日本"_qs}));
@@ -250,7 +251,7 @@ void TestFtpConfigDialog::okStoresWhatTheNextStartReads()
     button(&again, "cmd_OK")->click();
     QVERIFY(!again.Cancel());
     QVERIFY(readBytes(file(u"Vellumdex.ini"_qs)) != before);
-    QCOMPARE(code_main::FtpConnections().at(0)->FtpPwd(), u"p,ss"_qs);
+    QCOMPARE(run::FtpConnections().at(0)->FtpPwd(), u"p,ss"_qs);
 }
 
 void TestFtpConfigDialog::okThatCannotWriteKeepsTheEdits()
@@ -265,7 +266,7 @@ void TestFtpConfigDialog::okThatCannotWriteKeepsTheEdits()
     QVERIFY(sink.messages.at(0).contains(u"Vellumdex.ini"_qs));
     QVERIFY(dialog.isVisible());
     QVERIFY(dialog.Cancel());
-    QCOMPARE(code_main::FtpConnections().size(), 1);
+    QCOMPARE(run::FtpConnections().size(), 1);
 }
 
 void TestFtpConfigDialog::fieldsRefuseWhatTheFileCannotHold_data()
@@ -303,8 +304,8 @@ void TestFtpConfigDialog::fieldsRefuseWhatTheFileCannotHold()
     edit->paste(); // refused whole
     typeText(edit, u"c"_qs);
     button(&dialog, "cmd_OK")->click();
-    code_main::LoadFtpList();
-    const cls_FtpData &c = *code_main::FtpConnections().at(0);
+    run::LoadFtpList();
+    const cls_FtpData &c = *run::FtpConnections().at(0);
     QCOMPARE(c.property(property.constData()).toString(), u"abc"_qs);
     QVERIFY(!c.FtpPassive()); // the record did not shift
 }

@@ -9,6 +9,7 @@
 #include "frm_main.h"
 #include "ftp/cls_FtpData.h"
 #include "mSHBF.h"
+#include "run/FtpConnections.h"
 #include "startup/Cp932.h"
 #include "startup/IniClass.h"
 #include "startup/MessageSink.h"
@@ -135,7 +136,7 @@ public:
             writeDefinition(program + u"/Config/b/画像なし.html"_qs, u"画像なし"_qs, false);
         }
         code_main::setProgramFolder(program);
-        code_main::Startup({});
+        run::Startup({});
         MessageSink::install(&sink);
     }
     void tearDown()
@@ -164,8 +165,8 @@ public:
         c->setFtpUid(u"user"_qs);
         c->setFtpPwd(u"秘密のpass"_qs);
         c->setFtpPassive(passive);
-        code_main::FtpConnections().append(c);
-        QVERIFY(code_main::SaveFtpList());
+        run::FtpConnections().append(c);
+        QVERIFY(run::SaveFtpList());
     }
     // A favorites tree: two folders with shortcuts, one without.
     QString makeFavorites()
@@ -179,7 +180,7 @@ public:
     }
     std::unique_ptr<frm_main> start()
     {
-        code_main::Startup(code_main::TestMode() ? QStringList{u"/TestMode"_qs} : QStringList{});
+        run::Startup(code_main::TestMode() ? QStringList{u"/TestMode"_qs} : QStringList{});
         auto window = std::make_unique<frm_main>();
         window->show();
         return window;

@@ -6,6 +6,7 @@
 #include "frm_MakeHtml.h"
 #include "frm_main.h"
 #include "ftp/cls_FtpData.h"
+#include "run/FtpConnections.h"
 #include "startup/code_main.h"
 
 #include <QAction>
@@ -80,7 +81,7 @@ int main(int argc, char *argv[])
     copyTree(QStringLiteral(VELLUMDEX_SOURCE_DIR "/Config"), program + u"/Config"_qs);
     copyTree(QStringLiteral(VELLUMDEX_SOURCE_DIR "/samples/Favorites"), program + u"/Favorites"_qs);
     code_main::setProgramFolder(program);
-    code_main::Startup({});
+    run::Startup({});
     auto connection = QSharedPointer<cls_FtpData>::create();
     connection->setViewName(u"ホームページ"_qs);
     connection->setFtpSrv(u"ftp.example.jp"_qs);
@@ -88,13 +89,13 @@ int main(int argc, char *argv[])
     connection->setFtpUid(u"hanako"_qs);
     connection->setFtpPwd(u"secret"_qs);
     connection->setFtpPassive(true);
-    code_main::FtpConnections().append(connection);
-    code_main::SaveFtpList();
+    run::FtpConnections().append(connection);
+    run::SaveFtpList();
     auto &ini = code_main::SettingsIni();
     ini.T_SaveSetting(u"InputFolder"_qs, program + u"/Favorites"_qs, u"System"_qs);
     ini.T_SaveSetting(u"FTPName"_qs, connection->ViewName(), u"System"_qs);
     ini.T_SaveSetting(u"Decode"_qs, u"1"_qs, u"System"_qs);
-    code_main::Startup({});
+    run::Startup({});
 
     auto *window = new frm_main;
     window->show();
