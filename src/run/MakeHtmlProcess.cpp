@@ -128,12 +128,16 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
         page.write(records);
         records.clear();
         page.write(u"Link="_qs + QString::number(top.LinkCount()) + u"\r\n"_qs);
-        top.appendLinkCode(records, [&page](QString &text) {
+        const auto drain = [&page](QString &text) {
             if (text.size() >= 64 * 1024) {
                 page.write(text);
                 text.resize(0);
             }
-        });
+        };
+        top.appendLinkCode(records, drain);
+        // Names, bytes and dates the records alone do not give back, after the last record,
+        // where the Windows program's reader no longer looks.
+        top.appendExactCode(records, drain);
         page.write(records);
         page.write(u"-->\r\n\r\n"_qs);
         AddLog(u"復元情報を作成しました"_qs);
