@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cstdio>
 #include <fcntl.h>
@@ -65,9 +66,16 @@ bool writeShortcut(const QString &fileName, const QByteArray &data, qint64 date)
     const QFileInfo info(fileName);
     if (!info.exists() && !info.isSymLink())
         return false;
-    const QString temp = fileName + u".vellumdex-tmp"_qs;
-    QFile::remove(temp);
-    if (!writeNew(temp, data, date))
+    // A short name beside it, so that a name of any length that can be made can be replaced.
+    const QString folder = fileName.left(fileName.lastIndexOf(u'/') + 1);
+    QString temp;
+    for (int attempt = 0; temp.isEmpty() && attempt < 16; ++attempt) {
+        const QString candidate = folder + u".vellumdex-tmp-"_qs +
+                                  QString::number(QRandomGenerator::global()->generate(), 36);
+        if (writeNew(candidate, data, date))
+            temp = candidate;
+    }
+    if (temp.isEmpty())
         return false;
     if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(fileName).constData()) !=
         0) {

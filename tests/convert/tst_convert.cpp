@@ -178,6 +178,8 @@ private slots:
     void restoreNeverWritesThroughLinks();
     void lineBreakInShortcutNameStaysInItsRecord();
     void roundTripKeepsEveryNameByteAndDate();
+    void longestNamesCanBeReplaced_data();
+    void longestNamesCanBeReplaced();
     void roundTripOfRandomTrees();
     void deepAndWideRestoresAreWhole();
 
@@ -1200,6 +1202,9 @@ void TestConvert::bookmarkRoundTripThroughNetscapeForm()
         {u"S/T/U/"_qs, QString()},
         {u"S/T/U/深い.url"_qs, u"javascript:void(0)"_qs}};
     QCOMPARE(imported, expected);
+    // The definition writes each date, and the import gives it back.
+    const auto seconds = [](const QString &p) { return QFileInfo(p).lastModified().toSecsSinceEpoch(); };
+    QCOMPARE(seconds(base + u'/' + made.first() + u"/S/C.url"_qs), seconds(top + u"/S/C.url"_qs));
 }
 
 void TestConvert::bookmarkFileIsRecognised_data()
@@ -1745,6 +1750,35 @@ void TestConvert::roundTripKeepsEveryNameByteAndDate()
     restored.clear();
     rawTree(QFile::encodeName(base) + "/Fav", QByteArray(), restored);
     QCOMPARE(restored.keys(), expected.keys());
+}
+
+void TestConvert::longestNamesCanBeReplaced_data()
+{
+    QTest::addColumn<bool>("import");
+    QTest::newRow("restore") << false;
+    QTest::newRow("import") << true;
+}
+
+void TestConvert::longestNamesCanBeReplaced()
+{
+    // 255 bytes with ".url": the second run replaces what the first made.
+    QFETCH(bool, import);
+    const QString title = QString(83, u'あ') + u"ab"_qs;
+    const QString file = m_dir->filePath(u"long.html"_qs);
+    if (import)
+        writeBytes(file, "<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n<DL><p>\r\n<DT><A HREF=\"http://x/\">" +
+                             title.toUtf8() + "</A>\r\n</DL><p>\r\n");
+    else
+        writeBytes(file, page(u"[encode]\r\nFolder=1\r\nID=1\r\nTitle=T\r\nParentID=0\r\nLink=1\r\n"_qs
+                              u"FileName="_qs + title + u"\r\nParentID=1\r\nFileLine=1\r\nURL=x\r\n"_qs));
+    const QString base = m_dir->filePath(u"base"_qs);
+    for (int run = 0; run < 2; ++run) {
+        MakeHtmlProcess process;
+        QVERIFY(process.DecodeStart(file, base));
+    }
+    const auto tree = snapshot(base);
+    QCOMPARE(tree.size(), 1);
+    QCOMPARE(QFile::encodeName(tree.firstKey().section(u'/', -1)).size(), 255);
 }
 
 void TestConvert::roundTripOfRandomTrees()
