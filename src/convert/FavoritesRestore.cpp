@@ -98,49 +98,61 @@ QString text(const QByteArray &line)
     return Cp932::toUnicode(line);
 }
 
-// Where the exact part starts (the line after "[exact]"), or -1 when the page has none, or a
-// block whose records do not hold together (the restore then fails at that record). An exact
-// part that does not give one well-formed line for each record gives -2.
-qint64 findExactPart(const QString &path)
+// A first reading of the block, which makes nothing: where the exact part starts (the line
+// after "[exact]"), or -1 when the page has none or its records do not hold together (the
+// restore then fails at that record), or -2 when the exact part does not give one well-formed
+// line for each record; and how many whole folder records the page holds.
+struct BlockShape
 {
+    qint64 exactStart = -1;
+    qint64 folderRecords = 0;
+};
+
+BlockShape findExactPart(const QString &path)
+{
+    BlockShape shape;
+    qint64 &start = shape.exactStart;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return -1;
+        return shape;
     LineReader lines(file);
     QByteArray line;
     while (lines.read(&line) && line != "[encode]") {
     }
     if (!lines.read(&line) || !line.startsWith("Folder="))
-        return -1;
+        return shape;
     const qint64 folders = leadingNumber(QByteArrayView(line).sliced(7));
     if (folders < 0 || folders > file.size() / 8)
-        return -1;
+        return shape;
     for (qint64 r = 0; r < folders; ++r) {
         if (!lines.read(&line) || !line.startsWith("ID=") || !lines.read(&line) ||
             !line.startsWith("Title=") || !lines.read(&line) || !line.startsWith("ParentID="))
-            return -1;
+            return shape;
+        ++shape.folderRecords;
     }
     if (!lines.read(&line) || !line.startsWith("Link="))
-        return -1;
+        return shape;
     const qint64 links = leadingNumber(QByteArrayView(line).sliced(5));
     if (links < 0 || links > file.size() / 8)
-        return -1;
+        return shape;
     for (qint64 r = 0; r < links; ++r) {
         if (!lines.read(&line) || !line.startsWith("FileName=") || !lines.read(&line) ||
             !line.startsWith("ParentID=") || !lines.read(&line) || !line.startsWith("FileLine="))
-            return -1;
+            return shape;
         const qint64 n = leadingNumber(QByteArrayView(line).sliced(9));
         if (n < 0 || !lines.skip(n))
-            return -1;
+            return shape;
     }
     if (!lines.read(&line) || line != "[exact]")
-        return -1;
-    const qint64 start = lines.offset();
+        return shape;
+    start = lines.offset();
     for (qint64 r = 0; r < folders + links; ++r) {
-        if (!lines.read(&line) || !line.startsWith(r < folders ? "F " : "L "))
-            return -2;
+        if (!lines.read(&line) || !line.startsWith(r < folders ? "F " : "L ")) {
+            start = -2;
+            return shape;
+        }
     }
-    return start;
+    return shape;
 }
 
 // One line of the exact part: its date, and the name's and the file's own bytes when given.
@@ -441,7 +453,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"]"_qs);
     const QString folderFailed = u"フォルダの復元に失敗しました"_qs;
     const QString linkFailed = u"リンクの復元に失敗しました"_qs;
-    const qint64 exactStart = findExactPart(LoadFile);
+    const BlockShape shape = findExactPart(LoadFile);
+    const qint64 exactStart = shape.exactStart;
     if (exactStart == -2)
         return fail(linkFailed);
     QFile exactFile(LoadFile);
@@ -469,8 +482,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         return fail(u"フォルダ情報が見つかりません"_qs);
     emit logLine(u"フォルダ情報読み出し"_qs);
     const qint64 folderCount = leadingNumber(QByteArrayView(line).sliced(7));
-    // A record takes more than eight bytes: a count the page cannot hold is a lie.
-    if (folderCount < 0 || folderCount > page.size() / 8)
+    // A count of records the page does not hold is a lie, found before anything is made.
+    if (folderCount < 0 || folderCount > shape.folderRecords)
         return fail(folderFailed);
 
     if (!QDir(u"/"_qs).mkpath(base) || !QFileInfo(base).isDir())
@@ -547,8 +560,7 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
             return fail(linkFailed);
         const qint64 n = leadingNumber(QByteArrayView(line).sliced(9));
         if (pid < 0 || pid > folderCount || folders[size_t(pid)].parent < 0 || n < 0 ||
-            n > page.size() || folders[size_t(pid)].order < lastOrder ||
-            !isSafeName(title + u".url"_qs))
+            n > page.size() || folders[size_t(pid)].order < lastOrder)
             return fail(linkFailed);
         QByteArray content;
         for (qint64 k = 0; k < n; ++k) {
@@ -557,8 +569,9 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
             content += Cp932::fromUnicode(text(line)) + "\r\n";
         }
         Exact e;
-        if (!readExact(&e) || (e.hasName && (!isSafeBytes(e.name) || e.name.size() < 4 ||
-                                             e.name.right(4).toLower() != ".url")))
+        if (!readExact(&e) || (e.hasName ? !isSafeBytes(e.name) || e.name.size() < 4 ||
+                                               e.name.right(4).toLower() != ".url"
+                                         : !isSafeName(title + u".url"_qs)))
             return fail(linkFailed);
         if (e.hasData)
             content = e.data;
