@@ -10,7 +10,6 @@
 #include "definitions/cls_ConfigData.h"
 #include "ftp/cls_FtpData.h"
 #include "startup/Cp932.h"
-#include "startup/TextLines.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,9 +53,18 @@ bool isBookmarkFileWithoutBlock(const QString &path)
     if (!file.open(QIODevice::ReadOnly) || !BookmarkFile::looksLikeBookmarkFile(file.read(4096)))
         return false;
     file.seek(0);
-    const QStringList lines = TextLines::split(Cp932::toUnicode(file.readAll()));
-    const qsizetype encode = lines.indexOf(u"[encode]"_qs);
-    return encode < 0 || encode == lines.size() - 1;
+    // Line by line: a page of any size is never held whole.
+    while (!file.atEnd()) {
+        QByteArray chunk = file.readLine();
+        if (chunk.endsWith('\n'))
+            chunk.chop(chunk.endsWith("\r\n") ? 2 : 1);
+        const QList<QByteArray> lines = chunk.split('\r'); // a lone CR ends a line too
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (lines.at(i) == "[encode]")
+                return i == lines.size() - 1 && file.atEnd();
+        }
+    }
+    return true;
 }
 
 } // namespace
