@@ -26,10 +26,10 @@
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/fsuid.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -246,6 +246,24 @@ void TestConvert::shortcutTitleAndAddress_data()
     QTest::newRow("two ampersands and an entity in the address")
         << u"q.url"_qs << QByteArray("[InternetShortcut]\r\nURL=http://x/?a=1&b=2&amp;c\r\n")
         << u"q"_qs << u"http://x/?a=1&amp;b=2&amp;amp;c"_qs;
+    const auto utf16 = [](const QString &t) {
+        QByteArray b("\xff\xfe");
+        for (const QChar c : t)
+            b.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+        return b;
+    };
+    QTest::newRow("address of the UTF-7 section, outside the code page as UTF-8")
+        << u"w.url"_qs
+        << QByteArray("[InternetShortcut]\r\nURL=http://x/?\r\n[InternetShortcut.W]\r\n"
+                      "URL=http://x/+2D3eAA-a+-b\r\n")
+        << u"w"_qs << u"http://x/%F0%9F%98%80a+b"_qs;
+    QTest::newRow("UTF-16LE file")
+        << u"한.url"_qs << utf16(u"[InternetShortcut]\r\nURL=http://x/한\r\n"_qs) << u"&#54620;"_qs
+        << u"http://x/%ED%95%9C"_qs;
+    QTest::newRow("UTF-8 file")
+        << u"x\u301C.url"_qs
+        << QByteArray("\xef\xbb\xbf[InternetShortcut]\r\nURL=http://x/\xc3\xa9\r\n")
+        << u"x&#12316;"_qs << u"http://x/%C3%A9"_qs;
     QTest::newRow("markup cannot break out of the attribute")
         << u"<b>.url"_qs << QByteArray("[InternetShortcut]\r\nURL=http://x/\"><script>\r\n")
         << u"&lt;b&gt;"_qs << u"http://x/&quot;&gt;&lt;script&gt;"_qs;
@@ -339,11 +357,15 @@ void TestConvert::listingReportsUnreadableEntry()
     QDir().mkpath(root);
     QFile::link(root + u"/gone.url"_qs, root + u"/link.url"_qs);
     writeBytes(root + u"/ok.url"_qs, "");
+    // A FIFO is never opened: reading it would wait for ever.
+    QVERIFY(::mkfifo(QFile::encodeName(root + u"/p.url"_qs).constData(), 0644) == 0);
     cls_FileSystemObject fso;
     QCOMPARE(fso.Files(root), QStringList{u"ok.url"_qs});
+    const QString rest = u"\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
+                         u"このファイルを除いて処理を続行します"_qs;
+    m_sink.messages.sort(); // in the listing's order
     QCOMPARE(m_sink.messages,
-             QStringList{root + u"/link.url\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
-                                u"このファイルを除いて処理を続行します"_qs});
+             (QStringList{root + u"/link.url"_qs + rest, root + u"/p.url"_qs + rest}));
 }
 
 void TestConvert::templateBlocks_data()
@@ -1203,7 +1225,9 @@ void TestConvert::bookmarkRoundTripThroughNetscapeForm()
         {u"S/T/U/深い.url"_qs, u"javascript:void(0)"_qs}};
     QCOMPARE(imported, expected);
     // The definition writes each date, and the import gives it back.
-    const auto seconds = [](const QString &p) { return QFileInfo(p).lastModified().toSecsSinceEpoch(); };
+    const auto seconds = [](const QString &p) {
+        return QFileInfo(p).lastModified().toSecsSinceEpoch();
+    };
     QCOMPARE(seconds(base + u'/' + made.first() + u"/S/C.url"_qs), seconds(top + u"/S/C.url"_qs));
 }
 
@@ -1706,7 +1730,8 @@ void TestConvert::roundTripKeepsEveryNameByteAndDate()
         setTime(path, ++date);
         expected[rel] = QByteArray::number(date) + ' ' + bytes;
     };
-    const QByteArray url = "[InternetShortcut]\r\nURL=http://x/?q=--><script>document.title='ran'</script>\r\n";
+    const QByteArray url =
+        "[InternetShortcut]\r\nURL=http://x/?q=--><script>document.title='ran'</script>\r\n";
     put("😀 한국어 简体中文 Ærø.url", "\xef\xbb\xbf[InternetShortcut]\r\nURL=http://u8/\r\n");
     put(QString(u"フ\u309A \u301C"_qs).toUtf8() + ".url", QByteArray("\xff\xfe[\0I\0", 6));
     put("ctl\x01 back\\slash a-->b.url", url);
@@ -1723,8 +1748,8 @@ void TestConvert::roundTripKeepsEveryNameByteAndDate()
     QVERIFY(::symlink(other.constData(), (top + "/linked").constData()) == 0);
     QVERIFY(::symlink("..", (top + "/dir-->\\\nx/loop").constData()) == 0);
     expected["linked/o.url"] = "42 " + expected["x.url"].mid(expected["x.url"].indexOf(' ') + 1);
-    for (const QByteArray &dir : {QByteArray("dir-->\\\nx/Sub/"), QByteArray("dir-->\\\nx/"),
-                                  QByteArray("linked/")}) {
+    for (const QByteArray &dir :
+         {QByteArray("dir-->\\\nx/Sub/"), QByteArray("dir-->\\\nx/"), QByteArray("linked/")}) {
         setTime(top + '/' + dir, ++date);
         expected[dir] = QByteArray::number(date);
     }
@@ -1766,11 +1791,14 @@ void TestConvert::longestNamesCanBeReplaced()
     const QString title = QString(83, u'あ') + u"ab"_qs;
     const QString file = m_dir->filePath(u"long.html"_qs);
     if (import)
-        writeBytes(file, "<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n<DL><p>\r\n<DT><A HREF=\"http://x/\">" +
-                             title.toUtf8() + "</A>\r\n</DL><p>\r\n");
+        writeBytes(file,
+                   "<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n<DL><p>\r\n<DT><A HREF=\"http://x/\">" +
+                       title.toUtf8() + "</A>\r\n</DL><p>\r\n");
     else
-        writeBytes(file, page(u"[encode]\r\nFolder=1\r\nID=1\r\nTitle=T\r\nParentID=0\r\nLink=1\r\n"_qs
-                              u"FileName="_qs + title + u"\r\nParentID=1\r\nFileLine=1\r\nURL=x\r\n"_qs));
+        writeBytes(file,
+                   page(u"[encode]\r\nFolder=1\r\nID=1\r\nTitle=T\r\nParentID=0\r\nLink=1\r\n"_qs
+                        u"FileName="_qs +
+                        title + u"\r\nParentID=1\r\nFileLine=1\r\nURL=x\r\n"_qs));
     const QString base = m_dir->filePath(u"base"_qs);
     for (int run = 0; run < 2; ++run) {
         MakeHtmlProcess process;
@@ -1785,9 +1813,10 @@ void TestConvert::roundTripOfRandomTrees()
 {
     // Names of every kind the page must carry, in random trees; converted and restored, the
     // same names and bytes come back.
-    const QStringList parts{u"a"_qs, u"B"_qs, u"😀"_qs, u"한"_qs, u"简"_qs, u"é"_qs, u"フ\u309A"_qs,
-                            u"\u301C"_qs, u"\x01"_qs, u"\\"_qs, u"-->"_qs, u"--!>"_qs,
-                            u"&amp;"_qs, u"&#65;"_qs, u"<"_qs, u" "_qs, u"日本"_qs};
+    const QStringList parts{u"a"_qs,   u"B"_qs,        u"😀"_qs,      u"한"_qs,    u"简"_qs,
+                            u"é"_qs,   u"フ\u309A"_qs, u"\u301C"_qs, u"\x01"_qs,  u"\\"_qs,
+                            u"-->"_qs, u"--!>"_qs,     u"&amp;"_qs,  u"&#65;"_qs, u"<"_qs,
+                            u" "_qs,   u"日本"_qs};
     QRandomGenerator random(20261209);
     for (int round = 0; round < 12; ++round) {
         const QString top = m_dir->filePath(QStringLiteral("R%1/Top").arg(round));
@@ -1804,7 +1833,8 @@ void TestConvert::roundTripOfRandomTrees()
                 QByteArray bytes(random.bounded(40), '\0');
                 for (char &b : bytes)
                     b = char(random.bounded(256));
-                writeBytes(top + u'/' + folder + name + (random.bounded(2) ? u".url"_qs : u".URL"_qs),
+                writeBytes(top + u'/' + folder + name +
+                               (random.bounded(2) ? u".url"_qs : u".URL"_qs),
                            bytes);
             }
         }
@@ -1830,9 +1860,11 @@ void TestConvert::deepAndWideRestoresAreWhole()
         for (int i = depth + 1; i <= folders; ++i)
             block += QStringLiteral("ID=%1\r\nTitle=w%1\r\nParentID=%2\r\n").arg(i).arg(depth);
         block += u"Link="_qs + QString::number(wide) + u"\r\n"_qs;
-        block += QStringLiteral("FileName=deep\r\nParentID=%1\r\nFileLine=1\r\nURL=http://d/\r\n").arg(depth);
+        block += QStringLiteral("FileName=deep\r\nParentID=%1\r\nFileLine=1\r\nURL=http://d/\r\n")
+                     .arg(depth);
         for (int i = depth + 1; i <= folders; ++i)
-            block += QStringLiteral("FileName=w\r\nParentID=%1\r\nFileLine=1\r\nURL=http://w/\r\n").arg(i);
+            block += QStringLiteral("FileName=w\r\nParentID=%1\r\nFileLine=1\r\nURL=http://w/\r\n")
+                         .arg(i);
         const QString file = m_dir->filePath(u"deep.html"_qs);
         writeBytes(file, page(block));
         const QString base = m_dir->filePath(QStringLiteral("deep%1").arg(depth));
@@ -1854,7 +1886,8 @@ void TestConvert::deepAndWideRestoresAreWhole()
         struct stat st;
         found += ::fstatat(dir, "deep.url", &st, 0) == 0;
         for (int i = depth + 1; i <= folders; ++i)
-            found += ::fstatat(dir, QStringLiteral("w%1/w.url").arg(i).toLatin1().constData(), &st, 0) == 0;
+            found += ::fstatat(dir, QStringLiteral("w%1/w.url").arg(i).toLatin1().constData(), &st,
+                               0) == 0;
         ::close(dir);
         if (dir != fd)
             ::close(fd);
