@@ -181,6 +181,7 @@ private slots:
     void longestNamesCanBeReplaced_data();
     void longestNamesCanBeReplaced();
     void roundTripOfRandomTrees();
+    void restoreKeepsEqualNamesApart();
     void deepAndWideRestoresAreWhole();
 
 private:
@@ -1807,6 +1808,33 @@ void TestConvert::longestNamesCanBeReplaced()
     const auto tree = snapshot(base);
     QCOMPARE(tree.size(), 1);
     QCOMPARE(QFile::encodeName(tree.firstKey().section(u'/', -1)).size(), 255);
+}
+
+void TestConvert::restoreKeepsEqualNamesApart()
+{
+    // Two folders and two shortcuts of one name in one folder, as a page of "?" names had them:
+    // none overwrites the other, and the log says which name was changed.
+    const QString block = u"[encode]\r\nFolder=3\r\nID=3\r\nTitle=Fav\r\nParentID=0\r\n"_qs
+                          u"ID=1\r\nTitle=q?\r\nParentID=3\r\nID=2\r\nTitle=q?\r\nParentID=3\r\n"_qs
+                          u"Link=3\r\nFileName=a\r\nParentID=3\r\nFileLine=1\r\nURL=1\r\n"_qs
+                          u"FileName=a\r\nParentID=3\r\nFileLine=1\r\nURL=2\r\n"_qs
+                          u"FileName=b\r\nParentID=2\r\nFileLine=1\r\nURL=3\r\n"_qs;
+    const QString file = m_dir->filePath(u"p.html"_qs);
+    writeBytes(file, page(block));
+    const QString base = m_dir->filePath(u"base"_qs);
+    FavoritesRestore restore;
+    QStringList log;
+    connect(&restore, &FavoritesRestore::logLine, this, [&](const QString &l) { log << l; });
+    QVERIFY(restore.DecodeFile(file, base));
+    QCOMPARE(snapshot(base, true), (QMap<QString, QByteArray>{{u"Fav/"_qs, {}},
+                                                              {u"Fav/q?/"_qs, {}},
+                                                              {u"Fav/q? (2)/"_qs, {}},
+                                                              {u"Fav/q? (2)/b.url"_qs, "URL=3\r\n"},
+                                                              {u"Fav/a.url"_qs, "URL=1\r\n"},
+                                                              {u"Fav/a (2).url"_qs, "URL=2\r\n"}}));
+    QCOMPARE(log.filter(u"名前が重なるため"_qs),
+             (QStringList{u"名前が重なるため [q?] を [q? (2)] として復元しました"_qs,
+                          u"名前が重なるため [a.url] を [a (2).url] として復元しました"_qs}));
 }
 
 void TestConvert::roundTripOfRandomTrees()
