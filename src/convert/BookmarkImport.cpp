@@ -52,7 +52,7 @@ QString writeShortcut(const QString &fileName, const QByteArray &data, qint64 da
         if (!info.exists() && !info.isSymLink())
             return cause;
         cause.clear();
-        if (!CheckedFile::writeFile(fileName, data, &cause))
+        if (!CheckedFile::writeFile(fileName, data, &cause, CheckedFile::Mode::ReplaceMany))
             return cause;
     }
     setModified(fileName, date);
@@ -130,8 +130,9 @@ bool BookmarkImport::ImportFile(const QString &LoadFile, const QString &BasePath
     m_links = 0;
     emit logLine(u"ブックマークファイルを読み込んでいます"_qs);
     BookmarkFile file;
-    if (!file.open(LoadFile))
-        return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"]"_qs);
+    QString cause;
+    if (!file.open(LoadFile, &cause))
+        return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"] "_qs + cause);
 
     const QString base = BasePath.endsWith(u'/') ? BasePath : BasePath + u'/';
     if (!QDir(u"/"_qs).mkpath(base) || !QFileInfo(base).isDir())

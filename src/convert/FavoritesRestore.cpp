@@ -62,7 +62,7 @@ QString writeShortcut(const QString &fileName, const QByteArray &data)
     QString cause;
     CheckedFile::writeFile(fileName, data, &cause,
                            !info.exists() && !info.isSymLink() ? CheckedFile::Mode::NewOnly
-                                                               : CheckedFile::Mode::Replace);
+                                                               : CheckedFile::Mode::ReplaceMany);
     return cause;
 }
 

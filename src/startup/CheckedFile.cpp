@@ -91,7 +91,7 @@ bool CheckedFile::open(OpenMode mode)
     mode_t access = 0666;
     struct stat old;
     const bool replacing =
-        m_mode == Mode::Replace && ::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
+        m_mode != Mode::NewOnly && ::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
     if (m_permissions == Permissions::OwnerOnlyAlways ||
         (m_permissions == Permissions::OwnerOnly && !replacing))
         access = 0600;
@@ -156,7 +156,7 @@ bool CheckedFile::commit()
         return true;
     }
     // On the disk before its name is: a crash after the rename finds the whole file there.
-    if (::fsync(m_fd) != 0)
+    if (m_mode == Mode::Replace && ::fsync(m_fd) != 0)
         return fail(errno);
     if (m_tempPath.isEmpty()) {
         const QString folder = folderOf(m_path);
