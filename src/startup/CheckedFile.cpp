@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -87,7 +88,18 @@ bool CheckedFile::open(OpenMode mode)
     if (isOpen() || !(mode & WriteOnly) || (mode & ReadOnly))
         return fail(EINVAL);
     m_error = 0;
-    const QByteArray target = QFile::encodeName(m_path);
+    QByteArray target = QFile::encodeName(m_path);
+    struct stat link;
+    if (m_mode == Mode::Replace && ::lstat(target.constData(), &link) == 0 &&
+        S_ISLNK(link.st_mode)) {
+        // A page or settings file that is a link is replaced where the link leads, the link
+        // itself kept. Shortcuts (ReplaceMany) replace the link: nothing is written through one.
+        if (char *resolved = ::realpath(target.constData(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+            m_path = QFile::decodeName(target);
+        }
+    }
     mode_t access = 0666;
     struct stat old;
     const bool replacing =
