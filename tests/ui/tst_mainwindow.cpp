@@ -31,6 +31,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -85,7 +86,12 @@ void writeShortcut(const QString &path, const QString &url)
 class ListSink : public MessageSink
 {
 public:
-    void information(const QString &text) override { messages.append(text); }
+    void information(const QString &text) override
+    {
+        const QMutexLocker lock(&mutex); // also from a run's thread
+        messages.append(text);
+    }
+    QMutex mutex;
     QStringList messages;
 };
 
@@ -637,6 +643,64 @@ private slots:
         server.waitForFinished(5000);
     }
 
+    // The run goes on its own thread: while the server keeps the transfer waiting, the window
+    // shows the line of the transfer from the start of its lines, shows it busy and keeps
+    // answering; the long line leaves no sideways scroll behind, after the run neither.
+    void windowStaysAliveWhileServerIsSilent()
+    {
+        QProcess server; // takes the connection and says nothing until told to go
+        server.start(QStringLiteral(PYTHON3_SYSTEM),
+                     {u"-c"_qs, u"import socket, sys\n"
+                                u"s = socket.create_server(('127.0.0.1', 0))\n"
+                                u"print(s.getsockname()[1], flush=True)\n"
+                                u"c = s.accept()\nsys.stdin.read()\n"_qs});
+        QVERIFY(server.waitForStarted(10000));
+        while (!server.canReadLine())
+            QVERIFY(server.waitForReadyRead(10000));
+        const QString port = QString::fromLatin1(server.readLine().trimmed());
+        const QString remote = QString(300, u'長') + u".html"_qs;
+        f.storeConnection(u"黙る鯖"_qs, u"127.0.0.1:"_qs + port);
+        f.store(u"FTPName"_qs, u"黙る鯖"_qs);
+        f.store(u"Output"_qs, u"1"_qs);
+        f.store(u"FTPSaveFile"_qs, remote);
+        f.store(u"InputFolder"_qs, f.makeFavorites());
+        f.store(u"ConfigFile"_qs, u"画像なし"_qs);
+        auto w = f.start();
+
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        bool seen = false, busy = false;
+        int scrolledWhileWaiting = -1;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        connect(&tick, &QTimer::timeout, w.get(), [&] {
+            if (sinceTick.isValid())
+                longestGap = qMax(longestGap, sinceTick.elapsed());
+            sinceTick.start();
+            frm_MakeHtml *form = w->makeForm();
+            auto *log = form ? child<QPlainTextEdit>(form, u"txt_msg"_qs) : nullptr;
+            if (seen || !log || !log->toPlainText().endsWith(u"転送開始 ["_qs + remote + u']'))
+                return;
+            seen = true;
+            busy = child<QProgressBar>(form, u"prg_Progress"_qs)->maximum() == 0;
+            QVERIFY(log->horizontalScrollBar()->maximum() > 0);
+            scrolledWhileWaiting = log->horizontalScrollBar()->value();
+            QTimer::singleShot(500, &server, [&] { server.closeWriteChannel(); });
+        });
+        tick.start(10);
+        click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
+        tick.stop();
+        QVERIFY(seen);
+        QVERIFY(busy);
+        QCOMPARE(scrolledWhileWaiting, 0);
+        QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
+        auto *log = child<QPlainTextEdit>(w->makeForm(), u"txt_msg"_qs);
+        QVERIFY(log->toPlainText().contains(u"×転送失敗"_qs));
+        QCOMPARE(log->horizontalScrollBar()->value(), 0);
+        closeProcessingWindow(*w);
+        server.waitForFinished(5000);
+    }
+
     void confirmedFtpDialogShowsStoredConnection()
     {
         f.storeConnection(u"一"_qs, u"127.0.0.1:1"_qs);
@@ -829,11 +893,17 @@ private slots:
         bool stayedOpen = false;
         bool busySeen = false;
         bool logShownDuringRun = false;
-        QTimer::singleShot(0, form, [&] {
+        QTimer during;
+        during.start(5);
+        connect(&during, &QTimer::timeout, form, [&] {
+            auto *log = child<QPlainTextEdit>(form, u"txt_msg"_qs);
+            if (!during.isActive() || (log->toPlainText().isEmpty() && form->isRunning()))
+                return;
+            during.stop();
             closeEnabledDuringRun = child<QPushButton>(form, u"cmd_close"_qs)->isEnabled();
             busySeen = child<QProgressBar>(form, u"prg_Progress"_qs)->maximum() == 0;
-            logShownDuringRun =
-                !child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().isEmpty();
+            logShownDuringRun = !log->toPlainText().isEmpty();
+            click(child<QPushButton>(form, u"cmd_close"_qs)); // dropped, not kept for later
             form->close();
             stayedOpen = form->isVisible() && form->isRunning();
         });
