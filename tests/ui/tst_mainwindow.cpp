@@ -1,3 +1,5 @@
+#include "AppTranslation.h"
+#include "MessageBoxSink.h"
 #include "UiTests.h"
 #include "cls_SystemMenu.h"
 #include "code_SystemMenu.h"
@@ -23,6 +25,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -37,6 +41,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -954,6 +959,155 @@ private:
     ProgramFolderFixture f;
 };
 
+namespace {
+
+// The texts a person sees in a window: captions, titles, tooltips, menu entries and column
+// headers of the visible controls.
+QStringList visibleTexts(QWidget *window)
+{
+    QStringList texts{window->windowTitle()};
+    QList<QWidget *> widgets = window->findChildren<QWidget *>();
+    widgets.prepend(window);
+    for (QWidget *w : std::as_const(widgets)) {
+        if (w != window && !w->isVisibleTo(window) && !qobject_cast<QMenu *>(window))
+            continue;
+        texts << w->toolTip();
+        if (auto *b = qobject_cast<QAbstractButton *>(w))
+            texts << b->text();
+        else if (auto *l = qobject_cast<QLabel *>(w))
+            texts << l->text();
+        else if (auto *g = qobject_cast<QGroupBox *>(w))
+            texts << g->title();
+        else if (auto *e = qobject_cast<QLineEdit *>(w))
+            texts << e->placeholderText();
+        else if (auto *h = qobject_cast<QHeaderView *>(w); h && h->model())
+            for (int i = 0; i < h->count(); ++i)
+                texts << h->model()->headerData(i, h->orientation()).toString();
+        for (QAction *a : w->actions())
+            texts << a->text() << a->toolTip();
+    }
+    return texts;
+}
+
+// The texts of the modal window that open brings up; inside may look further (a window it
+// opens in turn) before the window is closed.
+QStringList modalTexts(const std::function<void()> &open,
+                       const std::function<QStringList(QWidget *)> &inside = {})
+{
+    QStringList texts;
+    QWidget *before = QApplication::activeModalWidget();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || modal == before)
+            return;
+        poll.stop();
+        texts = visibleTexts(modal);
+        if (inside)
+            texts += inside(modal);
+        modal->close();
+    });
+    poll.start(10);
+    open();
+    return texts;
+}
+
+using TextsOf = std::function<QStringList(frm_main &)>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(TextsOf)
+
+class TestJapaneseTexts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(AppTranslation::install()); }
+    void init() { f.setUp(); }
+    void cleanup() { f.tearDown(); }
+
+    void noEnglishWhereJapaneseExists_data()
+    {
+        QTest::addColumn<TextsOf>("texts");
+        auto clicked = [](const char *name, std::function<QStringList(QWidget *)> inside = {}) {
+            return [name, inside](frm_main &w) {
+                return modalTexts(
+                    [&] { child<QPushButton>(&w, QString::fromLatin1(name))->click(); }, inside);
+            };
+        };
+        QTest::newRow("main window") << TextsOf([](frm_main &w) { return visibleTexts(&w); });
+        QTest::newRow("window menu") << TextsOf(
+            [](frm_main &w) { return visibleTexts(code_SystemMenu::GetSystemMenu(&w)); });
+        QTest::newRow("text box menu") << TextsOf([](frm_main &w) {
+            std::unique_ptr<QMenu> menu(
+                child<QLineEdit>(&w, u"txt_FtpFile"_qs)->createStandardContextMenu());
+            return visibleTexts(menu.get());
+        });
+        QTest::newRow("processing window and its log's menu") << TextsOf([](frm_main &w) {
+            child<QPushButton>(&w, u"cmd_Run"_qs)->click();
+            auto *log = child<QPlainTextEdit>(w.makeForm(), u"txt_msg"_qs);
+            std::unique_ptr<QMenu> menu(log->createStandardContextMenu());
+            const QStringList texts = visibleTexts(w.makeForm()) + visibleTexts(menu.get());
+            w.makeForm()->close();
+            return texts;
+        });
+        QTest::newRow("FTP dialog") << TextsOf([](frm_main &w) {
+            frm_FTPConfig dialog(&w);
+            return modalTexts([&] { dialog.exec(); });
+        });
+        QTest::newRow("definition editor and its file dialog")
+            << TextsOf(clicked("cmd_ConfigEdit", [](QWidget *editor) {
+                   return modalTexts([editor] {
+                       for (auto *b : editor->findChildren<QPushButton *>(u"cmd_SelectFile"_qs))
+                           if (b->isVisibleTo(editor))
+                               return b->click();
+                   });
+               }));
+        QTest::newRow("About window") << TextsOf([](frm_main &w) {
+            frm_Version about(&w);
+            return visibleTexts(&about);
+        });
+        QTest::newRow("open dialog, file not found")
+            << TextsOf(clicked("cmd_decode", [](QWidget *dialog) {
+                   return modalTexts([dialog] {
+                       dialog->findChild<QLineEdit *>(u"fileNameEdit"_qs)->setText(u"無い.html"_qs);
+                       static_cast<QDialog *>(dialog)->accept();
+                   });
+               }));
+        QTest::newRow("save dialog") << TextsOf(clicked("cmd_SaveFile"));
+        QTest::newRow("folder dialog") << TextsOf(clicked("cmd_InputFolder"));
+        QTest::newRow("message box") << TextsOf([](frm_main &) {
+            return modalTexts([] { MessageBoxSink().information(u"お知らせ"_qs); });
+        });
+    }
+
+    void noEnglishWhereJapaneseExists()
+    {
+        QFETCH(TextsOf, texts);
+        f.store(u"ConfigFile"_qs, u"画像あり"_qs);
+        f.store(u"SaveFile"_qs, f.dir->filePath(u"page.html"_qs));
+        auto w = f.start();
+        const QStringList seen = texts(*w);
+        QVERIFY(seen.size() > 3);
+        QStringList english;
+        for (QString text : seen.join(u'\n').split(u'\n')) {
+            text.remove(u'&');
+            if (text.contains(u"://"_qs) || text.startsWith(u"Version "_qs) ||
+                text.startsWith(u"Vellumdex"_qs) || text == u"OK"_qs)
+                continue;
+            if (std::all_of(text.cbegin(), text.cend(),
+                            [](QChar c) { return c.unicode() < 0x80; }) &&
+                text.contains(QRegularExpression(u"[A-Za-z]{2}"_qs)))
+                english << text;
+        }
+        QVERIFY2(english.isEmpty(), qPrintable(english.join(u" | "_qs)));
+    }
+
+private:
+    ProgramFolderFixture f;
+};
+
 int runMainWindowTests(int argc, char **argv)
 {
     int failures = 0;
@@ -967,6 +1121,10 @@ int runMainWindowTests(int argc, char **argv)
     }
     {
         TestProcessingWindow t;
+        failures += QTest::qExec(&t, argc, argv);
+    }
+    {
+        TestJapaneseTexts t;
         failures += QTest::qExec(&t, argc, argv);
     }
     return failures;
