@@ -18,12 +18,7 @@ QGroupBox *group(QWidget *parent, const char *name, const QString &caption, int 
 {
     auto *box = new QGroupBox(caption, parent);
     box->setObjectName(QString::fromLatin1(name));
-    // The caption sits on the top line of the frame, as the design places the controls
-    // below it; the usual style puts the caption above the frame instead.
-    box->setStyleSheet(u"QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
-                       u" margin-top: 0.5em; }"
-                       u" QGroupBox::title { subcontrol-origin: margin; left: 6px;"
-                       u" padding: 0 2px; }"_qs);
+    setCaptionOnFrameLine(box);
     Twips::place(box, left, top, width, height);
     return box;
 }
@@ -102,6 +97,21 @@ QCheckBox *check(QWidget *parent, const char *name, const QString &caption, cons
     c->setToolTip(tip);
     Twips::place(c, left, top, width, height);
     return c;
+}
+
+void setCaptionOnFrameLine(QGroupBox *box)
+{
+    box->setStyleSheet(u"QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                       u" margin-top: 0.5em; }"
+                       u" QGroupBox::title { subcontrol-origin: margin; left: 6px;"
+                       u" padding: 0 2px; }"_qs);
+}
+
+void setCloseButtonOnly(QWidget *window)
+{
+    window->setWindowFlags((window->windowFlags() & Qt::WindowType_Mask) | Qt::CustomizeWindowHint |
+                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint);
 }
 
 void setBoxColour(QWidget *box, bool enabled)

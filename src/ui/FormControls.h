@@ -33,6 +33,12 @@ QComboBox *combo(QWidget *parent, const char *name, const QString &tip, int left
 QCheckBox *check(QWidget *parent, const char *name, const QString &caption, const QString &tip,
                  int left, int top, int width, int height);
 
+// The caption on the top line of the frame, as the designs place the controls below it; the
+// usual style puts the caption above the frame instead.
+void setCaptionOnFrameLine(QGroupBox *box);
+// A window of fixed size: a title bar with the close button only.
+void setCloseButtonOnly(QWidget *window);
+
 // Enabled boxes have the window colour, disabled ones the colour of a button face.
 void setBoxColour(QWidget *box, bool enabled);
 } // namespace FormControls

@@ -674,12 +674,12 @@ private slots:
 
         QElapsedTimer sinceTick;
         qint64 longestGap = 0;
-        bool seen = false, busy = false;
+        bool seen = false, busy = false, released = false;
         int scrolledWhileWaiting = -1;
         QTimer tick;
         tick.setTimerType(Qt::PreciseTimer);
         connect(&tick, &QTimer::timeout, w.get(), [&] {
-            if (sinceTick.isValid())
+            if (seen && !released) // while the transfer waits
                 longestGap = qMax(longestGap, sinceTick.elapsed());
             sinceTick.start();
             frm_MakeHtml *form = w->makeForm();
@@ -690,7 +690,10 @@ private slots:
             busy = child<QProgressBar>(form, u"prg_Progress"_qs)->maximum() == 0;
             QVERIFY(log->horizontalScrollBar()->maximum() > 0);
             scrolledWhileWaiting = log->horizontalScrollBar()->value();
-            QTimer::singleShot(500, &server, [&] { server.closeWriteChannel(); });
+            QTimer::singleShot(500, &server, [&] {
+                released = true;
+                server.closeWriteChannel();
+            });
         });
         tick.start(10);
         click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
