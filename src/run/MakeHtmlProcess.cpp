@@ -191,8 +191,11 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
                               const QString &SendFileName)
 {
     const QMetaObject::Connection started =
-        connect(&FtpObj, &cls_FtpData::SendStart, this,
-                [this](const QString &f) { AddLog(u"転送開始 ["_qs + f + u"]"_qs); });
+        connect(&FtpObj, &cls_FtpData::SendStart, this, [this](const QString &f) {
+            AddLog(u"転送開始 ["_qs + f + u"]"_qs);
+            // How long the server takes is not known: busy until the transfer ends.
+            emit progress(0, 0);
+        });
     const QMetaObject::Connection ended =
         connect(&FtpObj, &cls_FtpData::SendEnd, this, [this] { AddLog(u"○転送成功"_qs); });
     const QMetaObject::Connection failed =
