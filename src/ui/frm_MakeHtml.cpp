@@ -8,10 +8,12 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -55,6 +57,35 @@ frm_MakeHtml::frm_MakeHtml(QWidget *parent) : QWidget(parent, Qt::Window)
 
     connect(&loc_Process, &MakeHtmlProcess::logLine, this, &frm_MakeHtml::AddLog);
     connect(&loc_Process, &MakeHtmlProcess::progress, this, &frm_MakeHtml::onProgress);
+    loc_Process.setHostKeyQuestion([this](const basftpservice::HostKey &key) {
+        // The run may be on a thread of its own; the question is always this window's.
+        if (QThread::currentThread() == thread())
+            return TrustHostKey(key);
+        bool yes = false;
+        QMetaObject::invokeMethod(
+            this, [this, &key, &yes] { yes = TrustHostKey(key); }, Qt::BlockingQueuedConnection);
+        return yes;
+    });
+}
+
+bool frm_MakeHtml::TrustHostKey(const basftpservice::HostKey &key)
+{
+    // One answer per server and key for the whole run: the page and each image ask alike.
+    const QString asked = key.host + u' ' + key.Fingerprint();
+    if (m_hostKeyAnswers.contains(asked))
+        return m_hostKeyAnswers.value(asked);
+    showPending();
+    const auto answer = QMessageBox::question(
+        this, u"Vellumdex"_qs,
+        u"サーバー "_qs + key.host + u" のホスト鍵はまだ登録されていません。\n\n"_qs +
+            key.KindName() + u" 鍵のフィンガープリント:\n"_qs + key.Fingerprint() +
+            u"\n\nこのフィンガープリントがサーバーのものと確かめられた場合だけ、"
+            "「はい」を選んでください。ホスト鍵を "_qs +
+            basftpservice::KnownHostsFile() + u" に登録して接続します。"_qs,
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const bool yes = answer == QMessageBox::Yes;
+    m_hostKeyAnswers.insert(asked, yes);
+    return yes;
 }
 
 frm_MakeHtml::~frm_MakeHtml() = default;

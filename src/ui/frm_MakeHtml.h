@@ -3,6 +3,7 @@
 #include "run/MakeHtmlProcess.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QStringList>
 #include <QWidget>
 
@@ -46,6 +47,8 @@ public:
     void setRepaintInterval(int milliseconds) { m_repaintInterval = milliseconds; }
     // Every line shown so far, with the lines not yet painted.
     QStringList logLines() const;
+    // Asks whether to trust an SFTP server's host key that known_hosts does not hold.
+    bool TrustHostKey(const basftpservice::HostKey &key);
 
 signals:
     void Unload();
@@ -70,4 +73,5 @@ private:
     qint64 m_maximum = 0;
     bool m_running = false;
     int m_repaintInterval = RepaintInterval;
+    QHash<QString, bool> m_hostKeyAnswers;
 };
