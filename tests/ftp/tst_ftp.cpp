@@ -1131,6 +1131,9 @@ void TestFtp::sftpUploadArrivesAsSent_data()
         << u"password"_qs << false << u"pw"_qs << u"index.html"_qs << u"pw/index.html"_qs;
     QTest::newRow("image by password")
         << u"password"_qs << true << u"pw"_qs << u"i.png"_qs << u"pw/i.png"_qs;
+    // As Debian's ssh keeps them (HashKnownHosts yes).
+    QTest::newRow("host known by a hashed entry")
+        << u"hashed"_qs << false << QString() << u"h.html"_qs << u"h.html"_qs;
 }
 
 void TestFtp::sftpUploadArrivesAsSent()
@@ -1146,13 +1149,19 @@ void TestFtp::sftpUploadArrivesAsSent()
     if (byPassword && m_sshPassUser.isEmpty())
         QSKIP("a password login needs an account of its own, made only when running as root");
     useKnownHosts(m_hostKeyLine);
+    if (login == u"hashed"_qs) {
+        QProcess hash;
+        hash.start(u"ssh-keygen"_qs, {u"-H"_qs, u"-f"_qs, basftpservice::KnownHostsFile()});
+        QVERIFY(hash.waitForFinished() && hash.exitCode() == 0);
+        QVERIFY(readBytes(basftpservice::KnownHostsFile()).startsWith("|1|"));
+    }
     cls_FtpData data;
     data.setFtpProtocol(cls_FtpData::Protocol::Sftp);
     data.setFtpSrv(m_ssh.address());
     data.setFtpDir(folder);
     // By password the key in ~/.ssh is tried first and fails on its passphrase.
     data.setFtpUid(byPassword ? m_sshPassUser : m_sshUser);
-    data.setFtpPwd(byPassword ? SshPassword : login == u"key"_qs ? UserPassword : QString());
+    data.setFtpPwd(byPassword ? SshPassword : login == u"named"_qs ? QString() : UserPassword);
     if (login == u"named"_qs)
         data.setFtpKeyFile(m_sshDir + u"/named"_qs);
     QSignalSpy ended(&data, &cls_FtpData::SendEnd);
