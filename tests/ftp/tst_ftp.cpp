@@ -376,42 +376,35 @@ void TestFtp::recordFromOtherWriter_data()
     QTest::addColumn<QString>("record");
     QTest::addColumn<QStringList>("fields"); // name, server, folder, user, password
     QTest::addColumn<bool>("passive");
-    QTest::addColumn<int>("protocol");
-    QTest::addColumn<QString>("keyFile");
-    const int ftp = int(cls_FtpData::Protocol::Ftp), ftps = int(cls_FtpData::Protocol::Ftps),
-              sftp = int(cls_FtpData::Protocol::Sftp);
+    QTest::addColumn<QString>("protocol"); // and the SFTP key file after a blank
+    const QString ftp = u"FTP"_qs, ftps = u"FTPS"_qs, sftp = u"SFTP"_qs;
     const QString pw = scrambleLikeTheStoredFormat(u"ftp.例.jp"_qs, u"パスワード"_qs);
     const QStringList full{u"自宅"_qs, u"ftp.例.jp"_qs, u"/公開/ソフト"_qs, u"taro"_qs,
                            u"パスワード"_qs};
     const QString head = u"自宅,ftp.例.jp,/公開/ソフト,taro,"_qs + pw;
-    const QString none;
-    QTest::newRow("passive True") << head + u",True"_qs << full << true << ftp << none;
-    QTest::newRow("False") << head + u",False"_qs << full << false << ftp << none;
-    QTest::newRow("letter case of Boolean ignored")
-        << head + u",tRUE"_qs << full << true << ftp << none;
-    QTest::newRow("odd sixth field reads false") << head + u",1"_qs << full << false << ftp << none;
+    QTest::newRow("passive True") << head + u",True"_qs << full << true << ftp;
+    QTest::newRow("False") << head + u",False"_qs << full << false << ftp;
+    QTest::newRow("letter case of Boolean ignored") << head + u",tRUE"_qs << full << true << ftp;
+    QTest::newRow("odd sixth field reads false") << head + u",1"_qs << full << false << ftp;
     QTest::newRow("shifted sixth field reads false")
-        << head + u",Yes,True"_qs << full << false << ftp << none;
-    QTest::newRow("seventh TLS asks for FTPS")
-        << head + u",True,TLS"_qs << full << true << ftps << none;
+        << head + u",Yes,True"_qs << full << false << ftp;
+    QTest::newRow("seventh TLS asks for FTPS") << head + u",True,TLS"_qs << full << true << ftps;
     QTest::newRow("pieces beyond are ignored")
-        << head + u",False,tls,x,y"_qs << full << false << ftps << none;
-    QTest::newRow("seventh SFTP") << head + u",False,sftp"_qs << full << false << sftp << none;
+        << head + u",False,tls,x,y"_qs << full << false << ftps;
+    QTest::newRow("seventh SFTP") << head + u",False,sftp"_qs << full << false << sftp;
     QTest::newRow("SFTP key file, a comma in it")
-        << head + u",False,SFTP,/home/太郎/.ssh/id,2"_qs << full << false << sftp
-        << u"/home/太郎/.ssh/id,2"_qs;
-    QTest::newRow("unknown seventh reads FTP")
-        << head + u",True,SSH"_qs << full << true << ftp << none;
-    QTest::newRow("empty record") << QString() << QStringList(5) << false << ftp << none;
+        << head + u",False,SFTP,/home/太郎/.ssh/id,2"_qs << full << false
+        << u"SFTP /home/太郎/.ssh/id,2"_qs;
+    QTest::newRow("unknown seventh reads FTP") << head + u",True,SSH"_qs << full << true << ftp;
+    QTest::newRow("empty record") << QString() << QStringList(5) << false << ftp;
     QTest::newRow("short record") << u"名前,srv"_qs
-                                  << QStringList{u"名前"_qs, u"srv"_qs, {}, {}, {}} << false << ftp
-                                  << none;
+                                  << QStringList{u"名前"_qs, u"srv"_qs, {}, {}, {}} << false << ftp;
     QTest::newRow("empty password and False")
         << u"n,s,d,u,,False"_qs << QStringList{u"n"_qs, u"s"_qs, u"d"_qs, u"u"_qs, {}} << false
-        << ftp << none;
+        << ftp;
     QTest::newRow("short password padded by the other writer")
         << u"n,s,,u,"_qs + scrambleLikeTheStoredFormat(u"s"_qs, u"ab"_qs) + u",True"_qs
-        << QStringList{u"n"_qs, u"s"_qs, {}, u"u"_qs, u"ab"_qs} << true << ftp << none;
+        << QStringList{u"n"_qs, u"s"_qs, {}, u"u"_qs, u"ab"_qs} << true << ftp;
 }
 
 void TestFtp::recordFromOtherWriter()
@@ -419,16 +412,17 @@ void TestFtp::recordFromOtherWriter()
     QFETCH(QString, record);
     QFETCH(QStringList, fields);
     QFETCH(bool, passive);
-    QFETCH(int, protocol);
-    QFETCH(QString, keyFile);
+    QFETCH(QString, protocol);
     cls_FtpData data;
     data.setConnectData(record);
     QCOMPARE(
         QStringList({data.ViewName(), data.FtpSrv(), data.FtpDir(), data.FtpUid(), data.FtpPwd()}),
         fields);
     QCOMPARE(data.FtpPassive(), passive);
-    QCOMPARE(int(data.FtpProtocol()), protocol);
-    QCOMPARE(data.FtpKeyFile(), keyFile);
+    QCOMPARE((QStringList{cls_FtpData::ProtocolName(data.FtpProtocol()), data.FtpKeyFile()})
+                 .join(u' ')
+                 .trimmed(),
+             protocol);
 }
 
 void TestFtp::recordReadableByOtherReader_data()
