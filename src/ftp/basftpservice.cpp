@@ -1,5 +1,6 @@
 #include "basftpservice.h"
 
+#include "startup/CheckedFile.h"
 #include "startup/Cp932.h"
 
 #include <QBuffer>
@@ -8,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QUrl>
 
 #include <curl/curl.h>
@@ -375,10 +375,9 @@ bool AddKnownHost(const HostKey &key, QString *error)
     // OpenSSH's own file: its format, LF line ends. Replaced in one step, so a full disk
     // leaves the old file.
     content += key.host.toUtf8() + ' ' + key.type + ' ' + key.blob.toBase64() + '\n';
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() ||
-        !file.flush() || !file.commit())
-        return fail(error, u"「"_qs + path + u"」に書き込めません"_qs);
+    QString why;
+    if (!CheckedFile::writeFile(path, content, &why))
+        return fail(error, u"「"_qs + path + u"」に書き込めません（"_qs + why + u'）');
     return true;
 }
 
