@@ -30,6 +30,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
@@ -942,6 +943,29 @@ private slots:
         QCOMPARE(unloads.size(), 1);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!guard);
+    }
+
+    void hostKeyQuestionShowsTheFingerprintAndIsAskedOnce()
+    {
+        frm_MakeHtml form;
+        form.setAttribute(Qt::WA_DeleteOnClose, false);
+        const basftpservice::HostKey key{u"[127.0.0.1]:2222"_qs, "ssh-ed25519", "blob", {}};
+        QString shown;
+        int boxes = 0;
+        const auto answerYes = [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                ++boxes;
+                shown = box->text();
+                box->button(QMessageBox::Yes)->click();
+            }
+        };
+        QTimer::singleShot(0, answerYes);
+        QVERIFY(form.TrustHostKey(key));
+        QVERIFY2(shown.contains(key.Fingerprint()) && shown.contains(key.host), qPrintable(shown));
+        // The page and each image ask alike; the user is asked once a run.
+        QTimer::singleShot(0, answerYes);
+        QVERIFY(form.TrustHostKey(key));
+        QCOMPARE(boxes, 1);
     }
 
     void restoreWithoutBlockSaysSoAndCanBeClosed()
