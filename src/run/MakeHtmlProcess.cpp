@@ -184,9 +184,10 @@ bool MakeHtmlProcess::MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigDa
 bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
                               const QString &SendFileName)
 {
-    const QMetaObject::Connection started =
-        connect(&FtpObj, &cls_FtpData::SendStart, this,
-                [this](const QString &f) { AddLog(u"転送開始 ["_qs + f + u"]"_qs); });
+    const QMetaObject::Connection started = connect(
+        &FtpObj, &cls_FtpData::SendStart, this,
+        // The name as it goes out: the server receives it in code page 932.
+        [this](const QString &f) { AddLog(u"転送開始 ["_qs + Cp932::roundTrip(f) + u"]"_qs); });
     const QMetaObject::Connection ended =
         connect(&FtpObj, &cls_FtpData::SendEnd, this, [this] { AddLog(u"○転送成功"_qs); });
     const QMetaObject::Connection failed =
