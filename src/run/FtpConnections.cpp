@@ -86,11 +86,11 @@ void LoadFtpList()
     }
 }
 
-bool SaveFtpList()
+bool SaveFtpList(QString *error)
 {
     code_main::SettingsIni().SetSection(FtpSection);
     ProfileFile file(code_main::SettingsIni().fileName());
-    if (!file.loadForUpdate())
+    if (!file.loadForUpdate(error))
         return false; // never replace a file whose content was not seen
     // The old sections go and the new one is appended in the same write: the whole change is
     // one replace of the file, so a crash leaves the old list or the new one, never a mix.
@@ -104,7 +104,7 @@ bool SaveFtpList()
     file.appendSection(FtpSection, entries);
     // The records carry passwords, scrambled but not encrypted.
     file.setOwnerOnly(!ftpConnections.isEmpty());
-    return file.save();
+    return file.save(error);
 }
 
 } // namespace run

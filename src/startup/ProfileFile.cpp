@@ -66,11 +66,11 @@ const QByteArray Cr = QByteArrayLiteral("\r");
 
 ProfileFile::ProfileFile(const QString &path) : m_path(path) {}
 
-bool ProfileFile::load()
+bool ProfileFile::load(QString *error)
 {
     m_lines.clear();
     QByteArray bytes;
-    if (!TextLines::readBytes(m_path, &bytes))
+    if (!TextLines::readBytes(m_path, &bytes, error))
         return false;
     setBytes(bytes);
     return true;
@@ -119,9 +119,9 @@ void ProfileFile::setText(QStringView text)
     });
 }
 
-bool ProfileFile::loadForUpdate()
+bool ProfileFile::loadForUpdate(QString *error)
 {
-    return load() || !QFileInfo::exists(m_path);
+    return load(error) || !QFileInfo::exists(m_path);
 }
 
 bool ProfileFile::save(QString *error) const

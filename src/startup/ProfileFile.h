@@ -24,12 +24,12 @@ public:
     explicit ProfileFile(const QString &path);
 
     // Reads fail quietly: a missing or unreadable file reads as empty.
-    bool load();
+    bool load(QString *error = nullptr);
     void setBytes(const QByteArray &bytes); // parse a file's bytes already read
     void setText(QStringView text);         // parse text already read and decoded
     // Loads before a change: false when the file exists but cannot be read, so that a
     // write never replaces a file whose content it did not see.
-    bool loadForUpdate();
+    bool loadForUpdate(QString *error = nullptr);
     bool save(QString *error = nullptr) const;
     // A file that holds secrets (stored FTP passwords): every save leaves it readable by its
     // owner only, also when it was there before with wider permissions. New files always are.
