@@ -81,3 +81,7 @@ done
 # Root may write the program's folder, but an installed program's settings stay in the profile.
 version=$(HOME=$root XDG_CONFIG_HOME=$root/rootconfig "$bin/vellumdex-cli" --version)
 grep -qx "設定フォルダ: $root/rootconfig/Vellumdex" <<<"$version" || fail "root's settings: $version"
+# A Vellumdex.ini put beside the program keeps the settings there, as in a portable copy.
+touch "$bin/Vellumdex.ini"
+version=$("${as_nobody[@]}" "$bin/vellumdex-cli" --version)
+grep -qx "設定フォルダ: $bin" <<<"$version" || fail "Vellumdex.ini beside the program: $version"
