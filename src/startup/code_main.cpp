@@ -1,5 +1,7 @@
 #include "code_main.h"
 
+#include "CheckedFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -109,6 +111,10 @@ void Startup(const QStringList &arguments)
     settingsIni.SetFile(folder + u"/Vellumdex.ini"_qs);
     settingsIni.SetSection(u"System"_qs);
     configIni.SetFile(folder + u"/Config.ini"_qs);
+    // What a killed run left beside the settings (a copy of the stored passwords among them)
+    // and in the temporary folder goes now, not at the next save.
+    CheckedFile::removeStrays(folder);
+    CheckedFile::removeStrays(QDir::tempPath());
 }
 
 QString GetVersionText(const QString &prefix)
