@@ -51,7 +51,7 @@ void saveSetting(const QString &key, const QString &value)
 
 QString defaultSaveFile()
 {
-    return code_main::ProgramFolder() + u"/Favorites.html"_qs;
+    return code_main::DefaultOutputFolder() + u"/Favorites.html"_qs;
 }
 
 // A stored option index: 0 or 1; anything else is taken as 0.
@@ -237,7 +237,7 @@ void frm_main::LoadConfigList()
 {
     const QString stored = setting(u"ConfigFile"_qs, QString());
     loc_ConfigDatas = std::make_unique<cls_ConfigDatas>();
-    loc_ConfigDatas->setPath(code_main::ProgramFolder());
+    loc_ConfigDatas->setPaths(code_main::DefinitionFolders());
     // Filled quietly: the chosen definition is loaded once, after the list is complete.
     const QSignalBlocker quiet(cmb_Config);
     cmb_Config->clear();
