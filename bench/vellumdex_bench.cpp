@@ -1,6 +1,10 @@
-// Conversion and restore figures for synthetic favorites trees of 1,000 to 100,000 shortcuts,
-// with the machine's floor (reading every shortcut once, writing a file of the page's size).
+// Conversion, restore and import figures for four shapes of favorites trees (flat, nested as
+// browsers nest, one deep chain, one wide folder) of 1,000 to 100,000 shortcuts, each beside
+// its floor on this machine: for a conversion, reading every shortcut once and writing a file
+// of the page's size; for a restore or an import, creating the same folders and files.
 // Each measurement runs in a child process so that its peak memory is its own.
+// "vellumdex-bench [--shape NAME]... [shortcuts...]"; "--bookmark-file FILE LINKS" writes one
+// browser-style bookmark file alone (for bench/peers.sh).
 // "vellumdex-bench --import [links...]": bookmark files of 1,000 to 100,000 links read alone,
 // imported into a Favorites tree, and the machine's floor (writing as many shortcut files).
 
@@ -13,6 +17,7 @@
 #include "startup/MessageSink.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -21,6 +26,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -38,6 +44,11 @@ public:
     }
     void Htmlcfg_SetParameter(const QStringList &p) override { m_cfg.SetParameter(p); }
     QString Htmlcfg_GetSetting(const QString &key) const override { return m_cfg.GetSetting(key); }
+    bool Htmlcfg_GetSettingAround(const QString &key, qsizetype cut, QString &before,
+                                  QString &after) const override
+    {
+        return m_cfg.GetSettingAround(key, cut, before, after);
+    }
 
 private:
     cls_htmlcfg m_cfg;
@@ -100,9 +111,10 @@ int measure(const QString &mode, const QString &tree, const QString &work)
 {
     QuietSink sink;
     MessageSink::install(&sink);
-    const QString page = work + u"/page.html"_qs;
     QElapsedTimer timer;
-    if (mode == u"floor"_qs) {
+    if (mode.startsWith(u"floor"_qs)) {
+        const QString page =
+            work + (mode == u"floor-std"_qs ? u"/page-std.html"_qs : u"/page-nets.html"_qs);
         timer.start();
         qint64 read = 0;
         QDirIterator it(tree, {u"*.url"_qs}, QDir::Files, QDirIterator::Subdirectories);
@@ -120,6 +132,53 @@ int measure(const QString &mode, const QString &tree, const QString &work)
         out.close();
         report(timer.elapsed() / 1000.0, read);
         return 0;
+    }
+    if (mode == u"createfloor"_qs) {
+        // tree: a folder made by the step before; it is read, removed and made again.
+        struct Entry
+        {
+            QString path;
+            QByteArray bytes;
+            QDateTime modified;
+        };
+        QStringList folders;
+        QList<Entry> files;
+        QDirIterator it(tree, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QFileInfo info = it.fileInfo();
+            if (info.isDir()) {
+                folders.append(path);
+            } else {
+                QFile f(path);
+                f.open(QIODevice::ReadOnly);
+                files.append({path, f.readAll(), info.lastModified()});
+            }
+        }
+        QDir(tree).removeRecursively();
+        ::sync();
+        timer.start();
+        QDir().mkpath(tree);
+        for (const QString &folder : std::as_const(folders))
+            QDir().mkpath(folder);
+        for (const Entry &e : std::as_const(files)) {
+            QFile f(e.path);
+            if (!f.open(QIODevice::WriteOnly) || f.write(e.bytes) != e.bytes.size())
+                qFatal("cannot write %s", qPrintable(e.path));
+            f.setFileTime(e.modified, QFileDevice::FileModificationTime);
+        }
+        report(timer.elapsed() / 1000.0, files.size());
+        return 0;
+    }
+    if (mode == u"importpage"_qs) {
+        const QString base = work + u"/imported"_qs;
+        QDir(base).removeRecursively();
+        MakeHtmlProcess run;
+        timer.start();
+        const bool ok = run.ImportBookmarks(work + u"/page-nets.html"_qs, base);
+        report(timer.elapsed() / 1000.0, ok);
+        return ok ? 0 : 1;
     }
     if (mode == u"parse"_qs) {
         timer.start();
@@ -159,21 +218,27 @@ int measure(const QString &mode, const QString &tree, const QString &work)
         return 0;
     }
     if (mode == u"restore"_qs) {
+        // The restored tree stays for the floor measured after it.
         const QString base = work + u"/restored"_qs;
         QDir(base).removeRecursively();
         MakeHtmlProcess run;
         timer.start();
-        const bool ok = run.DecodeStart(page, base);
+        const bool ok = run.DecodeStart(work + u"/page-std.html"_qs, base);
         report(timer.elapsed() / 1000.0, ok);
-        QDir(base).removeRecursively();
         return ok ? 0 : 1;
     }
-    PlainTemplate tpl(QStringLiteral(VELLUMDEX_SOURCE_DIR "/tests/data/convert/simple.html"));
+    // The two shipped definitions, as the command-line tool runs them: 標準 with the restore
+    // block, ブックマーク without; both sorted by name.
+    const bool standard = mode == u"std"_qs;
+    const QString page = work + (standard ? u"/page-std.html"_qs : u"/page-nets.html"_qs);
+    PlainTemplate tpl(
+        standard ? QStringLiteral(VELLUMDEX_SOURCE_DIR "/Config/Default/標準.html")
+                 : QStringLiteral(VELLUMDEX_SOURCE_DIR "/Config/Netscape/ブックマーク.html"));
     MakeHtmlProcess run;
     run.setInputFolder(tree);
-    run.setDecodeFlag(true);
-    run.setSort(mode != u"unsorted"_qs);
-    run.setSortOrder(mode == u"date"_qs ? 2 : 1);
+    run.setDecodeFlag(standard);
+    run.setSort(true);
+    run.setSortOrder(1);
     timer.start();
     run.HtmlMake(page, tpl);
     report(timer.elapsed() / 1000.0, QFileInfo(page).size());
@@ -207,13 +272,28 @@ int main(int argc, char *argv[])
     if (args.size() == 5 && args.at(1) == u"--measure"_qs)
         return measure(args.at(2), args.at(3), args.at(4));
 
-    const bool bookmarks = args.size() > 1 && args.at(1) == u"--import"_qs;
-    QList<int> sizes{1000, 10000, 100000};
-    if (args.size() > (bookmarks ? 2 : 1)) {
-        sizes.clear();
-        for (const QString &a : args.mid(bookmarks ? 2 : 1))
-            sizes.append(a.toInt());
+    if (args.size() == 4 && args.at(1) == u"--bookmark-file"_qs) {
+        makeBookmarkFile(args.at(2), args.at(3).toInt());
+        return 0;
     }
+    const bool bookmarks = args.size() > 1 && args.at(1) == u"--import"_qs;
+    QList<int> sizes;
+    QList<TreeShape> shapes;
+    for (qsizetype i = bookmarks ? 2 : 1; i < args.size(); ++i) {
+        if (args.at(i) == u"--shape"_qs && i + 1 < args.size()) {
+            ++i;
+            for (const TreeShape &shape : treeShapes()) {
+                if (args.at(i) == QLatin1StringView(shape.name))
+                    shapes.append(shape);
+            }
+        } else {
+            sizes.append(args.at(i).toInt());
+        }
+    }
+    if (sizes.isEmpty())
+        sizes = {1000, 10000, 100000};
+    if (shapes.isEmpty())
+        shapes = treeShapes();
     if (bookmarks) {
         std::printf("%9s %9s %9s %9s %9s %10s\n", "links", "file MiB", "read", "import", "floor",
                     "peak MiB");
@@ -236,23 +316,47 @@ int main(int argc, char *argv[])
         }
         return 0;
     }
-    std::printf("%9s %9s %9s %9s %9s %9s %9s %10s %9s\n", "shortcuts", "unsorted", "by name",
-                "by date", "restore", "floor", "page MiB", "peak MiB", "limit MiB");
-    for (int n : sizes) {
-        QTemporaryDir dir;
-        const QString tree = dir.filePath(u"Favorites"_qs);
-        makeTree(tree, n);
-        const Figures unsorted = child(u"unsorted"_qs, tree, dir.path());
-        const Figures name = child(u"name"_qs, tree, dir.path());
-        const Figures date = child(u"date"_qs, tree, dir.path());
-        const Figures restore = child(u"restore"_qs, tree, dir.path());
-        const Figures floor = child(u"floor"_qs, tree, dir.path());
-        const double pageMiB = unsorted.bytes / 1048576.0;
-        const long peak = std::max({unsorted.peakKiB, name.peakKiB, date.peakKiB});
-        std::printf("%9d %8.3fs %8.3fs %8.3fs %8.3fs %8.3fs %9.1f %10.1f %9.1f\n", n,
-                    unsorted.seconds, name.seconds, date.seconds, restore.seconds, floor.seconds,
-                    pageMiB, peak / 1024.0, 3 * pageMiB + 50);
-        std::fflush(stdout);
+    // Times in seconds; each step's ratio is to its own floor; memory limits: a conversion
+    // 1 × its page + 50 MiB, a restore or an import 64 MiB.
+    std::printf("%-8s %9s | %7s %7s %5s %8s %8s | %7s %7s %5s %8s %8s | %7s %7s %5s %8s | "
+                "%7s %7s %5s %8s\n",
+                "shape", "shortcuts", "std", "floor", "x", "page MiB", "peak MiB", "nets", "floor",
+                "x", "page MiB", "peak MiB", "restore", "floor", "x", "peak MiB", "import", "floor",
+                "x", "peak MiB");
+    for (const TreeShape &shape : std::as_const(shapes)) {
+        for (int n : sizes) {
+            QTemporaryDir dir;
+            const QString tree = dir.filePath(u"Favorites"_qs);
+            shape.make(tree, n);
+            const auto step = [&](const QString &mode, const QString &on) {
+                ::sync(); // each step starts with the writes of the one before it on disk
+                return child(mode, on, dir.path());
+            };
+            const Figures std_ = step(u"std"_qs, tree);
+            const Figures nets = step(u"nets"_qs, tree);
+            const Figures stdFloor = step(u"floor-std"_qs, tree);
+            const Figures netsFloor = step(u"floor-nets"_qs, tree);
+            const Figures restore = step(u"restore"_qs, tree);
+            const Figures restoreFloor = step(u"createfloor"_qs, dir.filePath(u"restored"_qs));
+            QDir(dir.filePath(u"restored"_qs)).removeRecursively();
+            const Figures import = step(u"importpage"_qs, tree);
+            const Figures importFloor = step(u"createfloor"_qs, dir.filePath(u"imported"_qs));
+            QDir(dir.filePath(u"imported"_qs)).removeRecursively();
+            if (!restore.bytes || !import.bytes || restoreFloor.bytes != n ||
+                importFloor.bytes != n)
+                qFatal("%s tree of %d shortcuts: restore or import failed", shape.name, n);
+            const auto mib = [](double v) { return v / 1048576.0; };
+            std::printf(
+                "%-8s %9d | %7.3f %7.3f %5.2f %8.1f %8.1f | %7.3f %7.3f %5.2f %8.1f %8.1f | "
+                "%7.3f %7.3f %5.2f %8.1f | %7.3f %7.3f %5.2f %8.1f\n",
+                shape.name, n, std_.seconds, stdFloor.seconds, std_.seconds / stdFloor.seconds,
+                mib(std_.bytes), std_.peakKiB / 1024.0, nets.seconds, netsFloor.seconds,
+                nets.seconds / netsFloor.seconds, mib(nets.bytes), nets.peakKiB / 1024.0,
+                restore.seconds, restoreFloor.seconds, restore.seconds / restoreFloor.seconds,
+                restore.peakKiB / 1024.0, import.seconds, importFloor.seconds,
+                import.seconds / importFloor.seconds, import.peakKiB / 1024.0);
+            std::fflush(stdout);
+        }
     }
     return 0;
 }

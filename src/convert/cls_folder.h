@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <functional>
-
 #include <memory>
 #include <vector>
 
@@ -55,7 +54,9 @@ public:
 
 private:
     // The links' blocks, then each subfolder's markup, in page order.
-    void ContentCode(const QString &TopSpace, const std::function<void(const QString &)> &out) const;
+    void ContentCode(const QString &TopSpace,
+                     const std::function<void(const QString &)> &out) const;
+    void SetFolderParameters(const QString &TopSpace, const QString &content) const;
     void appendOpenCode(QString &out) const;
     void appendCloseCode(QString &out) const;
     void appendAllCloseCode(QString &out) const;
