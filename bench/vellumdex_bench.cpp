@@ -4,7 +4,11 @@
 // of the page's size; for a restore or an import, creating the same folders and files.
 // Each measurement runs in a child process so that its peak memory is its own.
 // "vellumdex-bench [--shape NAME]... [shortcuts...]"; "--bookmark-file FILE LINKS" writes one
-// browser-style bookmark file alone (for bench/peers.sh).
+// browser-style bookmark file alone (for bench/peers.sh); "--make-tree SHAPE DIR SHORTCUTS" one
+// tree alone; "--measure STEP TREE WORK" one step on it (for a profiler).
+// Times are processor seconds (user + system) of the step's process, steadier than wall time
+// on a machine others share; VELLUMDEX_BENCH_WALL=1 shows wall time instead. The trees are
+// made below TMPDIR (a tmpfs such as /dev/shm keeps the disk's swings out of the figures).
 // "vellumdex-bench --import [links...]": bookmark files of 1,000 to 100,000 links read alone,
 // imported into a Favorites tree, and the machine's floor (writing as many shortcut files).
 
@@ -47,7 +51,9 @@ public:
     bool Htmlcfg_GetSettingAround(const QString &key, qsizetype cut, QString &before,
                                   QString &after) const override
     {
-        return m_cfg.GetSettingAround(key, cut, before, after);
+        // VELLUMDEX_BENCH_WHOLE: every folder built as one text, as pages were made before.
+        static const bool whole = qEnvironmentVariableIsSet("VELLUMDEX_BENCH_WHOLE");
+        return !whole && m_cfg.GetSettingAround(key, cut, before, after);
     }
 
 private:
@@ -101,9 +107,27 @@ long peakKiB()
     return usage.ru_maxrss;
 }
 
+double cpuSeconds()
+{
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double cpuAtStart = 0;
+
+void start(QElapsedTimer &timer)
+{
+    cpuAtStart = cpuSeconds();
+    timer.start();
+}
+
+// Wall time, processor time (user and system), peak memory, and what the step made.
 void report(double seconds, qint64 bytes)
 {
-    std::printf("%.3f %ld %lld\n", seconds, peakKiB(), static_cast<long long>(bytes));
+    std::printf("%.3f %.3f %ld %lld\n", seconds, cpuSeconds() - cpuAtStart, peakKiB(),
+                static_cast<long long>(bytes));
 }
 
 // Child: one measurement.
@@ -115,7 +139,7 @@ int measure(const QString &mode, const QString &tree, const QString &work)
     if (mode.startsWith(u"floor"_qs)) {
         const QString page =
             work + (mode == u"floor-std"_qs ? u"/page-std.html"_qs : u"/page-nets.html"_qs);
-        timer.start();
+        start(timer);
         qint64 read = 0;
         QDirIterator it(tree, {u"*.url"_qs}, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {
@@ -158,7 +182,7 @@ int measure(const QString &mode, const QString &tree, const QString &work)
         }
         QDir(tree).removeRecursively();
         ::sync();
-        timer.start();
+        start(timer);
         QDir().mkpath(tree);
         for (const QString &folder : std::as_const(folders))
             QDir().mkpath(folder);
@@ -175,13 +199,13 @@ int measure(const QString &mode, const QString &tree, const QString &work)
         const QString base = work + u"/imported"_qs;
         QDir(base).removeRecursively();
         MakeHtmlProcess run;
-        timer.start();
+        start(timer);
         const bool ok = run.ImportBookmarks(work + u"/page-nets.html"_qs, base);
         report(timer.elapsed() / 1000.0, ok);
         return ok ? 0 : 1;
     }
     if (mode == u"parse"_qs) {
-        timer.start();
+        start(timer);
         BookmarkFile file;
         file.open(tree);
         qint64 links = 0;
@@ -195,7 +219,7 @@ int measure(const QString &mode, const QString &tree, const QString &work)
         const QString base = work + u"/imported"_qs;
         QDir(base).removeRecursively();
         qint64 made = 0;
-        timer.start();
+        start(timer);
         if (mode == u"import"_qs) {
             MakeHtmlProcess run;
             made = run.ImportBookmarks(tree, base);
@@ -222,7 +246,7 @@ int measure(const QString &mode, const QString &tree, const QString &work)
         const QString base = work + u"/restored"_qs;
         QDir(base).removeRecursively();
         MakeHtmlProcess run;
-        timer.start();
+        start(timer);
         const bool ok = run.DecodeStart(work + u"/page-std.html"_qs, base);
         report(timer.elapsed() / 1000.0, ok);
         return ok ? 0 : 1;
@@ -239,7 +263,7 @@ int measure(const QString &mode, const QString &tree, const QString &work)
     run.setDecodeFlag(standard);
     run.setSort(true);
     run.setSortOrder(1);
-    timer.start();
+    start(timer);
     run.HtmlMake(page, tpl);
     report(timer.elapsed() / 1000.0, QFileInfo(page).size());
     return 0;
@@ -247,7 +271,9 @@ int measure(const QString &mode, const QString &tree, const QString &work)
 
 struct Figures
 {
-    double seconds = 0;
+    double wall = 0;
+    double cpu = 0;
+    double seconds = 0; // the one the table shows
     long peakKiB = 0;
     qint64 bytes = 0;
 };
@@ -258,9 +284,12 @@ Figures child(const QString &mode, const QString &tree, const QString &work)
     p.start(QCoreApplication::applicationFilePath(), {u"--measure"_qs, mode, tree, work});
     p.waitForFinished(-1);
     const QList<QByteArray> f = p.readAllStandardOutput().trimmed().split(' ');
-    if (p.exitCode() != 0 || f.size() != 3)
+    if (p.exitCode() != 0 || f.size() != 4)
         qFatal("measurement %s failed", qPrintable(mode));
-    return {f[0].toDouble(), f[1].toLong(), f[2].toLongLong()};
+    const double wall = f[0].toDouble();
+    const double cpu = f[1].toDouble();
+    return {wall, cpu, qEnvironmentVariableIsSet("VELLUMDEX_BENCH_WALL") ? wall : cpu,
+            f[2].toLong(), f[3].toLongLong()};
 }
 
 } // namespace
@@ -272,6 +301,13 @@ int main(int argc, char *argv[])
     if (args.size() == 5 && args.at(1) == u"--measure"_qs)
         return measure(args.at(2), args.at(3), args.at(4));
 
+    if (args.size() == 5 && args.at(1) == u"--make-tree"_qs) {
+        for (const TreeShape &shape : treeShapes()) {
+            if (args.at(2) == QLatin1StringView(shape.name))
+                shape.make(args.at(3), args.at(4).toInt());
+        }
+        return 0;
+    }
     if (args.size() == 4 && args.at(1) == u"--bookmark-file"_qs) {
         makeBookmarkFile(args.at(2), args.at(3).toInt());
         return 0;

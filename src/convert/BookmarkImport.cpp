@@ -25,8 +25,9 @@ qsizetype utf8Size(const QString &text)
     return bytes;
 }
 
-// The modification time of a file or folder; the time of access is left as it is.
-void setModified(const QString &path, qint64 seconds)
+// The modification time of a file or folder; the time of access is left as it is. An open
+// file is dated through its descriptor, without looking its path up again.
+void setModified(const QString &path, qint64 seconds, int fd = -1)
 {
     if (seconds <= 0)
         return;
@@ -35,7 +36,10 @@ void setModified(const QString &path, qint64 seconds)
     times[0].tv_nsec = UTIME_OMIT;
     times[1].tv_sec = time_t(seconds);
     times[1].tv_nsec = 0;
-    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+    if (fd >= 0)
+        ::futimens(fd, times);
+    else
+        ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
 }
 
 // A new shortcut is created only where nothing is, not even a link, so nothing is written
@@ -48,12 +52,13 @@ bool writeNew(const QString &fileName, const QByteArray &data, qint64 date)
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return false;
     const bool written = file.write(data) == data.size() && file.flush();
+    if (written)
+        setModified(fileName, date, file.handle());
     file.close();
     if (!written) {
         QFile::remove(fileName);
         return false;
     }
-    setModified(fileName, date);
     return true;
 }
 

@@ -86,6 +86,15 @@ void cls_URL::SetFileName(const QString &folderPath, const QString &fileName)
     ini.setText(Cp932::toUnicode(m_content));
     m_url = EscapeHtml(ini.value(u"InternetShortcut"_qs, u"URL"_qs).value_or(QString()));
     m_title = EscapeHtml(title);
+    // A tree holds one of these per shortcut: nothing more than its page and records need.
+    m_url.squeeze();
+    m_title.squeeze();
+    if (!m_keepContent)
+        m_content = QByteArray();
+    if (!m_tempCopy) {
+        m_fileName.clear();
+        m_folderPath.clear();
+    }
 }
 
 bool cls_URL::CopyToTempFile()
@@ -99,7 +108,8 @@ bool cls_URL::CopyToTempFile()
     QFile::remove(tempName);
     if (!QFile::copy(m_folderPath + m_fileName, tempName)) {
         QFile::remove(tempName);
-        throw RunError(u"ショートカットを読み出せません ["_qs + m_folderPath + m_fileName + u"]"_qs);
+        throw RunError(u"ショートカットを読み出せません ["_qs + m_folderPath + m_fileName +
+                       u"]"_qs);
     }
     m_tempPath = tempName;
     m_tempCopy = true;

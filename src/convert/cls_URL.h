@@ -13,6 +13,8 @@ public:
     cls_URL(const cls_URL &) = delete;
     cls_URL &operator=(const cls_URL &) = delete;
 
+    // Off: the file's lines are not kept for DecodeCode (a page without the restore block).
+    void setKeepContent(bool keep) { m_keepContent = keep; }
     // folderPath ends in "/". Throws RunError when the file cannot be read.
     void SetFileName(const QString &folderPath, const QString &fileName);
     const QString &Title() const { return m_title; }
@@ -25,7 +27,8 @@ public:
     // The name as the code page can hold it: each character it cannot hold becomes a blank.
     static QString CodePageSafe(const QString &text);
 
-    // The file the address was read from: the shortcut, or its temporary copy.
+    // The file the address is read from: the shortcut, or its temporary copy. Once read, only
+    // the copy is still known.
     QString fullPath() const { return m_tempCopy ? m_tempPath : m_folderPath + m_fileName; }
 
 private:
@@ -39,5 +42,6 @@ private:
     QString m_folderPath;
     QString m_tempPath;
     bool m_tempCopy = false;
+    bool m_keepContent = true;
     QByteArray m_content; // the file as read, for the restore block
 };

@@ -31,6 +31,7 @@ bool cls_folder::GetData(QString Path, cls_folder *TopFolder, bool SortFlag, int
         auto child = std::make_unique<cls_folder>();
         child->m_events = m_events;
         child->m_config = m_config;
+        child->m_keepRecords = m_keepRecords;
         if (child->GetData(sub, this, SortFlag, Order, DESC, IDKey)) {
             m_subfolders.push_back(std::move(child));
             retained = true;
@@ -44,6 +45,7 @@ bool cls_folder::GetData(QString Path, cls_folder *TopFolder, bool SortFlag, int
         if (name.size() < 4 || name.right(4).compare(u".url"_qs, Qt::CaseInsensitive) != 0)
             continue;
         auto link = std::make_unique<cls_URL>();
+        link->setKeepContent(m_keepRecords);
         link->SetFileName(Path, name);
         m_links.push_back(std::move(link));
         retained = true;

@@ -26,6 +26,8 @@ public:
     void setTopFlag(bool top) { m_topFlag = top; }
     void setFolderEvCls(cls_FolderEvents *events) { m_events = events; }
     void setHtmlConfig(TemplateBlocks *config) { m_config = config; }
+    // Off: the shortcuts' lines are not kept for the restore block (set before GetData).
+    void setKeepRecords(bool keep) { m_keepRecords = keep; }
 
     qint64 LinkCount() const;
     QString EncodeLinkCode() const;
@@ -69,4 +71,5 @@ private:
     cls_folder *m_parent = nullptr;
     int m_id = 0;
     bool m_topFlag = false;
+    bool m_keepRecords = true;
 };

@@ -103,6 +103,7 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
     cls_folder top;
     top.setFolderEvCls(&events);
     top.setHtmlConfig(&ConfigData);
+    top.setKeepRecords(m_decodeFlag);
     int idKey = 1;
     top.GetData(m_inputFolder, nullptr, m_sort, m_sortOrder, m_sortDesc, idKey);
     top.setTopFlag(true);
