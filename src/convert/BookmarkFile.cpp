@@ -1,8 +1,8 @@
 #include "BookmarkFile.h"
 
 #include "startup/Cp932.h"
+#include "startup/TextLines.h"
 
-#include <QFile>
 #include <QHash>
 #include <QStringDecoder>
 
@@ -278,52 +278,42 @@ QString BookmarkFile::decodeEntities(QStringView text)
 
 bool BookmarkFile::open(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
     // A UTF-8 file, as browsers write them, is decoded as it is read: it is never held as
-    // bytes and as text at once.
-    const QByteArray head = file.peek(8192);
-    const bool bom = head.startsWith("\xef\xbb\xbf");
-    const QString named = bom ? QString() : charsetInHead(head);
-    const bool utf16 = head.startsWith("\xff\xfe") || head.startsWith("\xfe\xff");
-    if (!utf16 && (bom || named.isEmpty() || is(named, u"utf-8") || is(named, u"utf8"))) {
-        *this = BookmarkFile();
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        m_text.resize(file.size() + 1); // UTF-8 never takes fewer bytes than UTF-16 code units
-        QChar *const begin = m_text.data();
-        QChar *end = begin;
-        QByteArray chunk;
-        for (;;) {
-            QByteArray next = file.read(1 << 20);
-            if (next.isEmpty() || end - begin + next.size() > m_text.size())
-                break;
-            chunk = std::move(next);
-            end = utf8.appendToBuffer(end, chunk);
-        }
-        if (file.error() != QFileDevice::NoError || !file.atEnd()) {
-            if (error)
-                *error = file.errorString();
+    // bytes and as text at once. Anything else, or a fault on the way, is read whole.
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray head = file.peek(8192);
+        const bool bom = head.startsWith("\xef\xbb\xbf");
+        const QString named = bom ? QString() : charsetInHead(head);
+        const bool utf16 = head.startsWith("\xff\xfe") || head.startsWith("\xfe\xff");
+        if (!utf16 && (bom || named.isEmpty() || is(named, u"utf-8") || is(named, u"utf8"))) {
             *this = BookmarkFile();
-            return false;
+            QStringDecoder utf8(QStringDecoder::Utf8);
+            m_text.resize(file.size() + 1); // UTF-8 never takes fewer bytes than UTF-16 units
+            QChar *const begin = m_text.data();
+            QChar *end = begin;
+            QByteArray chunk;
+            for (;;) {
+                QByteArray next = file.read(1 << 20);
+                if (next.isEmpty() || end - begin + next.size() > m_text.size())
+                    break;
+                chunk = std::move(next);
+                end = utf8.appendToBuffer(end, chunk);
+            }
+            m_text.resize(end - begin);
+            m_charset = u"UTF-8"_qs;
+            // Not UTF-8 after all, and no charset named: a file saved on a Japanese Windows.
+            // A file cut inside a character is read whole, as it always was.
+            if (file.error() == QFileDevice::NoError && file.atEnd() &&
+                !endsInsideCharacter(chunk) && (!utf8.hasError() || !named.isEmpty() || bom))
+                return true;
+            *this = BookmarkFile();
         }
-        m_text.resize(end - begin);
-        m_charset = u"UTF-8"_qs;
-        // Not UTF-8 after all, and no charset named: a file saved on a Japanese Windows. A file
-        // cut inside a character is read whole, as it always was.
-        if (!endsInsideCharacter(chunk) && (!utf8.hasError() || !named.isEmpty() || bom))
-            return true;
-        file.seek(0);
+        file.close();
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
+    QByteArray bytes;
+    if (!TextLines::readBytes(path, &bytes, error))
         return false;
-    }
     setData(bytes);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "BookmarkFile.h"
 #include "SafeFileName.h"
+#include "startup/CheckedFile.h"
 #include "startup/Cp932.h"
 
 #include <QDir>
@@ -25,9 +26,8 @@ qsizetype utf8Size(const QString &text)
     return bytes;
 }
 
-// The modification time of a file or folder; the time of access is left as it is. An open
-// file is dated through its descriptor, without looking its path up again.
-void setModified(const QString &path, qint64 seconds, int fd = -1)
+// The modification time of a file or folder; the time of access is left as it is.
+void setModified(const QString &path, qint64 seconds)
 {
     if (seconds <= 0)
         return;
@@ -36,50 +36,27 @@ void setModified(const QString &path, qint64 seconds, int fd = -1)
     times[0].tv_nsec = UTIME_OMIT;
     times[1].tv_sec = time_t(seconds);
     times[1].tv_nsec = 0;
-    if (fd >= 0)
-        ::futimens(fd, times);
-    else
-        ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
 }
 
 // A new shortcut is created only where nothing is, not even a link, so nothing is written
 // through a link planted in the base folder; one that is already there (or a link of its name)
-// is replaced through a temporary file renamed over it, which replaces a link itself, never
-// what it points to.
-bool writeNew(const QString &fileName, const QByteArray &data, qint64 date)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
-    const bool written = file.write(data) == data.size() && file.flush();
-    if (written)
-        setModified(fileName, date, file.handle());
-    file.close();
-    if (!written) {
-        QFile::remove(fileName);
-        return false;
-    }
-    return true;
-}
-
-bool writeShortcut(const QString &fileName, const QByteArray &data, qint64 date)
+// is replaced by a whole new file renamed over it, which replaces a link itself, never what it
+// points to. Answers the cause of a failure, nothing on success.
+QString writeShortcut(const QString &fileName, const QByteArray &data, qint64 date)
 {
     // Most shortcuts are new: try that first, and look only when the name is taken.
-    if (writeNew(fileName, data, date))
-        return true;
-    const QFileInfo info(fileName);
-    if (!info.exists() && !info.isSymLink())
-        return false;
-    const QString temp = fileName + u".vellumdex-tmp"_qs;
-    QFile::remove(temp);
-    if (!writeNew(temp, data, date))
-        return false;
-    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(fileName).constData()) !=
-        0) {
-        QFile::remove(temp);
-        return false;
+    QString cause;
+    if (!CheckedFile::writeFile(fileName, data, &cause, CheckedFile::Mode::NewOnly)) {
+        const QFileInfo info(fileName);
+        if (!info.exists() && !info.isSymLink())
+            return cause;
+        cause.clear();
+        if (!CheckedFile::writeFile(fileName, data, &cause, CheckedFile::Mode::ReplaceMany))
+            return cause;
     }
-    return true;
+    setModified(fileName, date);
+    return cause;
 }
 
 struct OpenFolder
@@ -153,8 +130,9 @@ bool BookmarkImport::ImportFile(const QString &LoadFile, const QString &BasePath
     m_links = 0;
     emit logLine(u"ブックマークファイルを読み込んでいます"_qs);
     BookmarkFile file;
-    if (!file.open(LoadFile))
-        return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"]"_qs);
+    QString cause;
+    if (!file.open(LoadFile, &cause))
+        return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"] "_qs + cause);
 
     const QString base = BasePath.endsWith(u'/') ? BasePath : BasePath + u'/';
     if (!QDir(u"/"_qs).mkpath(base) || !QFileInfo(base).isDir())
@@ -227,8 +205,10 @@ bool BookmarkImport::ImportFile(const QString &LoadFile, const QString &BasePath
             OpenFolder &folder = folders.back();
             const QString name = folder.names.take(SafeFileName::clean(item.title), u".url");
             const QString fileName = folder.path + name + u".url"_qs;
-            if (!writeShortcut(fileName, shortcutBytes(item.url), item.addDate))
-                return fail(u"ファイルを書き込めません ["_qs + fileName + u"]"_qs);
+            if (const QString cause =
+                    writeShortcut(fileName, shortcutBytes(item.url), item.addDate);
+                !cause.isEmpty())
+                return fail(u"ファイルを書き込めません ["_qs + fileName + u"] "_qs + cause);
             emit logLine(u"リンク復元["_qs + name + u"]"_qs);
             ++m_links;
             break;
