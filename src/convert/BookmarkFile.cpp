@@ -3,6 +3,7 @@
 #include "startup/Cp932.h"
 #include "startup/TextLines.h"
 
+#include <QFile>
 #include <QHash>
 #include <QStringDecoder>
 
