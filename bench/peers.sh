@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Vellumdex beside the tools people use instead, on one generated browser export, in one run:
-# each step's wall time and peak memory (GNU time) in one table.
+# each step's wall time, processor time (user + system) and peak memory (GNU time) in one table.
 #   bench/peers.sh [LINKS] [BUILD]      (defaults: 100000 links, build-rel)
 # Vellumdex: import of the export, conversion with both shipped definitions (標準 with the
 # restore block, ブックマーク without; sorted by name), restore of the 標準 page.
@@ -29,20 +29,21 @@ skipped=()
 step() {
     local name=$1; shift
     sync
-    if ! /usr/bin/time -f '%e %M' -o "$work/time" "$@" >"$work/out" 2>"$work/err"; then
+    if ! /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >"$work/out" 2>"$work/err"; then
         echo "$name failed:" >&2; tail -5 "$work/err" "$work/out" >&2; exit 1
     fi
-    read -r secs kib <"$work/time"
-    rows+=("$(printf '| %s | %.2f s | %.1f MiB |' "$name" "$secs" "$(echo "$kib / 1024" | bc -l)")")
+    read -r secs user sys kib <"$work/time"
+    rows+=("$(printf '| %s | %.2f s | %.2f s | %.1f MiB |' "$name" "$secs" \
+        "$(echo "$user + $sys" | bc -l)" "$(echo "$kib / 1024" | bc -l)")")
 }
 
 step "Vellumdex import into a Favorites tree" "$cli" import "$export" "$work/Favorites"
 step "Vellumdex convert, 標準 with restore block, by name" \
     "$cli" convert --input "$work/Favorites" --output "$work/standard.html" --definition 標準 \
-    --sort name --restore-block
+    --sort name --asc --restore-block
 step "Vellumdex convert, ブックマーク, no block, by name" \
     "$cli" convert --input "$work/Favorites" --output "$work/bookmarks-out.html" \
-    --definition ブックマーク --sort name --no-restore-block
+    --definition ブックマーク --sort name --asc --no-restore-block
 step "Vellumdex restore of the 標準 page" "$cli" restore "$work/standard.html" "$work/restored"
 
 if command -v buku >/dev/null; then
@@ -71,7 +72,7 @@ fi
 
 echo "$links links, export of $(du -m "$export" | cut -f1) MiB; $(nproc) cores, $(uname -sr), $build"
 echo
-echo "| step | time | peak memory |"
-echo "|---|---:|---:|"
+echo "| step | wall time | processor time | peak memory |"
+echo "|---|---:|---:|---:|"
 printf '%s\n' "${rows[@]}"
 for s in "${skipped[@]}"; do echo "skipped, not installed: $s"; done

@@ -100,11 +100,17 @@ qint64 makeBookmarkFile(const QString &path, int links)
     return out.size();
 }
 
+// This process's own peak (VmHWM): getrusage's ru_maxrss would carry over what the parent
+// held when it started the child.
 long peakKiB()
 {
-    struct rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+    QFile status(u"/proc/self/status"_qs);
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return 0;
 }
 
 double cpuSeconds()
