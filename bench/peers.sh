@@ -49,7 +49,7 @@ step "Vellumdex restore of the 標準 page" "$cli" restore "$work/standard.html"
 if command -v buku >/dev/null; then
     mkdir -p "$work/buku"
     export XDG_DATA_HOME="$work/buku"
-    step "buku $(buku --version 2>/dev/null), import into its SQLite store" \
+    step "buku $(buku --nostdin --version 2>/dev/null), import into its SQLite store" \
         buku --nostdin --tacit -i "$export"
     step "buku, export as a bookmark file" buku --nostdin --tacit -e "$work/buku-export.html"
     unset XDG_DATA_HOME
