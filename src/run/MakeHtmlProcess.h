@@ -38,6 +38,9 @@ signals:
     void logLine(const QString &line);
     // maximum 0: busy, no count known yet.
     void progress(qint64 value, qint64 maximum);
+    // A yes-or-no question to the user; unanswered (no receiver) is no. A receiver on another
+    // thread is connected blocking, so that the answer is there when the signal returns.
+    void asked(const QString &question, bool *yes);
 
 private:
     void AddLog(const QString &text) { emit logLine(text); }

@@ -1,5 +1,6 @@
 #include "frm_FTPConfig.h"
 
+#include "FormControls.h"
 #include "FtpFieldValidator.h"
 #include "Twips.h"
 #include "ftp/cls_FtpData.h"
@@ -18,7 +19,7 @@ namespace {
 
 // Client area and the columns of the layout, in twips.
 constexpr int ClientWidth = 6615;
-constexpr int ClientHeight = 4455;
+constexpr int ClientHeight = 4815;
 constexpr int LabelLeft = 2535;
 constexpr int FieldLeft = 3690;
 constexpr int FieldWidth = 2805;
@@ -35,10 +36,14 @@ frm_FTPConfig::frm_FTPConfig(QWidget *parent) : QDialog(parent)
     setObjectName(u"frm_FTPConfig"_qs);
     setWindowTitle(u"ＦＴＰ接続の設定"_qs);
     setFixedSize(Twips::toPixels(ClientWidth, this), Twips::toPixels(ClientHeight, this));
+    FormControls::setCloseButtonOnly(this);
 
     lbl_Status = new QLabel(this);
     lbl_Status->setObjectName(u"lbl_Status"_qs);
-    Twips::place(lbl_Status, 120, 4080, 6375, 255);
+    // Two lines: the longest reason does not fit in one.
+    lbl_Status->setWordWrap(true);
+    lbl_Status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Twips::place(lbl_Status, 120, 4080, 6375, 615);
 
     lst_Ftp = new QListWidget(this);
     lst_Ftp->setObjectName(u"lst_Ftp"_qs);
@@ -127,6 +132,8 @@ QLineEdit *frm_FTPConfig::addField(const char *name, const QString &label, const
     auto *validator = new FtpFieldValidator(
         recordField ? FtpFieldValidator::Field::Record : FtpFieldValidator::Field::Password, field);
     connect(validator, &FtpFieldValidator::refused, lbl_Status, &QLabel::setText);
+    // A change let in is good input: the reason of an earlier refusal no longer holds.
+    connect(field, &QLineEdit::textEdited, lbl_Status, &QLabel::clear);
     field->setValidator(validator);
     Twips::place(field, FieldLeft, top, FieldWidth, RowHeight);
     auto *caption = new QLabel(label, this);

@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -297,9 +298,15 @@ void TestFtpConfigDialog::fieldsRefuseWhatTheFileCannotHold()
     button(&dialog, "cmd_Add")->click();
     auto *edit = child<QLineEdit>(&dialog, name);
     edit->clear();
-    typeText(edit, u"a"_qs + refused + u"b"_qs);
+    typeText(edit, u"a"_qs + refused);
+    auto *status = child<QLabel>(&dialog, u"lbl_Status"_qs);
+    QVERIFY(status->text().contains(reason));
+    // The whole reason shows, and goes once the input is good again.
+    QVERIFY(status->minimumSizeHint().width() <= status->width());
+    QVERIFY(status->heightForWidth(status->width()) <= status->height());
+    typeText(edit, u"b"_qs);
     QCOMPARE(edit->text(), u"ab"_qs);
-    QVERIFY(child<QLabel>(&dialog, u"lbl_Status"_qs)->text().contains(reason));
+    QVERIFY(status->text().isEmpty());
     QApplication::clipboard()->setText(u"x"_qs + refused + u"y"_qs);
     edit->paste(); // refused whole
     typeText(edit, u"c"_qs);
@@ -531,13 +538,14 @@ void TestConfigEdit::chosenFileThenCancelLeavesConfigIni()
     QString folder;
     whenModal([&](QWidget *modal) {
         auto *dialog = qobject_cast<QFileDialog *>(modal);
-        filters = dialog->nameFilters();
+        filters = dialog->nameFilters() + dialog->findChild<QFileSystemModel *>()->nameFilters();
         folder = dialog->directory().absolutePath();
         dialog->selectFile(file(u"red.png"_qs));
         static_cast<QDialog *>(dialog)->accept();
     });
     button(frame, "cmd_SelectFile")->click();
-    QCOMPARE(filters, QStringList{u"画像ファイル (*.gif *.png)"_qs});
+    // Shown as the definition writes it, and still filtering by each pattern.
+    QCOMPARE(filters, QStringList({u"画像ファイル (*.gif;*.png)"_qs, u"*.gif"_qs, u"*.png"_qs}));
     QCOMPARE(folder, QDir(file(u"Config"_qs)).absolutePath());
     QCOMPARE(field(frame, "txt_FileName")->text(), file(u"red.png"_qs)); // outside: shown whole
     QVERIFY(!child<QCheckBox>(frame, u"chk_ImageChange"_qs)->isChecked());
