@@ -640,6 +640,15 @@ void TestConvert::nestedPageBytesMatchReference()
           u"B & <b>/内側/深い/最深/z.url"_qs, u"C/D/e.url"_qs, u"日本語/x.url"_qs})
         writeShortcut(top + u'/' + link, u"http://example.com/"_qs + link + u"?a=1&b=2"_qs);
     QDir().mkpath(top + u"/空"_qs);
+    // Dates the page may show: fixed, deepest first so that no folder's date moves after.
+    QStringList entries{top};
+    for (QDirIterator it(top, QDir::AllEntries | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();)
+        entries.append(it.next());
+    std::sort(entries.begin(), entries.end(), std::greater<>());
+    for (const QString &entry : std::as_const(entries))
+        setMtime(entry, 1600000000);
 
     PlainTemplate tpl(QStringLiteral(VELLUMDEX_SOURCE_DIR "/Config/") + definition);
     MakeHtmlProcess run;
