@@ -191,15 +191,25 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
                               const QString &SendFileName)
 {
     const QMetaObject::Connection started =
-        connect(&FtpObj, &cls_FtpData::SendStart, this, [this](const QString &f) {
-            AddLog(u"転送開始 ["_qs + f + u"]"_qs);
+        connect(&FtpObj, &cls_FtpData::SendStart, this, [this, &FtpObj](const QString &f) {
+            // The name as it goes out: an FTP server receives it in code page 932, an SFTP
+            // server in UTF-8.
+            const bool sftp = FtpObj.FtpProtocol() == cls_FtpData::Protocol::Sftp;
+            AddLog(u"転送開始 ["_qs + (sftp ? f : Cp932::roundTrip(f)) + u"]"_qs);
             // How long the server takes is not known: busy until the transfer ends.
             emit progress(0, 0);
         });
     const QMetaObject::Connection ended =
         connect(&FtpObj, &cls_FtpData::SendEnd, this, [this] { AddLog(u"○転送成功"_qs); });
+    // The cause follows on the same line; a warning of several lines goes on below it.
     const QMetaObject::Connection failed =
-        connect(&FtpObj, &cls_FtpData::SendError, this, [this] { AddLog(u"×転送失敗"_qs); });
+        connect(&FtpObj, &cls_FtpData::SendError, this, [this, &FtpObj] {
+            const QStringList cause = FtpObj.LastError().split(u'\n');
+            AddLog(u"×転送失敗："_qs + cause.first());
+            for (qsizetype i = 1; i < cause.size(); ++i)
+                AddLog(u"  "_qs + cause.at(i));
+        });
+    FtpObj.setHostKeyQuestion(m_hostKeyQuestion);
 
     bool pageSent = false;
     bool imagesSent = false;
@@ -219,6 +229,7 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
     disconnect(started);
     disconnect(ended);
     disconnect(failed);
+    FtpObj.setHostKeyQuestion(nullptr);
     const bool ok = pageSent && imagesSent;
     logSummary(ok ? u"  ファイルを転送しました。"_qs : u"  転送に失敗しました。"_qs);
     return ok;

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "ftp/cls_FtpData.h"
+
 #include <QObject>
 #include <QString>
 
 class TemplateBlocks;
 class cls_ConfigData;
-class cls_FtpData;
 class QIODevice;
 
 // One action of the processing window: a conversion to a file, a conversion sent over FTP, or
@@ -21,6 +22,12 @@ public:
     void setSortDESC(bool desc) { m_sortDesc = desc; }
     void setInputFolder(const QString &folder) { m_inputFolder = folder; }
     void setDecodeFlag(bool on) { m_decodeFlag = on; }
+    // Asked, on the thread the run is on, whether to trust an SFTP server's host key that
+    // known_hosts does not hold; without one such a server is refused.
+    void setHostKeyQuestion(cls_FtpData::HostKeyQuestion question)
+    {
+        m_hostKeyQuestion = std::move(question);
+    }
 
     // ConfigData must be open (Htmlcfg_Open); these close it.
     bool MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigData);
@@ -38,9 +45,6 @@ signals:
     void logLine(const QString &line);
     // maximum 0: busy, no count known yet.
     void progress(qint64 value, qint64 maximum);
-    // A yes-or-no question to the user; unanswered (no receiver) is no. A receiver on another
-    // thread is connected blocking, so that the answer is there when the signal returns.
-    void asked(const QString &question, bool *yes);
 
 private:
     void AddLog(const QString &text) { emit logLine(text); }
@@ -52,4 +56,5 @@ private:
     bool m_sortDesc = false;
     QString m_inputFolder;
     bool m_decodeFlag = false;
+    cls_FtpData::HostKeyQuestion m_hostKeyQuestion;
 };

@@ -26,11 +26,6 @@ void ProcessThread::start(Action action)
                 [this](const QString &line) { relayLine(line); });
         connect(&process, &MakeHtmlProcess::progress, &process,
                 [this](qint64 value, qint64 maximum) { relayProgress(value, maximum); });
-        // The lines before the question are delivered before it: both travel as posted events.
-        connect(
-            &process, &MakeHtmlProcess::asked, this,
-            [this](const QString &question, bool *yes) { emit asked(question, yes); },
-            Qt::BlockingQueuedConnection);
         bool ok = false;
         try {
             ok = action(process);

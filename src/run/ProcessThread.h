@@ -37,8 +37,6 @@ signals:
     void linesLogged(const QStringList &lines);
     // maximum 0: busy, no count known.
     void progressed(qint64 value, qint64 maximum);
-    // A yes-or-no question of the run; the run waits until the receiver has set *yes.
-    void asked(const QString &question, bool *yes);
     void finished(bool ok);
 
 private:

@@ -59,7 +59,26 @@ frm_MakeHtml::frm_MakeHtml(QWidget *parent) : QWidget(parent, Qt::Window)
     connect(&m_showTimer, &QTimer::timeout, this, &frm_MakeHtml::showPending);
     connect(&loc_Process, &ProcessThread::linesLogged, this, &frm_MakeHtml::AddLog);
     connect(&loc_Process, &ProcessThread::progressed, this, &frm_MakeHtml::onProgress);
-    connect(&loc_Process, &ProcessThread::asked, this, &frm_MakeHtml::answer);
+}
+
+bool frm_MakeHtml::TrustHostKey(const basftpservice::HostKey &key)
+{
+    // One answer per server and key for the whole run: the page and each image ask alike.
+    const QString asked = key.host + u' ' + key.Fingerprint();
+    if (m_hostKeyAnswers.contains(asked))
+        return m_hostKeyAnswers.value(asked);
+    showPending();
+    const auto answer = QMessageBox::question(
+        this, u"Vellumdex"_qs,
+        u"サーバー "_qs + key.host + u" のホスト鍵はまだ登録されていません。\n\n"_qs +
+            key.KindName() + u" 鍵のフィンガープリント:\n"_qs + key.Fingerprint() +
+            u"\n\nこのフィンガープリントがサーバーのものと確かめられた場合だけ、"
+            "「はい」を選んでください。ホスト鍵を "_qs +
+            basftpservice::KnownHostsFile() + u" に登録して接続します。"_qs,
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const bool yes = answer == QMessageBox::Yes;
+    m_hostKeyAnswers.insert(asked, yes);
+    return yes;
 }
 
 frm_MakeHtml::~frm_MakeHtml() = default;
@@ -83,7 +102,15 @@ bool frm_MakeHtml::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
         if (property.isWritable() && qstrcmp(property.name(), "ConnectData") != 0)
             property.write(connection.get(), property.read(&FtpObj));
     }
-    return run([&ConfigData, connection, SendFileName](MakeHtmlProcess &process) {
+    return run([this, &ConfigData, connection, SendFileName](MakeHtmlProcess &process) {
+        process.setHostKeyQuestion([this](const basftpservice::HostKey &key) {
+            // Asked on the run's thread; the question is this window's.
+            bool yes = false;
+            QMetaObject::invokeMethod(
+                this, [this, &key, &yes] { yes = TrustHostKey(key); },
+                Qt::BlockingQueuedConnection);
+            return yes;
+        });
         return process.SendFtp(ConfigData, *connection, SendFileName);
     });
 }
@@ -162,12 +189,6 @@ void frm_MakeHtml::scheduleShowing()
         return;
     const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : m_repaintInterval;
     m_showTimer.start(int(qMax<qint64>(0, m_repaintInterval - since)));
-}
-
-void frm_MakeHtml::answer(const QString &question, bool *yes)
-{
-    showPending();
-    *yes = QMessageBox::question(this, u"Vellumdex"_qs, question) == QMessageBox::Yes;
 }
 
 void frm_MakeHtml::showPending()

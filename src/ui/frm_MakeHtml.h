@@ -1,8 +1,10 @@
 #pragma once
 
+#include "ftp/basftpservice.h"
 #include "run/ProcessThread.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -49,6 +51,8 @@ public:
     void setRepaintInterval(int milliseconds) { m_repaintInterval = milliseconds; }
     // Every line shown so far, with the lines not yet painted.
     QStringList logLines() const;
+    // Asks whether to trust an SFTP server's host key that known_hosts does not hold.
+    bool TrustHostKey(const basftpservice::HostKey &key);
 
 signals:
     void Unload();
@@ -70,7 +74,6 @@ private:
     void AddLog(const QStringList &lines);
     void onProgress(qint64 value, qint64 maximum);
     void scheduleShowing();
-    void answer(const QString &question, bool *yes);
     void showPending();
 
     Options m_options;
@@ -86,4 +89,5 @@ private:
     qint64 m_maximum = 0;
     bool m_running = false;
     int m_repaintInterval = RepaintInterval;
+    QHash<QString, bool> m_hostKeyAnswers;
 };

@@ -172,13 +172,13 @@ void TestFtpConfigDialog::deleteRules()
     // The first entry is selected and shown again, not left blank.
     QCOMPARE(list->currentRow(), 0);
     QCOMPARE(field(&dialog, "txt_Ftpsvr")->text(), u"社内.example"_qs);
-    child<QCheckBox>(&dialog, u"chk_FtpTls"_qs)->click();
+    child<QComboBox>(&dialog, u"cmb_Protocol"_qs)->setCurrentIndex(2);
     button(&dialog, "cmd_Del")->click();
     QCOMPARE(list->count(), 0);
     QVERIFY(run::FtpConnections().isEmpty());
     for (const char *name : {"txt_Name", "txt_Ftpsvr", "txt_uid", "txt_pwd", "txt_Dir"})
         QCOMPARE(field(&dialog, name)->text(), QString());
-    QVERIFY(!child<QCheckBox>(&dialog, u"chk_FtpTls"_qs)->isChecked());
+    QCOMPARE(child<QComboBox>(&dialog, u"cmb_Protocol"_qs)->currentIndex(), 0);
 }
 
 void TestFtpConfigDialog::closingWithoutOkLeavesFileAsItWas_data()
@@ -231,7 +231,8 @@ void TestFtpConfigDialog::okStoresWhatTheNextStartReads()
         typeText(field(modal, "txt_Dir"), u"/www/日本"_qs);
         QCOMPARE(field(modal, "txt_pwd")->displayText(), u"****"_qs);
         child<QCheckBox>(modal, u"chk_FtpPassive"_qs)->click();
-        child<QCheckBox>(modal, u"chk_FtpTls"_qs)->click();
+        child<QComboBox>(modal, u"cmb_Protocol"_qs)->setCurrentIndex(2);
+        typeText(field(modal, "txt_KeyFile"), u"/home/鍵/id"_qs);
         button(modal, "cmd_OK")->click();
     });
     dialog.exec();
@@ -243,9 +244,11 @@ void TestFtpConfigDialog::okStoresWhatTheNextStartReads()
         QStringList({c.ViewName(), c.FtpSrv(), c.FtpUid(), c.FtpPwd(), c.FtpDir()}),
         QStringList({u"本番"_qs, u"ftp.example.jp"_qs, u"user"_qs, u"p,ss"_qs, u"/www/日本"_qs}));
     QVERIFY(c.FtpPassive());
-    QVERIFY(c.FtpTls());
-    frm_FTPConfig again; // shows the stored switches
-    QVERIFY(child<QCheckBox>(&again, u"chk_FtpTls"_qs)->isChecked());
+    QCOMPARE(c.FtpProtocol(), cls_FtpData::Protocol::Sftp);
+    QCOMPARE(c.FtpKeyFile(), u"/home/鍵/id"_qs);
+    frm_FTPConfig again; // shows the stored choices
+    QCOMPARE(child<QComboBox>(&again, u"cmb_Protocol"_qs)->currentIndex(), 2);
+    QCOMPARE(field(&again, "txt_KeyFile")->text(), u"/home/鍵/id"_qs);
 
     // OK without a change still rewrites the section: the passwords are scrambled afresh.
     const QByteArray before = readBytes(file(u"Vellumdex.ini"_qs));

@@ -27,9 +27,11 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
@@ -335,6 +337,13 @@ private slots:
         QTest::keyClick(box, Qt::Key_A);
         QCOMPARE(f.stored(u"FTPSaveFile"_qs), u"a"_qs);
         QTest::keyClick(box, Qt::Key_B);
+        QCOMPARE(f.stored(u"FTPSaveFile"_qs), u"ab"_qs);
+        // The name goes to the server in code page 932: "é" is refused, and the window says why.
+        QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, u"é"_qs);
+        QApplication::sendEvent(box, &typed);
+        QCOMPARE(box->text(), u"ab"_qs);
+        QCOMPARE(child<QLabel>(w.get(), u"lbl_FtpFileStatus"_qs)->text(),
+                 u"ＦＴＰサーバーに送れない文字のため、入力できません"_qs);
         QCOMPARE(f.stored(u"FTPSaveFile"_qs), u"ab"_qs);
         w.reset();
         w = f.start();
@@ -942,6 +951,29 @@ private slots:
         QCOMPARE(unloads.size(), 1);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!guard);
+    }
+
+    void hostKeyQuestionShowsTheFingerprintAndIsAskedOnce()
+    {
+        frm_MakeHtml form;
+        form.setAttribute(Qt::WA_DeleteOnClose, false);
+        const basftpservice::HostKey key{u"[127.0.0.1]:2222"_qs, "ssh-ed25519", "blob", {}};
+        QString shown;
+        int boxes = 0;
+        const auto answerYes = [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                ++boxes;
+                shown = box->text();
+                box->button(QMessageBox::Yes)->click();
+            }
+        };
+        QTimer::singleShot(0, answerYes);
+        QVERIFY(form.TrustHostKey(key));
+        QVERIFY2(shown.contains(key.Fingerprint()) && shown.contains(key.host), qPrintable(shown));
+        // The page and each image ask alike; the user is asked once a run.
+        QTimer::singleShot(0, answerYes);
+        QVERIFY(form.TrustHostKey(key));
+        QCOMPARE(boxes, 1);
     }
 
     void restoreWithoutBlockSaysSoAndCanBeClosed()
