@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <utime.h>
 
 // Folders of 20 shortcuts, ten subfolders a folder, Japanese names.
@@ -44,4 +45,79 @@ inline void makeTree(const QString &root, int shortcuts)
             ::utime(QFile::encodeName(name).constData(), &t);
         }
     }
+}
+
+// One shortcut as makeTree writes it, with a date from rng.
+inline void makeShortcut(const QString &name, int made, QRandomGenerator &rng)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(name));
+    file.write(Cp932::fromUnicode(u"[InternetShortcut]\r\nURL=https://example.com/"_qs +
+                                  QString::number(made) + u"?q=検索&x=1\r\n"_qs));
+    file.close();
+    struct utimbuf t;
+    t.actime = t.modtime = time_t(1600000000 + rng.bounded(100000));
+    ::utime(QFile::encodeName(name).constData(), &t);
+}
+
+inline void makeLinks(const QString &folder, int first, int count, QRandomGenerator &rng)
+{
+    QDir().mkpath(folder);
+    for (int i = first; i < first + count; ++i)
+        makeShortcut(folder + u"/リンク "_qs + QString::number(i) + u" 検索 & 地図.url"_qs, i, rng);
+}
+
+// As browsers nest their bookmarks: folders of 100 links in chains of up to six levels.
+inline void makeBrowserTree(const QString &root, int shortcuts)
+{
+    QRandomGenerator rng(7);
+    QString parent = root;
+    for (int made = 0, f = 0; made < shortcuts; made += 100, ++f) {
+        const QString folder = (f % 6 == 0 ? root : parent) + u"/フォルダ "_qs + QString::number(f);
+        makeLinks(folder, made, qMin(100, shortcuts - made), rng);
+        parent = folder;
+    }
+}
+
+// A chain of 1,000 folders (fewer for fewer shortcuts), the shortcuts spread evenly over it.
+// Short names: the innermost path stays below the system's limit.
+inline void makeDeepTree(const QString &root, int shortcuts)
+{
+    QRandomGenerator rng(7);
+    const int depth = qMin(1000, shortcuts);
+    QString folder = root;
+    for (int d = 0, made = 0; d < depth; ++d) {
+        folder += u"/f"_qs;
+        const int count = (shortcuts - made) / (depth - d);
+        QDir().mkpath(folder);
+        for (int i = made; i < made + count; ++i)
+            makeShortcut(folder + u"/"_qs + QString::number(i) + u".url"_qs, i, rng);
+        made += count;
+    }
+}
+
+// One folder holding a fifth of the shortcuts (20,000 of 100,000), the rest as makeTree lays
+// them out.
+inline void makeWideTree(const QString &root, int shortcuts)
+{
+    QRandomGenerator rng(11);
+    const int wide = shortcuts / 5;
+    makeTree(root, shortcuts - wide);
+    makeLinks(root + u"/大きなフォルダ"_qs, shortcuts - wide, wide, rng);
+}
+
+struct TreeShape
+{
+    const char *name;
+    std::function<void(const QString &, int)> make;
+};
+
+inline const QList<TreeShape> &treeShapes()
+{
+    static const QList<TreeShape> shapes{{"flat", makeTree},
+                                         {"browser", makeBrowserTree},
+                                         {"deep", makeDeepTree},
+                                         {"wide", makeWideTree}};
+    return shapes;
 }

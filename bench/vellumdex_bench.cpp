@@ -1,6 +1,14 @@
-// Conversion and restore figures for synthetic favorites trees of 1,000 to 100,000 shortcuts,
-// with the machine's floor (reading every shortcut once, writing a file of the page's size).
+// Conversion, restore and import figures for four shapes of favorites trees (flat, nested as
+// browsers nest, one deep chain, one wide folder) of 1,000 to 100,000 shortcuts, each beside
+// its floor on this machine: for a conversion, reading every shortcut once and writing a file
+// of the page's size; for a restore or an import, creating the same folders and files.
 // Each measurement runs in a child process so that its peak memory is its own.
+// "vellumdex-bench [--shape NAME]... [shortcuts...]"; "--bookmark-file FILE LINKS" writes one
+// browser-style bookmark file alone (for bench/peers.sh); "--make-tree SHAPE DIR SHORTCUTS" one
+// tree alone; "--measure STEP TREE WORK" one step on it (for a profiler).
+// Times are processor seconds (user + system) of the step's process, steadier than wall time
+// on a machine others share; VELLUMDEX_BENCH_WALL=1 shows wall time instead. The trees are
+// made below TMPDIR (a tmpfs such as /dev/shm keeps the disk's swings out of the figures).
 // "vellumdex-bench --import [links...]": bookmark files of 1,000 to 100,000 links read alone,
 // imported into a Favorites tree, and the machine's floor (writing as many shortcut files).
 // "vellumdex-bench --restore-shapes [depth siblings]": the restore of a page 5,000 folders deep
@@ -15,6 +23,7 @@
 #include "startup/MessageSink.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -23,6 +32,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -40,6 +50,13 @@ public:
     }
     void Htmlcfg_SetParameter(const QStringList &p) override { m_cfg.SetParameter(p); }
     QString Htmlcfg_GetSetting(const QString &key) const override { return m_cfg.GetSetting(key); }
+    bool Htmlcfg_GetSettingAround(const QString &key, qsizetype cut, QString &before,
+                                  QString &after) const override
+    {
+        // VELLUMDEX_BENCH_WHOLE: every folder built as one text, as pages were made before.
+        static const bool whole = qEnvironmentVariableIsSet("VELLUMDEX_BENCH_WHOLE");
+        return !whole && m_cfg.GetSettingAround(key, cut, before, after);
+    }
 
 private:
     cls_htmlcfg m_cfg;
@@ -85,16 +102,40 @@ qint64 makeBookmarkFile(const QString &path, int links)
     return out.size();
 }
 
+// This process's own peak (VmHWM): getrusage's ru_maxrss would carry over what the parent
+// held when it started the child.
 long peakKiB()
+{
+    QFile status(u"/proc/self/status"_qs);
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return 0;
+}
+
+double cpuSeconds()
 {
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+double cpuAtStart = 0;
+
+void start(QElapsedTimer &timer)
+{
+    cpuAtStart = cpuSeconds();
+    timer.start();
+}
+
+// Wall time, processor time (user and system), peak memory, and what the step made.
 void report(double seconds, qint64 bytes)
 {
-    std::printf("%.3f %ld %lld\n", seconds, peakKiB(), static_cast<long long>(bytes));
+    std::printf("%.3f %.3f %ld %lld\n", seconds, cpuSeconds() - cpuAtStart, peakKiB(),
+                static_cast<long long>(bytes));
 }
 
 // Child: one measurement.
@@ -102,10 +143,11 @@ int measure(const QString &mode, const QString &tree, const QString &work)
 {
     QuietSink sink;
     MessageSink::install(&sink);
-    const QString page = work + u"/page.html"_qs;
     QElapsedTimer timer;
-    if (mode == u"floor"_qs) {
-        timer.start();
+    if (mode.startsWith(u"floor"_qs)) {
+        const QString page =
+            work + (mode == u"floor-std"_qs ? u"/page-std.html"_qs : u"/page-nets.html"_qs);
+        start(timer);
         qint64 read = 0;
         QDirIterator it(tree, {u"*.url"_qs}, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {
@@ -123,8 +165,55 @@ int measure(const QString &mode, const QString &tree, const QString &work)
         report(timer.elapsed() / 1000.0, read);
         return 0;
     }
+    if (mode == u"createfloor"_qs) {
+        // tree: a folder made by the step before; it is read, removed and made again.
+        struct Entry
+        {
+            QString path;
+            QByteArray bytes;
+            QDateTime modified;
+        };
+        QStringList folders;
+        QList<Entry> files;
+        QDirIterator it(tree, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QFileInfo info = it.fileInfo();
+            if (info.isDir()) {
+                folders.append(path);
+            } else {
+                QFile f(path);
+                f.open(QIODevice::ReadOnly);
+                files.append({path, f.readAll(), info.lastModified()});
+            }
+        }
+        QDir(tree).removeRecursively();
+        ::sync();
+        start(timer);
+        QDir().mkpath(tree);
+        for (const QString &folder : std::as_const(folders))
+            QDir().mkpath(folder);
+        for (const Entry &e : std::as_const(files)) {
+            QFile f(e.path);
+            if (!f.open(QIODevice::WriteOnly) || f.write(e.bytes) != e.bytes.size())
+                qFatal("cannot write %s", qPrintable(e.path));
+            f.setFileTime(e.modified, QFileDevice::FileModificationTime);
+        }
+        report(timer.elapsed() / 1000.0, files.size());
+        return 0;
+    }
+    if (mode == u"importpage"_qs) {
+        const QString base = work + u"/imported"_qs;
+        QDir(base).removeRecursively();
+        MakeHtmlProcess run;
+        start(timer);
+        const bool ok = run.ImportBookmarks(work + u"/page-nets.html"_qs, base);
+        report(timer.elapsed() / 1000.0, ok);
+        return ok ? 0 : 1;
+    }
     if (mode == u"parse"_qs) {
-        timer.start();
+        start(timer);
         BookmarkFile file;
         file.open(tree);
         qint64 links = 0;
@@ -138,7 +227,7 @@ int measure(const QString &mode, const QString &tree, const QString &work)
         const QString base = work + u"/imported"_qs;
         QDir(base).removeRecursively();
         qint64 made = 0;
-        timer.start();
+        start(timer);
         if (mode == u"import"_qs) {
             MakeHtmlProcess run;
             made = run.ImportBookmarks(tree, base);
@@ -179,22 +268,28 @@ int measure(const QString &mode, const QString &tree, const QString &work)
         return ok ? 0 : 1;
     }
     if (mode == u"restore"_qs) {
+        // The restored tree stays for the floor measured after it.
         const QString base = work + u"/restored"_qs;
         QDir(base).removeRecursively();
         MakeHtmlProcess run;
-        timer.start();
-        const bool ok = run.DecodeStart(page, base);
+        start(timer);
+        const bool ok = run.DecodeStart(work + u"/page-std.html"_qs, base);
         report(timer.elapsed() / 1000.0, ok);
-        QDir(base).removeRecursively();
         return ok ? 0 : 1;
     }
-    PlainTemplate tpl(QStringLiteral(VELLUMDEX_SOURCE_DIR "/tests/data/convert/simple.html"));
+    // The two shipped definitions, as the command-line tool runs them: 標準 with the restore
+    // block, ブックマーク without; both sorted by name.
+    const bool standard = mode == u"std"_qs;
+    const QString page = work + (standard ? u"/page-std.html"_qs : u"/page-nets.html"_qs);
+    PlainTemplate tpl(
+        standard ? QStringLiteral(VELLUMDEX_SOURCE_DIR "/Config/Default/標準.html")
+                 : QStringLiteral(VELLUMDEX_SOURCE_DIR "/Config/Netscape/ブックマーク.html"));
     MakeHtmlProcess run;
     run.setInputFolder(tree);
-    run.setDecodeFlag(true);
-    run.setSort(mode != u"unsorted"_qs);
-    run.setSortOrder(mode == u"date"_qs ? 2 : 1);
-    timer.start();
+    run.setDecodeFlag(standard);
+    run.setSort(true);
+    run.setSortOrder(1);
+    start(timer);
     run.HtmlMake(page, tpl);
     report(timer.elapsed() / 1000.0, QFileInfo(page).size());
     return 0;
@@ -202,7 +297,9 @@ int measure(const QString &mode, const QString &tree, const QString &work)
 
 struct Figures
 {
-    double seconds = 0;
+    double wall = 0;
+    double cpu = 0;
+    double seconds = 0; // the one the table shows
     long peakKiB = 0;
     qint64 bytes = 0;
 };
@@ -213,9 +310,12 @@ Figures child(const QString &mode, const QString &tree, const QString &work)
     p.start(QCoreApplication::applicationFilePath(), {u"--measure"_qs, mode, tree, work});
     p.waitForFinished(-1);
     const QList<QByteArray> f = p.readAllStandardOutput().trimmed().split(' ');
-    if (p.exitCode() != 0 || f.size() != 3)
+    if (p.exitCode() != 0 || f.size() != 4)
         qFatal("measurement %s failed", qPrintable(mode));
-    return {f[0].toDouble(), f[1].toLong(), f[2].toLongLong()};
+    const double wall = f[0].toDouble();
+    const double cpu = f[1].toDouble();
+    return {wall, cpu, qEnvironmentVariableIsSet("VELLUMDEX_BENCH_WALL") ? wall : cpu,
+            f[2].toLong(), f[3].toLongLong()};
 }
 
 // A restore block of a chain of depth folders, each with one shortcut, and siblings folders
@@ -290,13 +390,35 @@ int main(int argc, char *argv[])
     if (args.size() > 1 && args.at(1) == u"--restore-shapes"_qs)
         return restoreShapes(args.size() > 2 ? args.at(2).toInt() : 5000,
                              args.size() > 3 ? args.at(3).toInt() : 100000, 100);
-    const bool bookmarks = args.size() > 1 && args.at(1) == u"--import"_qs;
-    QList<int> sizes{1000, 10000, 100000};
-    if (args.size() > (bookmarks ? 2 : 1)) {
-        sizes.clear();
-        for (const QString &a : args.mid(bookmarks ? 2 : 1))
-            sizes.append(a.toInt());
+    if (args.size() == 5 && args.at(1) == u"--make-tree"_qs) {
+        for (const TreeShape &shape : treeShapes()) {
+            if (args.at(2) == QLatin1StringView(shape.name))
+                shape.make(args.at(3), args.at(4).toInt());
+        }
+        return 0;
     }
+    if (args.size() == 4 && args.at(1) == u"--bookmark-file"_qs) {
+        makeBookmarkFile(args.at(2), args.at(3).toInt());
+        return 0;
+    }
+    const bool bookmarks = args.size() > 1 && args.at(1) == u"--import"_qs;
+    QList<int> sizes;
+    QList<TreeShape> shapes;
+    for (qsizetype i = bookmarks ? 2 : 1; i < args.size(); ++i) {
+        if (args.at(i) == u"--shape"_qs && i + 1 < args.size()) {
+            ++i;
+            for (const TreeShape &shape : treeShapes()) {
+                if (args.at(i) == QLatin1StringView(shape.name))
+                    shapes.append(shape);
+            }
+        } else {
+            sizes.append(args.at(i).toInt());
+        }
+    }
+    if (sizes.isEmpty())
+        sizes = {1000, 10000, 100000};
+    if (shapes.isEmpty())
+        shapes = treeShapes();
     if (bookmarks) {
         std::printf("%9s %9s %9s %9s %9s %10s\n", "links", "file MiB", "read", "import", "floor",
                     "peak MiB");
@@ -319,23 +441,47 @@ int main(int argc, char *argv[])
         }
         return 0;
     }
-    std::printf("%9s %9s %9s %9s %9s %9s %9s %10s %9s\n", "shortcuts", "unsorted", "by name",
-                "by date", "restore", "floor", "page MiB", "peak MiB", "limit MiB");
-    for (int n : sizes) {
-        QTemporaryDir dir;
-        const QString tree = dir.filePath(u"Favorites"_qs);
-        makeTree(tree, n);
-        const Figures unsorted = child(u"unsorted"_qs, tree, dir.path());
-        const Figures name = child(u"name"_qs, tree, dir.path());
-        const Figures date = child(u"date"_qs, tree, dir.path());
-        const Figures restore = child(u"restore"_qs, tree, dir.path());
-        const Figures floor = child(u"floor"_qs, tree, dir.path());
-        const double pageMiB = unsorted.bytes / 1048576.0;
-        const long peak = std::max({unsorted.peakKiB, name.peakKiB, date.peakKiB});
-        std::printf("%9d %8.3fs %8.3fs %8.3fs %8.3fs %8.3fs %9.1f %10.1f %9.1f\n", n,
-                    unsorted.seconds, name.seconds, date.seconds, restore.seconds, floor.seconds,
-                    pageMiB, peak / 1024.0, 3 * pageMiB + 50);
-        std::fflush(stdout);
+    // Times in seconds; each step's ratio is to its own floor; memory limits: a conversion
+    // 1 × its page + 50 MiB, a restore or an import 64 MiB.
+    std::printf("%-8s %9s | %7s %7s %5s %8s %8s | %7s %7s %5s %8s %8s | %7s %7s %5s %8s | "
+                "%7s %7s %5s %8s\n",
+                "shape", "shortcuts", "std", "floor", "x", "page MiB", "peak MiB", "nets", "floor",
+                "x", "page MiB", "peak MiB", "restore", "floor", "x", "peak MiB", "import", "floor",
+                "x", "peak MiB");
+    for (const TreeShape &shape : std::as_const(shapes)) {
+        for (int n : sizes) {
+            QTemporaryDir dir;
+            const QString tree = dir.filePath(u"Favorites"_qs);
+            shape.make(tree, n);
+            const auto step = [&](const QString &mode, const QString &on) {
+                ::sync(); // each step starts with the writes of the one before it on disk
+                return child(mode, on, dir.path());
+            };
+            const Figures std_ = step(u"std"_qs, tree);
+            const Figures nets = step(u"nets"_qs, tree);
+            const Figures stdFloor = step(u"floor-std"_qs, tree);
+            const Figures netsFloor = step(u"floor-nets"_qs, tree);
+            const Figures restore = step(u"restore"_qs, tree);
+            const Figures restoreFloor = step(u"createfloor"_qs, dir.filePath(u"restored"_qs));
+            QDir(dir.filePath(u"restored"_qs)).removeRecursively();
+            const Figures import = step(u"importpage"_qs, tree);
+            const Figures importFloor = step(u"createfloor"_qs, dir.filePath(u"imported"_qs));
+            QDir(dir.filePath(u"imported"_qs)).removeRecursively();
+            if (!restore.bytes || !import.bytes || restoreFloor.bytes != n ||
+                importFloor.bytes != n)
+                qFatal("%s tree of %d shortcuts: restore or import failed", shape.name, n);
+            const auto mib = [](double v) { return v / 1048576.0; };
+            std::printf(
+                "%-8s %9d | %7.3f %7.3f %5.2f %8.1f %8.1f | %7.3f %7.3f %5.2f %8.1f %8.1f | "
+                "%7.3f %7.3f %5.2f %8.1f | %7.3f %7.3f %5.2f %8.1f\n",
+                shape.name, n, std_.seconds, stdFloor.seconds, std_.seconds / stdFloor.seconds,
+                mib(std_.bytes), std_.peakKiB / 1024.0, nets.seconds, netsFloor.seconds,
+                nets.seconds / netsFloor.seconds, mib(nets.bytes), nets.peakKiB / 1024.0,
+                restore.seconds, restoreFloor.seconds, restore.seconds / restoreFloor.seconds,
+                restore.peakKiB / 1024.0, import.seconds, importFloor.seconds,
+                import.seconds / importFloor.seconds, import.peakKiB / 1024.0);
+            std::fflush(stdout);
+        }
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "startup/Cp932.h"
 #include "startup/TextLines.h"
 
+#include <QFile>
 #include <QHash>
 #include <QStringDecoder>
 
@@ -93,6 +94,18 @@ bool isShiftJis(const QString &name)
     for (const char16_t *n : names) {
         if (is(name, QStringView(n)))
             return true;
+    }
+    return false;
+}
+
+// The last bytes start a UTF-8 sequence that the file does not finish.
+bool endsInsideCharacter(QByteArrayView bytes)
+{
+    for (qsizetype i = 1; i <= qMin<qsizetype>(3, bytes.size()); ++i) {
+        const uchar b = uchar(bytes[bytes.size() - i]);
+        if ((b & 0xc0) == 0x80)
+            continue;
+        return (b >= 0xf0 ? 4 : b >= 0xe0 ? 3 : b >= 0xc0 ? 2 : 1) > i;
     }
     return false;
 }
@@ -266,6 +279,39 @@ QString BookmarkFile::decodeEntities(QStringView text)
 
 bool BookmarkFile::open(const QString &path, QString *error)
 {
+    // A UTF-8 file, as browsers write them, is decoded as it is read: it is never held as
+    // bytes and as text at once. Anything else, or a fault on the way, is read whole.
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray head = file.peek(8192);
+        const bool bom = head.startsWith("\xef\xbb\xbf");
+        const QString named = bom ? QString() : charsetInHead(head);
+        const bool utf16 = head.startsWith("\xff\xfe") || head.startsWith("\xfe\xff");
+        if (!utf16 && (bom || named.isEmpty() || is(named, u"utf-8") || is(named, u"utf8"))) {
+            *this = BookmarkFile();
+            QStringDecoder utf8(QStringDecoder::Utf8);
+            m_text.resize(file.size() + 1); // UTF-8 never takes fewer bytes than UTF-16 units
+            QChar *const begin = m_text.data();
+            QChar *end = begin;
+            QByteArray chunk;
+            for (;;) {
+                QByteArray next = file.read(1 << 20);
+                if (next.isEmpty() || end - begin + next.size() > m_text.size())
+                    break;
+                chunk = std::move(next);
+                end = utf8.appendToBuffer(end, chunk);
+            }
+            m_text.resize(end - begin);
+            m_charset = u"UTF-8"_qs;
+            // Not UTF-8 after all, and no charset named: a file saved on a Japanese Windows.
+            // A file cut inside a character is read whole, as it always was.
+            if (file.error() == QFileDevice::NoError && file.atEnd() &&
+                !endsInsideCharacter(chunk) && (!utf8.hasError() || !named.isEmpty() || bom))
+                return true;
+            *this = BookmarkFile();
+        }
+        file.close();
+    }
     QByteArray bytes;
     if (!TextLines::readBytes(path, &bytes, error))
         return false;

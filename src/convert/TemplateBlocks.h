@@ -11,4 +11,13 @@ public:
     virtual ~TemplateBlocks() = default;
     virtual void Htmlcfg_SetParameter(const QStringList &parameters) = 0;
     virtual QString Htmlcfg_GetSetting(const QString &Key) const = 0;
+    // The block as Htmlcfg_GetSetting fills it, cut where parameter `cut` goes, so that
+    // before + that parameter + after is the whole block: a caller can then write a long
+    // parameter in pieces. False when the block cannot be cut that way (the parameter not in
+    // it exactly once, its end not the block's own, or the definition rewriting the whole text).
+    virtual bool Htmlcfg_GetSettingAround(const QString & /*Key*/, qsizetype /*cut*/,
+                                          QString & /*before*/, QString & /*after*/) const
+    {
+        return false;
+    }
 };

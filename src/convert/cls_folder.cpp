@@ -157,16 +157,28 @@ void cls_folder::ContentCode(const QString &TopSpace,
         out(TopSpace + m_config->Htmlcfg_GetSetting(u"Link"_qs));
     }
     for (const auto &sub : m_subfolders)
-        out(sub->HtmlCode(TopSpace));
+        sub->HtmlCode(TopSpace, out);
 }
 
 void cls_folder::HtmlCode(const QString &TopSpace,
                           const std::function<void(const QString &)> &out) const
 {
-    if (m_topFlag)
+    if (m_topFlag) {
         ContentCode(TopSpace, out);
-    else
+        return;
+    }
+    // The block around the content, and the content folder by folder in between: a deep tree
+    // is never held as text, level inside level.
+    QString before;
+    QString after;
+    SetFolderParameters(TopSpace, QString());
+    if (!m_config->Htmlcfg_GetSettingAround(u"Folder"_qs, 2, before, after)) {
         out(HtmlCode(TopSpace));
+        return;
+    }
+    out(before);
+    ContentCode(TopSpace, out);
+    out(after);
 }
 
 QString cls_folder::HtmlCode(const QString &TopSpace) const
@@ -175,7 +187,12 @@ QString cls_folder::HtmlCode(const QString &TopSpace) const
     ContentCode(TopSpace, [&content](const QString &piece) { content += piece; });
     if (m_topFlag)
         return content;
+    SetFolderParameters(TopSpace, content);
+    return m_config->Htmlcfg_GetSetting(u"Folder"_qs);
+}
 
+void cls_folder::SetFolderParameters(const QString &TopSpace, const QString &content) const
+{
     QStringList parameters(10);
     parameters[0] = MenuName();
     // A folder name can hold "<" or "&" here; the page gets it escaped like a link title.
@@ -184,7 +201,6 @@ QString cls_folder::HtmlCode(const QString &TopSpace) const
     parameters[3] = TopSpace;
     parameters[4] = QString::number(m_modified);
     m_config->Htmlcfg_SetParameter(parameters);
-    return m_config->Htmlcfg_GetSetting(u"Folder"_qs);
 }
 
 void cls_folder::appendOpenCode(QString &out) const

@@ -65,6 +65,7 @@ private:
     // The links' blocks, then each subfolder's markup, in page order.
     void ContentCode(const QString &TopSpace,
                      const std::function<void(const QString &)> &out) const;
+    void SetFolderParameters(const QString &TopSpace, const QString &content) const;
     void appendOpenCode(QString &out) const;
     void appendCloseCode(QString &out) const;
     void appendAllCloseCode(QString &out) const;

@@ -65,7 +65,25 @@ QString cls_htmlcfg::GetSetting(const QString &name) const
     return text;
 }
 
-QString cls_htmlcfg::substitute(QStringView text, const QStringList &parameters)
+bool cls_htmlcfg::GetSettingAround(const QString &name, qsizetype cut, QString &before,
+                                   QString &after) const
+{
+    const auto it = m_index.constFind(name);
+    if (it == m_index.cend())
+        return false;
+    QList<qsizetype> cuts;
+    QString text = substitute(m_blocks.at(*it).Data, m_parameters, cut, &cuts);
+    // The line end GetSetting drops must lie after the cut, or it would depend on the parameter.
+    if (cuts.size() != 1 || !text.endsWith(u"\r\n"_qs) || text.size() - 2 < cuts.first())
+        return false;
+    text.chop(2);
+    before = text.first(cuts.first());
+    after = text.sliced(cuts.first());
+    return true;
+}
+
+QString cls_htmlcfg::substitute(QStringView text, const QStringList &parameters, qsizetype cut,
+                                QList<qsizetype> *cuts)
 {
     const qsizetype count = parameters.size();
     QString out;
@@ -92,7 +110,9 @@ QString cls_htmlcfg::substitute(QStringView text, const QStringList &parameters)
             ++p;
         }
         const qsizetype numberLength = qMax<qsizetype>(1, significant);
-        if (count > 0)
+        if (count > 0 && cuts && modulo == cut)
+            cuts->append(out.size());
+        else if (count > 0)
             out.append(parameters.at(modulo));
         from = qMin(text.size(), b + Marker.size() + numberLength + 2);
     }

@@ -21,6 +21,9 @@ public:
     // A marker with number N takes parameter N mod count (its position in the list).
     void SetParameter(const QStringList &Data) { m_parameters = Data; }
     QString GetSetting(const QString &name) const;
+    // See TemplateBlocks::Htmlcfg_GetSettingAround.
+    bool GetSettingAround(const QString &name, qsizetype cut, QString &before,
+                          QString &after) const;
     // Throws RunError when the file cannot be read or names a block twice.
     void HtmlStatusRead();
 
@@ -28,7 +31,9 @@ public:
     void readLines(const QStringList &lines);
     // Marker substitution alone; the search goes on after each inserted text, so a parameter
     // that holds a marker is never expanded again.
-    static QString substitute(QStringView text, const QStringList &parameters);
+    // With cuts given, parameter `cut` is left out and the places it would go are listed.
+    static QString substitute(QStringView text, const QStringList &parameters, qsizetype cut = -1,
+                              QList<qsizetype> *cuts = nullptr);
 
     const QList<cls_cfgData> &blocks() const { return m_blocks; }
 

@@ -247,6 +247,13 @@ QString cls_ConfigData::Htmlcfg_GetSetting(const QString &Key) const
     return text;
 }
 
+bool cls_ConfigData::Htmlcfg_GetSettingAround(const QString &Key, qsizetype cut, QString &before,
+                                              QString &after) const
+{
+    return m_htmlcfg && ReplacedImages().isEmpty() &&
+           m_htmlcfg->GetSettingAround(Key, cut, before, after);
+}
+
 cls_ConfigData::ImageList cls_ConfigData::ReplacedImages() const
 {
     ImageList replaced;

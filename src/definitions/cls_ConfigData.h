@@ -62,6 +62,9 @@ public:
     void Htmlcfg_SetParameter(const QStringList &Data) override;
     // The block with every replaced image's BaseName turned into its CopyFileName.
     QString Htmlcfg_GetSetting(const QString &Key) const override;
+    // Only while no image is replaced: a replacement rewrites the whole block's text.
+    bool Htmlcfg_GetSettingAround(const QString &Key, qsizetype cut, QString &before,
+                                  QString &after) const override;
 
     // The slots whose replacement is on, in slot order: what is renamed, copied and sent.
     ImageList ReplacedImages() const;

@@ -57,6 +57,11 @@ public:
     }
     void Htmlcfg_SetParameter(const QStringList &p) override { m_cfg.SetParameter(p); }
     QString Htmlcfg_GetSetting(const QString &key) const override { return m_cfg.GetSetting(key); }
+    bool Htmlcfg_GetSettingAround(const QString &key, qsizetype cut, QString &before,
+                                  QString &after) const override
+    {
+        return m_cfg.GetSettingAround(key, cut, before, after);
+    }
 
 private:
     cls_htmlcfg m_cfg;
@@ -143,6 +148,10 @@ private slots:
     void sortKeys_data();
     void sortKeys();
     void pageBytesMatchReference();
+    void nestedPageBytesMatchReference_data();
+    void nestedPageBytesMatchReference();
+    void folderBlockCutOrWholeMakesSamePage_data();
+    void folderBlockCutOrWholeMakesSamePage();
     void pageWithoutShortcuts();
     void failedRunKeepsPreviousPage_data();
     void failedRunKeepsPreviousPage();
@@ -602,6 +611,103 @@ void TestConvert::pageBytesMatchReference()
                                u"フォルダ情報読み出し [S & <T>]"_qs, u"データ変換中 [Fav]"_qs,
                                u"データ変換中 [S & <T>]"_qs, u"復元情報を作成しています"_qs,
                                u"復元情報を作成しました"_qs}));
+}
+
+void TestConvert::nestedPageBytesMatchReference_data()
+{
+    QTest::addColumn<QString>("definition");
+    QTest::addColumn<bool>("restoreBlock");
+    QTest::addColumn<QString>("reference");
+
+    QTest::newRow("standard with restore block")
+        << u"Default/標準.html"_qs << true << u"nested-standard-page.html"_qs;
+    QTest::newRow("bookmark file")
+        << u"Netscape/ブックマーク.html"_qs << false << u"nested-bookmarks-page.html"_qs;
+}
+
+// Folders inside folders, four levels down, as pages of both shipped definitions held them
+// before folders were written in pieces.
+void TestConvert::nestedPageBytesMatchReference()
+{
+    QFETCH(QString, definition);
+    QFETCH(bool, restoreBlock);
+    QFETCH(QString, reference);
+
+    const QString top = m_dir->filePath(u"Fav"_qs);
+    for (const QString &link :
+         {u"A.url"_qs, u"B & <b>/b1.url"_qs, u"B & <b>/内側/i1.url"_qs,
+          u"B & <b>/内側/深い/d1.url"_qs, u"B & <b>/内側/深い/d2.url"_qs,
+          u"B & <b>/内側/深い/最深/z.url"_qs, u"C/D/e.url"_qs, u"日本語/x.url"_qs})
+        writeShortcut(top + u'/' + link, u"http://example.com/"_qs + link + u"?a=1&b=2"_qs);
+    QDir().mkpath(top + u"/空"_qs);
+    // Dates the page may show: fixed, deepest first so that no folder's date moves after.
+    QStringList entries{top};
+    for (QDirIterator it(top, QDir::AllEntries | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();)
+        entries.append(it.next());
+    std::sort(entries.begin(), entries.end(), std::greater<>());
+    for (const QString &entry : std::as_const(entries))
+        setMtime(entry, 1600000000);
+
+    PlainTemplate tpl(QStringLiteral(VELLUMDEX_SOURCE_DIR "/Config/") + definition);
+    MakeHtmlProcess run;
+    run.setInputFolder(top);
+    run.setDecodeFlag(restoreBlock);
+    run.setSort(true);
+    const QString out = m_dir->filePath(u"page.html"_qs);
+    run.HtmlMake(out, tpl);
+    const QByteArray page = readBytes(out);
+    if (page != readBytes(dataFile(reference)))
+        writeBytes(QDir::tempPath() + u"/vellumdex-actual-"_qs + reference, page);
+    QCOMPARE(page, readBytes(dataFile(reference)));
+}
+
+void TestConvert::folderBlockCutOrWholeMakesSamePage_data()
+{
+    QTest::addColumn<QByteArray>("folderBlock");
+
+    QTest::newRow("content twice") << QByteArray("<d>**Parameter_2--|**Parameter_2--</d>\r\n");
+    QTest::newRow("content last, marker without dashes") << QByteArray("<d>\r\n**Parameter_2\r\n");
+    QTest::newRow("content as parameter 12") << QByteArray("<d>**Parameter_12--</d>\r\n\r\n");
+    QTest::newRow("no content") << QByteArray("<d>**Parameter_1--</d>\r\n");
+}
+
+// However a definition places a folder's content, writing the folder in pieces gives the page
+// that building it as one text gives.
+void TestConvert::folderBlockCutOrWholeMakesSamePage()
+{
+    QFETCH(QByteArray, folderBlock);
+    const QString top = makeExampleTree();
+    writeShortcut(top + u"/S/T/U/D.url"_qs, u"http://d.example/"_qs);
+    const QString definition = m_dir->filePath(u"def.html"_qs);
+    writeBytes(definition, "<!--x-->\r\n<!--Header=Start-->\r\nh\r\n<!--Header=End-->\r\n"
+                           "<!--Folder=Start-->\r\n" +
+                               folderBlock +
+                               "<!--Folder=End-->\r\n"
+                               "<!--Link=Start-->\r\n<a>**Parameter_0--</a>\r\n<!--Link=End-->\r\n"
+                               "<!--Footer=Start-->\r\nf\r\n<!--Footer=End-->\r\n\r\n");
+    class WholeTemplate : public PlainTemplate
+    {
+    public:
+        using PlainTemplate::PlainTemplate;
+        bool Htmlcfg_GetSettingAround(const QString &, qsizetype, QString &,
+                                      QString &) const override
+        {
+            return false;
+        }
+    };
+    const auto page = [&](TemplateBlocks &tpl) {
+        MakeHtmlProcess run;
+        run.setInputFolder(top);
+        run.setSort(true);
+        const QString out = m_dir->filePath(u"page.html"_qs);
+        run.HtmlMake(out, tpl);
+        return readBytes(out);
+    };
+    PlainTemplate cut(definition);
+    WholeTemplate whole(definition);
+    QCOMPARE(page(cut), page(whole));
 }
 
 void TestConvert::pageWithoutShortcuts()
