@@ -95,24 +95,10 @@ void TestCli::exitStatus_data()
     const QString browsers = QStringLiteral(VELLUMDEX_TEST_DATA "/browsers");
     QTest::newRow("import from a browser it does not know")
         << QStringList{u"import"_qs, u"--from"_qs, u"netscape"_qs, u"nothing"_qs} << 2;
-    QTest::newRow("import from a profile takes the target only")
-        << QStringList{u"import"_qs, u"--profile"_qs, browsers, u"x"_qs, u"nothing"_qs} << 2;
     QTest::newRow("import from a missing profile")
         << QStringList{u"import"_qs, u"--profile"_qs, u"no-such-profile"_qs, u"nothing"_qs} << 1;
-    QTest::newRow("import from a profile without bookmarks")
-        << QStringList{u"import"_qs,
-                       u"--from"_qs,
-                       u"chromium"_qs,
-                       u"--profile"_qs,
-                       browsers + u"/chromium"_qs,
-                       u"nothing"_qs}
-        << 1;
     QTest::newRow("import of a damaged database")
         << QStringList{u"import"_qs, u"--profile"_qs, browsers + u"/damaged-places.sqlite"_qs,
-                       u"nothing"_qs}
-        << 1;
-    QTest::newRow("import of JSON that is not bookmarks")
-        << QStringList{u"import"_qs, u"--profile"_qs, browsers + u"/chromium/Local State"_qs,
                        u"nothing"_qs}
         << 1;
     QTest::newRow("import of a page that holds no bookmarks")

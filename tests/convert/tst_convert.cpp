@@ -1357,24 +1357,22 @@ QMap<QString, QString> below(const QMap<QString, QString> &tree, const QString &
 }
 
 // Bookmarks added to a places.sqlite the way Firefox stores them.
-class PlacesWriter
+struct PlacesWriter
 {
-public:
     explicit PlacesWriter(const QString &file)
+        : db(QSqlDatabase::addDatabase(u"QSQLITE"_qs, u"places-writer"_qs))
     {
-        m_db = QSqlDatabase::addDatabase(u"QSQLITE"_qs, u"places-writer"_qs);
-        m_db.setDatabaseName(file);
-        m_db.open();
+        db.setDatabaseName(file);
+        db.open();
     }
     ~PlacesWriter()
     {
-        m_db.close();
-        m_db = QSqlDatabase();
+        db = QSqlDatabase();
         QSqlDatabase::removeDatabase(u"places-writer"_qs);
     }
     qint64 exec(const QString &sql, const QVariantList &values = {})
     {
-        QSqlQuery q(m_db);
+        QSqlQuery q(db);
         q.prepare(sql);
         for (const QVariant &v : values)
             q.addBindValue(v);
@@ -1382,28 +1380,26 @@ public:
             qWarning() << q.lastError().text();
         return q.next() ? q.value(0).toLongLong() : q.lastInsertId().toLongLong();
     }
-    qint64 root(const char *guid)
+    qint64 root(const QString &guid)
     {
-        return exec(u"SELECT id FROM moz_bookmarks WHERE guid = ?"_qs, {QString::fromLatin1(guid)});
+        return exec(u"SELECT id FROM moz_bookmarks WHERE guid = ?"_qs, {guid});
     }
     // type 1 link, 2 folder, 3 separator; dates in seconds, stored as microseconds.
     qint64 add(int type, qint64 parent, const QVariant &title, qint64 date, const QString &url = {})
     {
-        QVariant place;
-        if (!url.isEmpty())
-            place =
-                exec(u"INSERT INTO moz_places (url, title, rev_host, guid) VALUES (?, ?, '', ?)"_qs,
-                     {url, title, guid()});
+        const QVariant place =
+            url.isEmpty() ? QVariant()
+                          : exec(u"INSERT INTO moz_places (url, title, rev_host, guid) "
+                                 "VALUES (?, ?, '', ?)"_qs,
+                                 {url, title, u"vdxplace%1"_qs.arg(++serial, 4, 10, QChar(u'0'))});
         return exec(u"INSERT INTO moz_bookmarks (type, fk, parent, position, title, dateAdded, "
                     "lastModified, guid) VALUES (?, ?, ?, (SELECT count(*) FROM moz_bookmarks "
                     "WHERE parent = ?), ?, ?, ?, ?)"_qs,
-                    {type, place, parent, parent, title, date * 1000000, date * 1000000, guid()});
+                    {type, place, parent, parent, title, date * 1000000, date * 1000000,
+                     u"vdxmark%1"_qs.arg(++serial, 5, 10, QChar(u'0'))});
     }
-    QSqlDatabase m_db;
-
-private:
-    QString guid() { return u"vdxtest%1"_qs.arg(++m_serial, 5, 10, QChar(u'0')); }
-    int m_serial = 0;
+    QSqlDatabase db;
+    int serial = 0;
 };
 
 } // namespace
@@ -1413,13 +1409,11 @@ void TestConvert::firefoxPlacesImportAsFirefoxWroteThem()
     const QString firefox = QStandardPaths::findExecutable(u"firefox-esr"_qs);
     if (firefox.isEmpty())
         QSKIP("Debian's firefox-esr is not installed: nothing writes a real places.sqlite");
-    const QString home = m_dir->filePath(u"home"_qs);
     const QString profile = m_dir->filePath(u"profile"_qs);
-    QDir().mkpath(home);
     QDir().mkpath(profile);
     QProcess browser;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"HOME"_qs, home);
+    env.insert(u"HOME"_qs, m_dir->path());
     env.insert(u"MOZ_CRASHREPORTER_DISABLE"_qs, u"1"_qs);
     browser.setProcessEnvironment(env);
     browser.setStandardOutputFile(QProcess::nullDevice());
@@ -1453,8 +1447,8 @@ void TestConvert::firefoxPlacesImportAsFirefoxWroteThem()
     browser.waitForFinished(10000);
 
     PlacesWriter db(places);
-    QVERIFY(db.m_db.isOpen());
-    const qint64 toolbar = db.root("toolbar_____");
+    QVERIFY(db.db.isOpen());
+    const qint64 toolbar = db.root(u"toolbar_____"_qs);
     const qint64 dev = db.add(2, toolbar, u"開発"_qs, 1600000100);
     const qint64 second = db.add(2, dev, u"第二階層"_qs, 1600000200);
     const qint64 third = db.add(2, second, u"第三階層"_qs, 1600000300);
@@ -1465,7 +1459,7 @@ void TestConvert::firefoxPlacesImportAsFirefoxWroteThem()
     db.add(1, dev, u"Qt <6>"_qs, 1600000600, u"https://doc.qt.io/qt-6/"_qs);
     db.add(1, toolbar, QVariant(), 1600000700, u"https://example.org/untitled"_qs);
     db.add(1, toolbar, u"最近のタグ"_qs, 1600000800, u"place:type=6&sort=14&maxResults=10"_qs);
-    const qint64 tag = db.add(2, db.root("tags________"), u"タグ付き"_qs, 1600000900);
+    const qint64 tag = db.add(2, db.root(u"tags________"_qs), u"タグ付き"_qs, 1600000900);
     db.add(1, tag, QVariant(), 1600000900, u"https://tagged.example/"_qs);
     const QStringList expected{
         u"ブックマークツールバー/|*"_qs,
@@ -1484,7 +1478,6 @@ void TestConvert::firefoxPlacesImportAsFirefoxWroteThem()
     QVERIFY(QFileInfo(after + u"/他のブックマーク"_qs).isDir());
     QVERIFY(!log.filter(u"Get Help"_qs).isEmpty());
     QVERIFY(log.filter(u"タグ付き"_qs).isEmpty());
-    QVERIFY(log.last().startsWith(u"ブックマークファイルを読み込みました (フォルダ "_qs));
 
     // Another program holding the database as Firefox does, in the middle of a change.
     db.exec(u"PRAGMA locking_mode = EXCLUSIVE"_qs);
