@@ -52,6 +52,26 @@ bool parse(QCommandLineParser &parser, const QString &command, const QStringList
     return true;
 }
 
+// Every log line of the run goes to stdout; *cause keeps the last one that is not part of the
+// closing summary, so that a failed run can say why on stderr too.
+void logLines(MakeHtmlProcess &run, QString *cause)
+{
+    QObject::connect(&run, &MakeHtmlProcess::logLine, &run, [cause](const QString &l) {
+        out(l);
+        if (!l.startsWith(u"--"_qs) && !l.startsWith(u"  "_qs))
+            *cause = l;
+    });
+}
+
+// The exit status of a run command; a failure is named on stderr as well.
+int finish(bool ok, const QString &cause)
+{
+    if (ok)
+        return 0;
+    err(cause);
+    return 1;
+}
+
 } // namespace
 
 int CliTool::usage(int status)
@@ -211,7 +231,8 @@ int CliTool::convert(const QStringList &arguments, bool toFtp)
         return 1;
     }
     MakeHtmlProcess run;
-    QObject::connect(&run, &MakeHtmlProcess::logLine, &run, [](const QString &l) { out(l); });
+    QString cause;
+    logLines(run, &cause);
     run.setInputFolder(input);
     run.setSort(sort);
     run.setSortOrder(order);
@@ -221,9 +242,9 @@ int CliTool::convert(const QStringList &arguments, bool toFtp)
         const QString remote = parser.isSet(u"remote-name"_qs)
                                    ? parser.value(u"remote-name"_qs)
                                    : setting(u"FTPSaveFile"_qs, u"Favorites.html"_qs);
-        return run.SendFtp(*definition, *connection, remote) ? 0 : 1;
+        return finish(run.SendFtp(*definition, *connection, remote), cause);
     }
-    return run.MakeHtml(output, *definition) ? 0 : 1;
+    return finish(run.MakeHtml(output, *definition), cause);
 }
 
 int CliTool::restore(const QStringList &arguments)
@@ -239,12 +260,12 @@ int CliTool::restore(const QStringList &arguments)
         return 2;
     }
     MakeHtmlProcess run;
-    QObject::connect(&run, &MakeHtmlProcess::logLine, &run, [](const QString &l) { out(l); });
+    QString cause;
+    logLines(run, &cause);
     const QStringList p = parser.positionalArguments();
-    return run.DecodeStart(QFileInfo(p.at(0)).absoluteFilePath(),
-                           QFileInfo(p.at(1)).absoluteFilePath())
-               ? 0
-               : 1;
+    return finish(run.DecodeStart(QFileInfo(p.at(0)).absoluteFilePath(),
+                                  QFileInfo(p.at(1)).absoluteFilePath()),
+                  cause);
 }
 
 int CliTool::import(const QStringList &arguments)
@@ -290,16 +311,8 @@ int CliTool::import(const QStringList &arguments)
     }
     MakeHtmlProcess run;
     QString cause;
-    QObject::connect(&run, &MakeHtmlProcess::logLine, &run, [&cause](const QString &l) {
-        out(l);
-        if (!l.startsWith(u"--"_qs) && !l.startsWith(u"  "_qs))
-            cause = l;
-    });
-    if (run.ImportBookmarks(file, QFileInfo(p.last()).absoluteFilePath()))
-        return 0;
-    // The log says it on stdout; a script watching stderr learns why too.
-    err(cause);
-    return 1;
+    logLines(run, &cause);
+    return finish(run.ImportBookmarks(file, QFileInfo(p.last()).absoluteFilePath()), cause);
 }
 
 int CliTool::profiles(const QStringList &arguments)

@@ -1,8 +1,8 @@
 #include "BookmarkFile.h"
 
 #include "startup/Cp932.h"
+#include "startup/TextLines.h"
 
-#include <QFile>
 #include <QHash>
 #include <QStringDecoder>
 
@@ -266,18 +266,9 @@ QString BookmarkFile::decodeEntities(QStringView text)
 
 bool BookmarkFile::open(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
+    QByteArray bytes;
+    if (!TextLines::readBytes(path, &bytes, error))
         return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
     setData(bytes);
     return true;
 }

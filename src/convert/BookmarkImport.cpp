@@ -5,6 +5,7 @@
 #include "ChromiumBookmarks.h"
 #include "FirefoxPlaces.h"
 #include "SafeFileName.h"
+#include "startup/CheckedFile.h"
 #include "startup/Cp932.h"
 
 #include <QDir>
@@ -43,41 +44,22 @@ void setModified(const QString &path, qint64 seconds)
 
 // A new shortcut is created only where nothing is, not even a link, so nothing is written
 // through a link planted in the base folder; one that is already there (or a link of its name)
-// is replaced through a temporary file renamed over it, which replaces a link itself, never
-// what it points to.
-bool writeNew(const QString &fileName, const QByteArray &data, qint64 date)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
-    const bool written = file.write(data) == data.size() && file.flush();
-    file.close();
-    if (!written) {
-        QFile::remove(fileName);
-        return false;
-    }
-    setModified(fileName, date);
-    return true;
-}
-
-bool writeShortcut(const QString &fileName, const QByteArray &data, qint64 date)
+// is replaced by a whole new file renamed over it, which replaces a link itself, never what it
+// points to. Answers the cause of a failure, nothing on success.
+QString writeShortcut(const QString &fileName, const QByteArray &data, qint64 date)
 {
     // Most shortcuts are new: try that first, and look only when the name is taken.
-    if (writeNew(fileName, data, date))
-        return true;
-    const QFileInfo info(fileName);
-    if (!info.exists() && !info.isSymLink())
-        return false;
-    const QString temp = fileName + u".vellumdex-tmp"_qs;
-    QFile::remove(temp);
-    if (!writeNew(temp, data, date))
-        return false;
-    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(fileName).constData()) !=
-        0) {
-        QFile::remove(temp);
-        return false;
+    QString cause;
+    if (!CheckedFile::writeFile(fileName, data, &cause, CheckedFile::Mode::NewOnly)) {
+        const QFileInfo info(fileName);
+        if (!info.exists() && !info.isSymLink())
+            return cause;
+        cause.clear();
+        if (!CheckedFile::writeFile(fileName, data, &cause, CheckedFile::Mode::ReplaceMany))
+            return cause;
     }
-    return true;
+    setModified(fileName, date);
+    return cause;
 }
 
 QString malformedMessage(const BookmarkFile &file)
@@ -180,8 +162,9 @@ bool BookmarkImport::ImportFile(const QString &LoadFile, const QString &BasePath
     const Source source = sourceOf(LoadFile);
     if (source == Source::BookmarkFile) {
         BookmarkFile file;
-        if (!file.open(LoadFile))
-            return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"]"_qs);
+        QString cause;
+        if (!file.open(LoadFile, &cause))
+            return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"] "_qs + cause);
         return importFrom(file, BasePath);
     }
     BookmarkTree tree;
@@ -267,8 +250,10 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
             OpenFolder &folder = folders.back();
             const QString name = folder.names.take(SafeFileName::clean(item.title), u".url");
             const QString fileName = folder.path + name + u".url"_qs;
-            if (!writeShortcut(fileName, shortcutBytes(item.url), item.addDate))
-                return fail(u"ファイルを書き込めません ["_qs + fileName + u"]"_qs);
+            if (const QString cause =
+                    writeShortcut(fileName, shortcutBytes(item.url), item.addDate);
+                !cause.isEmpty())
+                return fail(u"ファイルを書き込めません ["_qs + fileName + u"] "_qs + cause);
             emit logLine(u"リンク復元["_qs + name + u"]"_qs);
             ++m_links;
             break;

@@ -1,5 +1,6 @@
 #include "FavoritesRestore.h"
 
+#include "startup/CheckedFile.h"
 #include "startup/Cp932.h"
 #include "startup/TextLines.h"
 
@@ -51,36 +52,18 @@ private:
 };
 
 // A new shortcut is created only where nothing is, not even a link (so nothing is written
-// through a link planted in the base folder); one that is already there is replaced through a
-// temporary file renamed over it, so a full disk leaves the old file as it was. New files are
-// written directly: a rename for every file would make a large restore crawl.
-bool writeNew(const QString &fileName, const QByteArray &data)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
-    const bool written = file.write(data) == data.size() && file.flush();
-    file.close();
-    if (!written)
-        QFile::remove(fileName);
-    return written;
-}
-
-bool writeShortcut(const QString &fileName, const QByteArray &data)
+// through a link planted in the base folder); one that is already there is replaced by a whole
+// new file renamed over it, so a full disk leaves the old file as it was. New files are
+// written in place: a rename for every file would make a large restore crawl. Answers the
+// cause of a failure, nothing on success.
+QString writeShortcut(const QString &fileName, const QByteArray &data)
 {
     const QFileInfo info(fileName);
-    if (!info.exists() && !info.isSymLink())
-        return writeNew(fileName, data);
-    const QString temp = fileName + u".vellumdex-tmp"_qs;
-    QFile::remove(temp);
-    if (!writeNew(temp, data))
-        return false;
-    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(fileName).constData()) !=
-        0) {
-        QFile::remove(temp);
-        return false;
-    }
-    return true;
+    QString cause;
+    CheckedFile::writeFile(fileName, data, &cause,
+                           !info.exists() && !info.isSymLink() ? CheckedFile::Mode::NewOnly
+                                                               : CheckedFile::Mode::ReplaceMany);
+    return cause;
 }
 
 } // namespace
@@ -236,8 +219,9 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
             content += line + u"\r\n"_qs;
         }
         const QString fileName = paths[size_t(pid)] + name + u".url"_qs;
-        if (!writeShortcut(fileName, Cp932::fromUnicode(content)))
-            return fail(u"ファイルを書き込めません ["_qs + fileName + u"]"_qs);
+        if (const QString cause = writeShortcut(fileName, Cp932::fromUnicode(content));
+            !cause.isEmpty())
+            return fail(u"ファイルを書き込めません ["_qs + fileName + u"] "_qs + cause);
         emit logLine(u"リンク復元["_qs + name + u"]"_qs);
         emit progress(folderCount + r + 1, folderCount + linkCount);
     }

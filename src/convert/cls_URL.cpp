@@ -1,6 +1,7 @@
 #include "cls_URL.h"
 
 #include "RunError.h"
+#include "startup/CheckedFile.h"
 #include "startup/Cp932.h"
 #include "startup/MessageSink.h"
 #include "startup/ProfileFile.h"
@@ -8,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryFile>
 
 cls_URL::~cls_URL()
 {
@@ -90,17 +90,15 @@ void cls_URL::SetFileName(const QString &folderPath, const QString &fileName)
 
 bool cls_URL::CopyToTempFile()
 {
-    QTemporaryFile temp(QDir::tempPath() + u"/vellumdex-XXXXXX.url"_qs);
-    temp.setAutoRemove(false);
-    if (!temp.open())
-        throw RunError(u"一時ファイルを作成できません ["_qs + QDir::tempPath() + u"]"_qs);
-    const QString tempName = temp.fileName();
-    temp.close();
-    QFile::remove(tempName);
-    if (!QFile::copy(m_folderPath + m_fileName, tempName)) {
-        QFile::remove(tempName);
-        throw RunError(u"ショートカットを読み出せません ["_qs + m_folderPath + m_fileName + u"]"_qs);
-    }
+    // Named so that the next run removes it should this one be killed while it is there.
+    const QString tempName = CheckedFile::temporaryName(QDir::tempPath());
+    QByteArray bytes;
+    if (!TextLines::readBytes(m_folderPath + m_fileName, &bytes))
+        throw RunError(u"ショートカットを読み出せません ["_qs + m_folderPath + m_fileName +
+                       u"]"_qs);
+    QString cause;
+    if (!CheckedFile::writeFile(tempName, bytes, &cause, CheckedFile::Mode::NewOnly))
+        throw RunError(u"一時ファイルを作成できません ["_qs + QDir::tempPath() + u"] "_qs + cause);
     m_tempPath = tempName;
     m_tempCopy = true;
     return true;

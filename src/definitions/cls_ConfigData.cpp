@@ -5,16 +5,17 @@
 #include "convert/RunError.h"
 #include "convert/cls_htmlcfg.h"
 #include "ftp/cls_FtpData.h"
+#include "startup/CheckedFile.h"
 #include "startup/Cp932.h"
 #include "startup/ProfileFile.h"
+#include "startup/SystemError.h"
 #include "startup/code_main.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
-#include <QTemporaryFile>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -91,30 +92,17 @@ bool cls_ConfigData::MakeImageConfig()
         // Left without slots; the next GetStatus tries again.
         return false;
     }
-    auto file =
-        std::make_unique<QTemporaryFile>(QDir::tempPath() + u"/vellumdex-imagelist-XXXXXX.ini"_qs);
-    if (!file->open())
-        return false;
-    const QByteArray bytes = Cp932::fromUnicode(reader.GetSetting(u"ImageConfig"_qs) + u"\r\n"_qs);
-    if (file->write(bytes) != bytes.size() || !file->flush())
-        return false;
-    file->close();
-    m_imageList = std::move(file);
+    auto list = std::make_unique<ProfileFile>(QString());
+    list->setText(reader.GetSetting(u"ImageConfig"_qs));
+    m_imageList = std::move(list);
     return true;
-}
-
-QString cls_ConfigData::imageListFileName() const
-{
-    return m_imageList ? m_imageList->fileName() : QString();
 }
 
 void cls_ConfigData::GetStatus()
 {
     if (!m_imageList && !MakeImageConfig())
         return;
-    // Read once: a set asks for every slot's key.
-    ProfileFile list(m_imageList->fileName());
-    list.load();
+    const ProfileFile &list = *m_imageList;
 
     ImageList images;
     const QString imageList = u"ImageList"_qs;
@@ -253,14 +241,25 @@ void cls_ConfigData::ImageFileCopy(const QString &CopyPath) const
         QFile source(image->SelectFile());
         // Written beside the target and renamed over it: a failed copy keeps the old file, and
         // a source that is the target itself is read whole before it is replaced.
-        QSaveFile copy(target);
-        bool ok = source.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly);
-        while (ok && !source.atEnd()) {
-            const QByteArray chunk = source.read(1 << 16);
-            ok = !chunk.isEmpty() && copy.write(chunk) == chunk.size();
+        CheckedFile copy(target);
+        QString cause;
+        if (!source.open(QIODevice::ReadOnly)) {
+            cause = SystemError::text(errno);
+        } else if (!copy.open()) {
+            cause = copy.errorString();
+        } else {
+            while (cause.isEmpty() && !source.atEnd()) {
+                const QByteArray chunk = source.read(1 << 16);
+                if (chunk.isEmpty())
+                    cause = SystemError::text(EIO);
+                else if (copy.write(chunk) != chunk.size())
+                    cause = copy.errorString();
+            }
+            if (cause.isEmpty() && !copy.commit())
+                cause = copy.errorString();
         }
-        if (!ok || !copy.commit())
+        if (!cause.isEmpty())
             throw RunError(u"画像ファイルをコピー出来ません ["_qs + image->SelectFile() +
-                           u"] → ["_qs + target + u"]"_qs);
+                           u"] → ["_qs + target + u"] "_qs + cause);
     }
 }

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-class QTemporaryFile;
+class ProfileFile;
 class cls_htmlcfg;
 class cls_ImageData;
 class cls_ImageSetData;
@@ -70,9 +70,6 @@ public:
     // Uploads every replaced image under its copy name; one failure does not stop the rest.
     bool SendFtp(cls_FtpData &FtpData) const;
 
-    // The extracted image list file; empty before the first successful GetStatus.
-    QString imageListFileName() const;
-
 private:
     bool MakeImageConfig();
     void MakeCopyFileNames();
@@ -80,7 +77,7 @@ private:
     QString m_fileName;
     int m_index = 0;
     QString m_caption;
-    std::unique_ptr<QTemporaryFile> m_imageList;
+    std::unique_ptr<ProfileFile> m_imageList; // the "ImageConfig" block, read once
     ImageList m_images;
     ImageSetList m_imageSets;
     std::unique_ptr<cls_htmlcfg> m_htmlcfg;

@@ -107,12 +107,12 @@ void LoadFtpList()
     }
 }
 
-bool SaveFtpList()
+bool SaveFtpList(QString *error)
 {
     code_main::SettingsIni().SetSection(FtpSection);
     const QString path = code_main::SettingsIni().fileName();
     QStringList lines;
-    if (!TextLines::readLines(path, &lines) && QFileInfo::exists(path))
+    if (!TextLines::readLines(path, &lines, error) && QFileInfo::exists(path))
         return false; // never replace a file whose content was not seen
     // The new section goes after the old ones, which are then removed: the whole change is
     // one replace of the file, so a crash leaves the old list or the new one, never a mix.
@@ -137,7 +137,7 @@ bool SaveFtpList()
         file.removeSection(FtpSection);
     // The records carry passwords, scrambled but not encrypted.
     file.setOwnerOnly(!ftpConnections.isEmpty());
-    return file.save();
+    return file.save(error);
 }
 
 } // namespace run

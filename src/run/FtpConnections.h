@@ -20,7 +20,7 @@ FtpConnectionList &FtpConnections();
 // old ones keep detached records). Leaves "FTP" the current section of SettingsIni.
 void LoadFtpList();
 // Rewrites section "FTP" from FtpConnections in one replace of the file. False, with the
-// file as it was, when the file cannot be read or written.
-bool SaveFtpList();
+// file as it was, when the file cannot be read or written; *error then names the cause.
+bool SaveFtpList(QString *error = nullptr);
 
 } // namespace run

@@ -9,13 +9,13 @@
 #include "convert/cls_folder.h"
 #include "definitions/cls_ConfigData.h"
 #include "ftp/cls_FtpData.h"
+#include "startup/CheckedFile.h"
 #include "startup/Cp932.h"
 #include "startup/TextLines.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
-#include <QTemporaryFile>
+#include <QScopeGuard>
 
 namespace {
 
@@ -70,18 +70,12 @@ void MakeHtmlProcess::logSummary(const QString &text)
 
 void MakeHtmlProcess::HtmlMake(const QString &SaveFile, TemplateBlocks &ConfigData)
 {
-    QSaveFile file(SaveFile);
-    // Never write through to the page: a failed run leaves the previous one as it was.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
+    // Never written through to the page: a failed run leaves the previous one as it was.
+    CheckedFile file(SaveFile);
+    if (!file.open())
         throw RunError(u"出力ファイルを作成できません ["_qs + SaveFile + u"] "_qs +
                        file.errorString());
-    try {
-        writePage(file, SaveFile, ConfigData);
-    } catch (...) {
-        file.cancelWriting();
-        throw;
-    }
+    writePage(file, SaveFile, ConfigData);
     if (!file.commit())
         throw RunError(u"ファイルを書き込めません ["_qs + SaveFile + u"] "_qs + file.errorString());
 }
@@ -195,21 +189,18 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
 
     bool pageSent = false;
     bool imagesSent = false;
-    // The page on its way to the server; removed when this ends, sent or not.
-    QTemporaryFile temp(QDir::tempPath() + u"/vellumdex-XXXXXX.html"_qs);
-    if (!temp.open()) {
-        AddLog(u"一時ファイルを作成できません ["_qs + QDir::tempPath() + u"]"_qs);
-    } else {
-        temp.close();
-        try {
-            HtmlMake(temp.fileName(), ConfigData);
-            ConfigData.Htmlcfg_Close();
-            pageSent = FtpObj.FtpPut_Text(temp.fileName(), SendFileName);
-            imagesSent = ConfigData.SendFtp(FtpObj);
-        } catch (const RunError &e) {
-            ConfigData.Htmlcfg_Close();
-            AddLog(e.message());
-        }
+    // The page on its way to the server, under a name the next run recognises should this one
+    // be killed; removed when this ends, sent or not.
+    const QString temp = CheckedFile::temporaryName(QDir::tempPath());
+    const auto removeTemp = qScopeGuard([&temp] { QFile::remove(temp); });
+    try {
+        HtmlMake(temp, ConfigData);
+        ConfigData.Htmlcfg_Close();
+        pageSent = FtpObj.FtpPut_Text(temp, SendFileName);
+        imagesSent = ConfigData.SendFtp(FtpObj);
+    } catch (const RunError &e) {
+        ConfigData.Htmlcfg_Close();
+        AddLog(e.message());
     }
     disconnect(started);
     disconnect(ended);

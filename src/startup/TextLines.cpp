@@ -1,14 +1,11 @@
 #include "TextLines.h"
 
 #include "Cp932.h"
+#include "SystemError.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
-#include <cstring>
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -47,7 +44,7 @@ bool TextLines::readBytes(const QString &path, QByteArray *bytes, QString *error
 {
     const auto fail = [error](int err) {
         if (error)
-            *error = QString::fromLocal8Bit(std::strerror(err));
+            *error = SystemError::text(err);
         return false;
     };
     int fd;
@@ -98,26 +95,5 @@ bool TextLines::readLines(const QString &path, QStringList *lines, QString *erro
 bool TextLines::writeFileAtomic(const QString &path, const QByteArray &bytes, QString *error,
                                 Permissions permissions)
 {
-    const bool existed = QFileInfo::exists(path);
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
-    if ((!existed && permissions == Permissions::OwnerOnly) ||
-        permissions == Permissions::OwnerOnlyAlways)
-        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (f.write(bytes) != bytes.size()) {
-        if (error)
-            *error = f.errorString();
-        f.cancelWriting();
-        return false;
-    }
-    if (!f.commit()) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
-    return true;
+    return CheckedFile::writeFile(path, bytes, error, CheckedFile::Mode::Replace, permissions);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CheckedFile.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -20,15 +22,8 @@ public:
     static bool readFile(const QString &path, QString *text, QString *error = nullptr);
     static bool readLines(const QString &path, QStringList *lines, QString *error = nullptr);
 
-    // Writes the file in one step: a temporary file beside it, renamed over it once complete,
-    // so a failure leaves what was there before. A new file can be made readable by its owner
-    // only (OwnerOnly), or the file whether new or not (OwnerOnlyAlways: it holds secrets).
-    enum class Permissions
-    {
-        Default,
-        OwnerOnly,
-        OwnerOnlyAlways
-    };
+    // Writes the file in one step (CheckedFile), so a failure leaves what was there before.
+    using Permissions = CheckedFile::Permissions;
     static bool writeFileAtomic(const QString &path, const QByteArray &bytes,
                                 QString *error = nullptr,
                                 Permissions permissions = Permissions::Default);

@@ -1,5 +1,7 @@
 #include "code_main.h"
 
+#include "CheckedFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -61,6 +63,10 @@ void Startup(const QStringList &arguments)
     settingsIni.SetFile(ProgramFolder() + u"/Vellumdex.ini"_qs);
     settingsIni.SetSection(u"System"_qs);
     configIni.SetFile(ProgramFolder() + u"/Config.ini"_qs);
+    // What a killed run left beside the settings (a copy of the stored passwords among them)
+    // and in the temporary folder goes now, not at the next save.
+    CheckedFile::removeStrays(ProgramFolder());
+    CheckedFile::removeStrays(QDir::tempPath());
 }
 
 QString GetVersionText(const QString &prefix)

@@ -230,12 +230,14 @@ void frm_FTPConfig::cmd_Del_Click()
 void frm_FTPConfig::cmd_OK_Click()
 {
     const QString section = code_main::SettingsIni().section();
-    const bool saved = run::SaveFtpList();
+    QString cause;
+    const bool saved = run::SaveFtpList(&cause);
     code_main::SettingsIni().SetSection(section);
     if (!saved) {
         // The dialog stays open with every edit, so nothing typed is lost.
         MessageSink::show(u"設定ファイル「"_qs + code_main::SettingsIni().fileName() +
-                          u"」に書き込めませんでした。ＦＴＰ接続の設定は保存されていません。"_qs);
+                          u"」に書き込めませんでした（"_qs + cause +
+                          u"）。ＦＴＰ接続の設定は保存されていません。"_qs);
         return;
     }
     m_cancel = false;

@@ -11,9 +11,11 @@
 #include "convert/cls_folder.h"
 #include "convert/cls_htmlcfg.h"
 #include "definitions/cls_ConfigData.h"
+#include "definitions/cls_ImageData.h"
 #include "run/MakeHtmlProcess.h"
 #include "startup/Cp932.h"
 #include "startup/MessageSink.h"
+#include "startup/ProfileFile.h"
 #include "startup/code_main.h"
 
 #include <QDirIterator>
@@ -31,6 +33,7 @@
 #include <sys/fsuid.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -179,6 +182,8 @@ private slots:
     // there before (the previous page, restored files) is still there.
     void runFaultKeepsPreviousPage_data();
     void runFaultKeepsPreviousPage();
+    void fullDiskKeepsTheOldFile_data();
+    void fullDiskKeepsTheOldFile();
     void restoreCutAtEveryLineNamesThePart();
     void restoreNeverWritesThroughLinks();
     void lineBreakInShortcutNameStaysInItsRecord();
@@ -1615,10 +1620,10 @@ private:
 class SmallDisk
 {
 public:
-    bool mount(const QString &folder, int bytes)
+    bool mount(const QString &folder, int bytes, const QByteArray &more = {})
     {
         m_folder = QFile::encodeName(folder);
-        const QByteArray options = "size=" + QByteArray::number(bytes);
+        const QByteArray options = "size=" + QByteArray::number(bytes) + more;
         m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", 0, options.constData()) == 0;
         m_bytes = bytes;
         return m_mounted;
@@ -1750,6 +1755,114 @@ void TestConvert::runFaultKeepsPreviousPage()
     QCOMPARE(QDir(outFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
                                        QDir::System),
              QStringList{u"page.html"_qs});
+}
+
+void TestConvert::fullDiskKeepsTheOldFile_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("missing"); // bytes of the new file the disk has no room for
+    for (const char *file : {"page", "settings", "image", "restore", "import"}) {
+        QTest::addRow("%s, nothing free", file) << QString::fromLatin1(file) << 0;
+        for (int missing : {1, 100, 1141, 4096, 65536})
+            QTest::addRow("%s, %d bytes short", file, missing)
+                << QString::fromLatin1(file) << missing;
+        QTest::addRow("%s, no inode free", file) << QString::fromLatin1(file) << -1;
+    }
+}
+
+void TestConvert::fullDiskKeepsTheOldFile()
+{
+    QFETCH(QString, file);
+    QFETCH(int, missing);
+    const QString disk = m_dir->filePath(u"disk"_qs);
+    QVERIFY(QDir().mkpath(disk));
+    SmallDisk small;
+    if (!small.mount(disk, 4 << 20, missing < 0 ? ",nr_inodes=64" : "")) {
+        QTest::qSkip("a tmpfs cannot be mounted here", __FILE__, __LINE__);
+        return;
+    }
+    // Every new file is large enough to be cut anywhere, 65,536 bytes before its end too.
+    const QString address = u"http://example.jp/"_qs + QString(100000, u'x');
+    const QString top = m_dir->filePath(u"Fav"_qs);
+    // The page stays small where the images are the new files.
+    writeShortcut(top + u"/L.url"_qs, file == u"image"_qs ? u"http://example.jp/"_qs : address);
+    QString definitionFile = dataFile(u"simple.html"_qs);
+    if (file == u"image"_qs) {
+        definitionFile = m_dir->filePath(u"image.html"_qs);
+        QByteArray text = readBytes(dataFile(u"simple.html"_qs));
+        text.chop(2);
+        writeBytes(definitionFile, text + "<!--ImageConfig=Start-->\r\n[ImageList]\r\nDataCount=1"
+                                          "\r\nImage_1=dot.gif\r\n<!--ImageConfig=End-->\r\n\r\n");
+        writeBytes(m_dir->filePath(u"mine/dot.gif"_qs), "GIF89a" + QByteArray(100000, 'g'));
+    }
+    const QString page = m_dir->filePath(u"page.html"_qs);
+    writeBytes(page, convert(top, true));
+    writeBytes(
+        m_dir->filePath(u"bookmarks.html"_qs),
+        Cp932::fromUnicode(u"<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n<DL><p>\r\n<DT><A HREF=\""_qs +
+                           address + u"\">L</A>\r\n</DL><p>\r\n"_qs));
+    const QString target = disk + (file == u"page"_qs       ? u"/page.html"_qs
+                                   : file == u"settings"_qs ? u"/Vellumdex.ini"_qs
+                                   : file == u"image"_qs    ? u"/dot.gif"_qs
+                                   : file == u"restore"_qs  ? u"/F/Fav/L.url"_qs
+                                                            : u"/F/ブックマーク/L.url"_qs);
+    code_main::ConfigIni().SetFile(m_dir->filePath(u"Config.ini"_qs));
+    QStringList log;
+    const auto run = [&] {
+        log.clear();
+        if (file == u"settings"_qs) {
+            ProfileFile settings(target);
+            settings.load();
+            settings.setValue(u"FTP"_qs, u"Data_1"_qs, address);
+            QString error;
+            const bool saved = settings.save(&error);
+            log << error;
+            return saved;
+        }
+        MakeHtmlProcess process;
+        connect(&process, &MakeHtmlProcess::logLine, this, [&](const QString &l) { log << l; });
+        if (file == u"restore"_qs)
+            return process.DecodeStart(page, disk + u"/F"_qs);
+        if (file == u"import"_qs)
+            return process.ImportBookmarks(m_dir->filePath(u"bookmarks.html"_qs), disk + u"/F"_qs);
+        cls_ConfigData definition;
+        definition.setFileName(definitionFile);
+        definition.ConfigCheck();
+        definition.GetStatus();
+        if (file == u"image"_qs) {
+            definition.Image(1)->setSelectFile(m_dir->filePath(u"mine/dot.gif"_qs));
+            definition.Image(1)->setImageChange(true);
+            definition.SaveSetting();
+        }
+        definition.Htmlcfg_Open();
+        process.setInputFolder(top);
+        process.setDecodeFlag(true);
+        return process.MakeHtml(disk + u"/page.html"_qs, definition);
+    };
+    // Once with room, for the new file's size; then the old file back, and the disk filled.
+    writeBytes(target, "[System]\r\nold=1\r\n");
+    QVERIFY2(run(), qPrintable(log.join(u'|')));
+    const qint64 size = QFileInfo(target).size();
+    const qint64 pageSize = QFileInfo(disk + u"/page.html"_qs).size();
+    QVERIFY2(size > 100000, qPrintable(log.join(u'|')));
+    writeBytes(target, "[System]\r\nold=1\r\n");
+    struct statvfs fs;
+    QCOMPARE(::statvfs(QFile::encodeName(disk).constData(), &fs), 0);
+    if (missing < 0) {
+        for (fsfilcnt_t i = fs.f_favail; i > 0; --i)
+            writeBytes(disk + u"/inode"_qs + QString::number(i), {});
+    } else {
+        const qint64 block = qint64(fs.f_bsize);
+        qint64 room = missing == 0 ? 0 : (size - missing) / block * block;
+        if (file == u"image"_qs) // the page before the images needs its room
+            room = qMax(room, (pageSize + block - 1) / block * block);
+        writeBytes(disk + u"/filler"_qs, QByteArray(qint64(fs.f_bavail) * block - room, 'f'));
+    }
+    const auto before = snapshot(disk, true);
+    QVERIFY(!run());
+    QCOMPARE(readBytes(target), QByteArray("[System]\r\nold=1\r\n"));
+    QVERIFY(snapshot(disk, true) == before); // nothing new, nothing changed
+    QVERIFY2(!log.filter(u"ディスクがいっぱいです"_qs).isEmpty(), qPrintable(log.join(u'|')));
 }
 
 void TestConvert::restoreCutAtEveryLineNamesThePart()

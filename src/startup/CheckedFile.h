@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QIODevice>
+#include <QString>
+
+// A file written so that a failure loses nothing. Every write goes straight to the system and
+// is checked; nothing is buffered that a late flush could lose.
+// - Replace: the content goes to an unnamed file in the target's folder, which is synced,
+//   named and renamed over the target only by commit(). Until then the target is as it was,
+//   and a failure or a kill leaves no second copy under the target's name.
+// - ReplaceMany: as Replace, without waiting for the disk before the rename: for the many
+//   small files of a restore, where a sync each costs ten milliseconds a file. A failure or a
+//   kill still leaves the old file or the new one.
+// - NewOnly: the file is created where nothing is, not even a link, and written in place; a
+//   failure removes it.
+// A file that is never committed is removed. errorString() names the cause in Japanese.
+class CheckedFile : public QIODevice
+{
+public:
+    enum class Mode
+    {
+        Replace,
+        ReplaceMany,
+        NewOnly
+    };
+    // A new file can be made readable by its owner only (OwnerOnly), or the file whether new
+    // or not (OwnerOnlyAlways: it holds secrets). A replaced file otherwise keeps its mode.
+    enum class Permissions
+    {
+        Default,
+        OwnerOnly,
+        OwnerOnlyAlways
+    };
+
+    explicit CheckedFile(const QString &path, Mode mode = Mode::Replace,
+                         Permissions permissions = Permissions::Default);
+    ~CheckedFile() override;
+    CheckedFile(const CheckedFile &) = delete;
+    CheckedFile &operator=(const CheckedFile &) = delete;
+
+    bool open(OpenMode mode = WriteOnly) override;
+    bool isSequential() const override { return true; }
+    bool commit();
+    void cancel();
+    // The errno of the failure, 0 while there is none.
+    int error() const { return m_error; }
+
+    // Writes a whole file; false with the cause in *error.
+    static bool writeFile(const QString &path, const QByteArray &bytes, QString *error = nullptr,
+                          Mode mode = Mode::Replace,
+                          Permissions permissions = Permissions::Default);
+
+    // A fresh name in folder that removeStrays recognises. It is short whatever the final
+    // name's length, so any name that can be created can also be replaced.
+    static QString temporaryName(const QString &folder);
+    // Removes the temporary files a run that no longer exists left in folder (it was killed
+    // between naming one and renaming or removing it). Each folder is looked at once a process.
+    static void removeStrays(const QString &folder);
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override;
+    qint64 writeData(const char *data, qint64 size) override;
+
+private:
+    bool fail(int error);
+    void discard();
+
+    QString m_path;
+    Mode m_mode;
+    Permissions m_permissions;
+    int m_fd = -1;
+    QString m_tempPath; // the named temporary file, where the folder takes no unnamed one
+    int m_error = 0;
+};

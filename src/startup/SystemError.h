@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// The cause of a failed file-system call, as a log line or a message names it: Japanese for
+// the causes a user meets (a missing file, no permission, a full disk, ...), the system's own
+// text for the rest.
+class SystemError
+{
+public:
+    static QString text(int error);
+};
