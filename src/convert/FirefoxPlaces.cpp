@@ -88,6 +88,19 @@ QString rootName(const QString &guid)
     return u"モバイルのブックマーク"_qs;
 }
 
+// SQLite's own text for the causes a user is not expected to meet.
+QString causeOf(const QSqlError &error)
+{
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    if (code == 11)
+        return u"(データベースが壊れています)"_qs;
+    if (code == 26)
+        return u"(データベースのファイルではありません)"_qs;
+    if (code == 5 || code == 6)
+        return u"(データベースが使用中です)"_qs;
+    return u"("_qs + error.databaseText() + u")"_qs;
+}
+
 bool readRows(const QString &file, QHash<qint64, std::vector<Row>> *children,
               QHash<QString, Row> *roots, QString *error)
 {
@@ -101,7 +114,7 @@ bool readRows(const QString &file, QHash<qint64, std::vector<Row>> *children,
         if (!db.isValid()) {
             *error = u"SQLite のドライバがありません (Qt の QSQLITE)"_qs;
         } else if (!db.open()) {
-            *error = db.lastError().text();
+            *error = causeOf(db.lastError());
         } else {
             QSqlQuery query(db);
             query.setForwardOnly(true);
@@ -110,15 +123,15 @@ bool readRows(const QString &file, QHash<qint64, std::vector<Row>> *children,
                             "IN ('moz_bookmarks', 'moz_places')"_qs) &&
                  query.next() && query.value(0).toInt() == 2;
             if (!ok)
-                *error = query.lastError().isValid() ? query.lastError().text()
-                                                     : u"moz_bookmarks がありません"_qs;
+                *error = query.lastError().isValid() ? causeOf(query.lastError())
+                                                     : u"(Firefox のデータベースではありません)"_qs;
             // Firefox keeps a folder's children in the order of their position.
             ok = ok &&
                  query.exec(u"SELECT b.id, b.type, b.parent, b.title, b.dateAdded, b.guid, p.url "
                             "FROM moz_bookmarks b LEFT JOIN moz_places p ON p.id = b.fk "
                             "ORDER BY b.parent, b.position, b.id"_qs);
             if (!ok && error->isEmpty())
-                *error = query.lastError().text();
+                *error = causeOf(query.lastError());
             while (ok && query.next()) {
                 Row row;
                 row.id = query.value(0).toLongLong();
@@ -133,7 +146,7 @@ bool readRows(const QString &file, QHash<qint64, std::vector<Row>> *children,
                 (*children)[query.value(2).toLongLong()].push_back(std::move(row));
             }
             if (ok && query.lastError().isValid()) {
-                *error = query.lastError().text();
+                *error = causeOf(query.lastError());
                 ok = false;
             }
         }
