@@ -69,7 +69,7 @@ inline void checkOnlyShortcutsBelow(const QString &root, const QString &input)
         it.next();
         const QFileInfo info = it.fileInfo();
         check(!info.isSymLink(), "no link made");
-        check(info.isDir() || info.fileName().endsWith(u".url"_qs), "only shortcut files");
+        check(info.isDir() || info.fileName().endsWith(u".url"_qs, Qt::CaseInsensitive), "only shortcut files");
     }
 }
 

@@ -30,7 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const char *data, size_t size)
     second.setConnectData(written);
     fuzz::check(second.ViewName() == first.ViewName() && second.FtpSrv() == first.FtpSrv() &&
                     second.FtpDir() == first.FtpDir() && second.FtpUid() == first.FtpUid() &&
-                    second.FtpPassive() == first.FtpPassive() && second.FtpTls() == first.FtpTls(),
+                    second.FtpPassive() == first.FtpPassive() &&
+                    second.FtpProtocol() == first.FtpProtocol() &&
+                    (second.FtpKeyFile() == first.FtpKeyFile() || !storable(first.FtpKeyFile())),
                 "fields come back");
     fuzz::check(!storable(first.FtpPwd()) || second.FtpPwd() == first.FtpPwd(),
                 "password comes back");

@@ -36,6 +36,14 @@ declare -A test_seeds=(
     [fuzz_template]=tests/data/convert
     [fuzz_caption]=tests/data/convert
 )
+# Deep and wide restore blocks need more than the default length, and the block's keys.
+declare -A max_len=(
+    [fuzz_restore]=262144
+    [fuzz_roundtrip]=16384
+)
+declare -A dict=(
+    [fuzz_restore]=fuzz/fuzz_restore.dict
+)
 failed=()
 for t in "${targets[@]}"; do
     work=build-fuzz/corpus/$t
@@ -44,7 +52,7 @@ for t in "${targets[@]}"; do
     echo "== $t: ${seconds} s from $(ls fuzz/corpus/"$t" | wc -l) seeds"
     # New inputs go to the working corpus; the seeds in the repository stay as they are.
     if build-fuzz/fuzz/"$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
-        -max_len=8192 -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/"$t"- \
+        -max_len="${max_len[$t]:-8192}" ${dict[$t]:+-dict="${dict[$t]}"} -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/"$t"- \
         "$work" fuzz/corpus/"$t" ${test_seeds[$t]:-} >"$log" 2>&1; then
         runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || true)
         echo "   ok: ${runs:-?} executions, working corpus $(ls "$work" | wc -l) inputs"

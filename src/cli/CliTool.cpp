@@ -84,7 +84,7 @@ commands:
   import       make favorites from a browser's bookmark file (bookmarks.html) or profile
   profiles     list the browsers' profiles found (browser, profile name, folder)
   publish      convert and upload the page and its images over a stored connection
-  connections  list the stored FTP connections (names only)
+  connections  list the stored connections (name and protocol: FTP, FTPS or SFTP)
   definitions  list the conversion definitions (index and caption)
 
 vellumdex-cli COMMAND --help shows the options of a command.)"_qs;
@@ -152,11 +152,14 @@ int CliTool::convert(const QStringList &arguments, bool toFtp)
             {u"connection"_qs, u"Name of the stored FTP connection (required)."_qs, u"NAME"_qs},
             {u"remote-name"_qs, u"File name on the server (default: the stored one)."_qs,
              u"FILE"_qs},
+            {u"accept-new-host-key"_qs,
+             u"SFTP: trust a server whose host key ~/.ssh/known_hosts does not hold yet, and "
+             "add the key there. A changed key is always refused."_qs},
         });
     }
     int status = 0;
     if (!parse(parser,
-               toFtp ? u"Convert a favorites folder and upload the page over FTP."_qs
+               toFtp ? u"Convert a favorites folder and upload the page over FTP, FTPS or SFTP."_qs
                      : u"Convert a favorites folder into one HTML page."_qs,
                arguments, &status))
         return status;
@@ -239,6 +242,18 @@ int CliTool::convert(const QStringList &arguments, bool toFtp)
     run.setSortDESC(desc);
     run.setDecodeFlag(decode);
     if (toFtp) {
+        const bool acceptNew = parser.isSet(u"accept-new-host-key"_qs);
+        run.setHostKeyQuestion([acceptNew](const basftpservice::HostKey &key) {
+            if (!acceptNew) {
+                err(u"the host key of "_qs + key.host + u" ("_qs + key.KindName() + u' ' +
+                    key.Fingerprint() + u") is not in "_qs + basftpservice::KnownHostsFile() +
+                    u"; if it is the server's, run again with --accept-new-host-key"_qs);
+                return false;
+            }
+            out(u"ホスト鍵を登録します: "_qs + key.host + u' ' + key.KindName() + u' ' +
+                key.Fingerprint());
+            return true;
+        });
         const QString remote = parser.isSet(u"remote-name"_qs)
                                    ? parser.value(u"remote-name"_qs)
                                    : setting(u"FTPSaveFile"_qs, u"Favorites.html"_qs);
@@ -346,9 +361,9 @@ int CliTool::connections(const QStringList &arguments)
 {
     QCommandLineParser parser;
     int status = 0;
-    if (!parse(parser, u"List the stored FTP connections."_qs, arguments, &status))
+    if (!parse(parser, u"List the stored connections with their protocol."_qs, arguments, &status))
         return status;
     for (const auto &c : run::FtpConnections())
-        out(c->ViewName());
+        out(c->ViewName() + u'\t' + cls_FtpData::ProtocolName(c->FtpProtocol()));
     return 0;
 }

@@ -1,70 +1,411 @@
 #include "FavoritesRestore.h"
 
+#include "SafeFileName.h"
+#include "cls_FileSystemObject.h"
 #include "startup/CheckedFile.h"
 #include "startup/Cp932.h"
-#include "startup/TextLines.h"
+#include "startup/SystemError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 
-#include <cstdio>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
 // The leading decimal number of a text, as the page writes it; no number gives 0. Values past
 // the 32-bit range saturate, so they fail the range checks instead of wrapping.
-qint64 leadingNumber(QStringView s)
+qint64 leadingNumber(QByteArrayView s)
 {
     qsizetype i = 0;
-    while (i < s.size() && s[i] == u' ')
+    while (i < s.size() && s[i] == ' ')
         ++i;
     bool negative = false;
-    if (i < s.size() && (s[i] == u'-' || s[i] == u'+'))
-        negative = s[i++] == u'-';
+    if (i < s.size() && (s[i] == '-' || s[i] == '+'))
+        negative = s[i++] == '-';
     qint64 v = 0;
-    while (i < s.size() && s[i] >= u'0' && s[i] <= u'9') {
-        v = qMin<qint64>(v * 10 + (s[i].unicode() - u'0'), qint64(1) << 40);
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+        v = qMin<qint64>(v * 10 + (s[i] - '0'), qint64(1) << 40);
         ++i;
     }
     return negative ? -v : v;
 }
 
-class Lines
+// The page's lines one at a time, ended by CR LF, a lone LF or a lone CR, as bytes of the
+// page; only the lines being read are held.
+class LineReader
 {
 public:
-    explicit Lines(QStringList lines) : m_lines(std::move(lines)) {}
-    bool atEnd() const { return m_next >= m_lines.size(); }
-    qsizetype remaining() const { return m_lines.size() - m_next; }
-    // A page that ends early gives no line, and the record reading it is malformed.
-    bool read(QString *line)
+    explicit LineReader(QFile &file) : m_file(file) {}
+    bool read(QByteArray *line)
     {
-        if (atEnd())
-            return false;
-        *line = m_lines.at(m_next++);
+        for (;;) {
+            qsizetype end = m_pos;
+            while (end < m_buffer.size() && m_buffer[end] != '\r' && m_buffer[end] != '\n')
+                ++end;
+            // A CR at the buffer's end may be the first half of a CR LF.
+            if ((end < m_buffer.size() && !(m_buffer[end] == '\r' && end + 1 == m_buffer.size())) ||
+                m_eof) {
+                if (end == m_buffer.size() && end == m_pos)
+                    return false;
+                *line = m_buffer.sliced(m_pos, end - m_pos);
+                qsizetype next = end;
+                if (next < m_buffer.size())
+                    next += m_buffer[next] == '\r' && next + 1 < m_buffer.size() &&
+                                    m_buffer[next + 1] == '\n'
+                                ? 2
+                                : 1;
+                m_offset += next - m_pos;
+                m_pos = next;
+                return true;
+            }
+            m_buffer.remove(0, m_pos);
+            m_pos = 0;
+            const QByteArray more = m_file.read(64 * 1024);
+            if (more.isEmpty())
+                m_eof = true;
+            m_buffer += more;
+        }
+    }
+    bool skip(qint64 count)
+    {
+        QByteArray line;
+        for (qint64 k = 0; k < count; ++k) {
+            if (!read(&line))
+                return false;
+        }
         return true;
     }
+    // Where the next line starts, in bytes from where reading began.
+    qint64 offset() const { return m_offset; }
 
 private:
-    QStringList m_lines;
-    qsizetype m_next = 0;
+    QFile &m_file;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    qint64 m_offset = 0;
+    bool m_eof = false;
 };
 
-// A new shortcut is created only where nothing is, not even a link (so nothing is written
-// through a link planted in the base folder); one that is already there is replaced by a whole
-// new file renamed over it, so a full disk leaves the old file as it was. New files are
-// written in place: a rename for every file would make a large restore crawl. Answers the
-// cause of a failure, nothing on success.
-QString writeShortcut(const QString &fileName, const QByteArray &data)
+QString text(const QByteArray &line)
 {
-    const QFileInfo info(fileName);
-    QString cause;
-    CheckedFile::writeFile(fileName, data, &cause,
-                           !info.exists() && !info.isSymLink() ? CheckedFile::Mode::NewOnly
-                                                               : CheckedFile::Mode::ReplaceMany);
-    return cause;
+    return Cp932::toUnicode(line);
 }
+
+// A first reading of the block, which makes nothing: where the exact part starts (the line
+// after "[exact]"), or -1 when the page has none or its records do not hold together (the
+// restore then fails at that record), or -2 when the exact part does not give one well-formed
+// line for each record; and how many whole folder records the page holds.
+struct BlockShape
+{
+    qint64 exactStart = -1;
+    qint64 folderRecords = 0;
+};
+
+BlockShape findExactPart(const QString &path)
+{
+    BlockShape shape;
+    qint64 &start = shape.exactStart;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return shape;
+    LineReader lines(file);
+    QByteArray line;
+    while (lines.read(&line) && line != "[encode]") {
+    }
+    if (!lines.read(&line) || !line.startsWith("Folder="))
+        return shape;
+    const qint64 folders = leadingNumber(QByteArrayView(line).sliced(7));
+    if (folders < 0 || folders > file.size() / 8)
+        return shape;
+    for (qint64 r = 0; r < folders; ++r) {
+        if (!lines.read(&line) || !line.startsWith("ID=") || !lines.read(&line) ||
+            !line.startsWith("Title=") || !lines.read(&line) || !line.startsWith("ParentID="))
+            return shape;
+        ++shape.folderRecords;
+    }
+    if (!lines.read(&line) || !line.startsWith("Link="))
+        return shape;
+    const qint64 links = leadingNumber(QByteArrayView(line).sliced(5));
+    if (links < 0 || links > file.size() / 8)
+        return shape;
+    for (qint64 r = 0; r < links; ++r) {
+        if (!lines.read(&line) || !line.startsWith("FileName=") || !lines.read(&line) ||
+            !line.startsWith("ParentID=") || !lines.read(&line) || !line.startsWith("FileLine="))
+            return shape;
+        const qint64 n = leadingNumber(QByteArrayView(line).sliced(9));
+        if (n < 0 || !lines.skip(n))
+            return shape;
+    }
+    if (!lines.read(&line) || line != "[exact]")
+        return shape;
+    start = lines.offset();
+    for (qint64 r = 0; r < folders + links; ++r) {
+        if (!lines.read(&line) || !line.startsWith(r < folders ? "F " : "L ")) {
+            start = -2;
+            return shape;
+        }
+    }
+    return shape;
+}
+
+// One line of the exact part: its date, and the name's and the file's own bytes when given.
+struct Exact
+{
+    qint64 time = 0;
+    QByteArray name;
+    QByteArray data;
+    bool hasName = false;
+    bool hasData = false;
+};
+
+bool parseExact(const QByteArray &line, Exact *exact)
+{
+    for (const QByteArray &field : line.split(' ').mid(1)) {
+        if (field.startsWith("T="))
+            exact->time = leadingNumber(QByteArrayView(field).sliced(2));
+        else if (field.startsWith("N=")) {
+            exact->name = QByteArray::fromPercentEncoding(field.sliced(2));
+            exact->hasName = true;
+        } else if (field.startsWith("D=")) {
+            const auto decoded = QByteArray::fromBase64Encoding(
+                field.sliced(2), QByteArray::AbortOnBase64DecodingErrors);
+            if (!decoded)
+                return false;
+            exact->data = *decoded;
+            exact->hasData = true;
+        } else if (!field.isEmpty())
+            return false;
+    }
+    return true;
+}
+
+// A name from the exact part: any bytes a Linux name can hold.
+bool isSafeBytes(const QByteArray &name)
+{
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') &&
+           !name.contains('\0') && name.size() <= SafeFileName::MaxBytes;
+}
+
+void setModified(int fd, qint64 seconds)
+{
+    if (seconds <= 0)
+        return;
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = time_t(seconds);
+    times[1].tv_nsec = 0;
+    ::futimens(fd, times);
+}
+
+bool writeAll(int fd, const QByteArray &data)
+{
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+// A new shortcut is created only where nothing is, not even a link (so nothing is written
+// through a link planted in the base folder); one that is already there is replaced through a
+// temporary file renamed over it, so a full disk leaves the old file as it was. The temporary
+// name is short, so that a name of any length that can be made can be replaced.
+int writeShortcut(int dir, const QByteArray &name, const QByteArray &data, qint64 date)
+{
+    constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::openat(dir, name.constData(), flags, 0666);
+    const bool replace = fd < 0 && errno == EEXIST;
+    QByteArray temp;
+    for (int attempt = 0; replace && fd < 0 && attempt < 16; ++attempt) {
+        // Named as the next run recognises its strays.
+        const QByteArray path = QFile::encodeName(CheckedFile::temporaryName(u"."_qs));
+        temp = path.mid(path.lastIndexOf('/') + 1);
+        fd = ::openat(dir, temp.constData(), flags, 0666);
+    }
+    if (fd < 0)
+        return errno;
+    const QByteArray &written = replace ? temp : name;
+    bool ok = writeAll(fd, data);
+    int error = ok ? 0 : errno;
+    if (ok)
+        setModified(fd, date);
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && replace && ::renameat(dir, temp.constData(), dir, name.constData()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok)
+        ::unlinkat(dir, written.constData(), 0);
+    return error;
+}
+
+// The names given in one folder in this run; a name taken gets " (2)", " (3)" and so on,
+// compared case-folded where the target folds case.
+struct TakenNames
+{
+    QSet<QByteArray> used;
+    QHash<QByteArray, int> next;
+};
+
+QByteArray fitBytes(const QByteArray &stem, qsizetype budget)
+{
+    if (stem.size() <= budget)
+        return stem;
+    qsizetype end = qMax<qsizetype>(0, budget);
+    while (end > 0 && (uchar(stem[end]) & 0xc0) == 0x80)
+        --end; // never inside a UTF-8 character
+    return stem.left(end);
+}
+
+QByteArray takeName(TakenNames &names, const QByteArray &name, qsizetype extension, bool folds)
+{
+    const auto key = [folds](const QByteArray &n) {
+        return folds ? QString::fromUtf8(n).toCaseFolded().toUtf8() : n;
+    };
+    const QByteArray firstKey = key(name);
+    if (!names.used.contains(firstKey)) {
+        names.used.insert(firstKey);
+        return name;
+    }
+    const QByteArray stem = name.first(name.size() - extension);
+    const QByteArray ext = name.last(extension);
+    int &number = names.next[firstKey];
+    number = qMax(number, 2);
+    for (;; ++number) {
+        const QByteArray suffix = " (" + QByteArray::number(number) + ')';
+        const QByteArray candidate =
+            fitBytes(stem, SafeFileName::MaxBytes - suffix.size() - ext.size()) + suffix + ext;
+        if (!names.used.contains(key(candidate))) {
+            names.used.insert(key(candidate));
+            ++number;
+            return candidate;
+        }
+    }
+}
+
+// Whether names in the folder are told apart by letter case only.
+bool foldsCase(int dir)
+{
+    const QByteArray probe = ".vellumdex-case-" + QByteArray::number(::getpid());
+    const int fd = ::openat(dir, probe.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    const bool folds = ::faccessat(dir, probe.toUpper().constData(), F_OK, 0) == 0;
+    ::unlinkat(dir, probe.constData(), 0);
+    return folds;
+}
+
+// The folders of the page: each is reached from the last one, going up through ".." (checked
+// to be the folder it came from) and down by name, never following a link.
+struct Folder
+{
+    int parent = -1;
+    int depth = 0;
+    qint64 order = 0;
+    qint64 time = 0;
+    QByteArray name;
+};
+
+class Cursor
+{
+public:
+    ~Cursor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool open(const QString &base)
+    {
+        m_fd = ::open(QFile::encodeName(base).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        m_path = base;
+        return m_fd >= 0 && push(0);
+    }
+    int fd() const { return m_fd; }
+    int depth() const { return int(m_stack.size()) - 1; }
+    int top() const { return m_stack.back().id; }
+    bool holds(int id, int depth) const
+    {
+        return depth < int(m_stack.size()) && m_stack[size_t(depth)].id == id;
+    }
+    // Up one folder; the folder left gets its date when asked (nothing more is written there).
+    bool up(qint64 date)
+    {
+        setModified(m_fd, date);
+        const int parent = ::openat(m_fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (parent < 0)
+            return false;
+        ::close(m_fd);
+        m_fd = parent;
+        m_stack.pop_back();
+        m_path.truncate(m_pathLengths.back());
+        m_pathLengths.pop_back();
+        struct stat st;
+        return ::fstat(m_fd, &st) == 0 && st.st_dev == m_stack.back().dev &&
+               st.st_ino == m_stack.back().ino;
+    }
+    bool down(int id, const QByteArray &name, bool create)
+    {
+        if (create && ::mkdirat(m_fd, name.constData(), 0777) != 0 && errno != EEXIST)
+            return false;
+        const int child =
+            ::openat(m_fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child < 0)
+            return false;
+        ::close(m_fd);
+        m_fd = child;
+        m_pathLengths.push_back(m_path.size());
+        m_path += cls_FileSystemObject::decodeName(name) + u'/';
+        return push(id);
+    }
+    // The folder's path for the log; a very deep one by its last part only.
+    QString shown(const QByteArray &name = {}) const
+    {
+        const QString full = m_path + cls_FileSystemObject::decodeName(name);
+        return full.size() <= 1024 ? full : u"…"_qs + full.right(1023);
+    }
+    QString path() const { return m_path; }
+
+private:
+    bool push(int id)
+    {
+        struct stat st;
+        if (::fstat(m_fd, &st) != 0)
+            return false;
+        m_stack.push_back({id, st.st_dev, st.st_ino});
+        return true;
+    }
+    struct Level
+    {
+        int id;
+        dev_t dev;
+        ino_t ino;
+    };
+    std::vector<Level> m_stack;
+    std::vector<qsizetype> m_pathLengths;
+    QString m_path;
+    int m_fd = -1;
+};
 
 } // namespace
 
@@ -116,114 +457,176 @@ QString FavoritesRestore::decodeEntities(const QString &text)
     return out;
 }
 
-bool FavoritesRestore::insideBase(const QString &folder) const
-{
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    return !canonical.isEmpty() &&
-           (canonical == m_canonicalBase || canonical.startsWith(m_canonicalBase + u'/') ||
-            m_canonicalBase == u"/"_qs);
-}
-
-bool FavoritesRestore::MakeFolders(const QString &path)
-{
-    // Every missing folder along the path, the base folder's parents included.
-    QDir root(u"/"_qs);
-    if (!root.mkpath(path))
-        return false;
-    return QFileInfo(path).isDir();
-}
-
 bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePath)
 {
     const QString base = BasePath.endsWith(u'/') ? BasePath : BasePath + u'/';
     QFile page(LoadFile);
     if (!page.open(QIODevice::ReadOnly))
         return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"]"_qs);
-    const QByteArray bytes = page.readAll();
-    page.close();
-    Lines lines(TextLines::split(Cp932::toUnicode(bytes)));
+    const QString folderFailed = u"フォルダの復元に失敗しました"_qs;
+    const QString linkFailed = u"リンクの復元に失敗しました"_qs;
+    const BlockShape shape = findExactPart(LoadFile);
+    const qint64 exactStart = shape.exactStart;
+    if (exactStart == -2)
+        return fail(linkFailed);
+    QFile exactFile(LoadFile);
+    LineReader exact(exactFile);
+    if (exactStart >= 0 && (!exactFile.open(QIODevice::ReadOnly) || !exactFile.seek(exactStart)))
+        return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"]"_qs);
+    const auto readExact = [&](Exact *e) {
+        QByteArray line;
+        return exactStart < 0 || (exact.read(&line) && parseExact(line, e));
+    };
 
-    QString line;
+    LineReader lines(page);
+    QByteArray line;
     bool found = false;
     while (lines.read(&line)) {
-        if (line == u"[encode]"_qs) {
+        if (line == "[encode]") {
             found = true;
             break;
         }
     }
-    if (!found || lines.atEnd())
+    if (!found || !lines.read(&line))
         return fail(u"復元情報が見つかりません"_qs);
 
-    lines.read(&line);
-    if (!line.startsWith(u"Folder="_qs))
+    if (!line.startsWith("Folder="))
         return fail(u"フォルダ情報が見つかりません"_qs);
     emit logLine(u"フォルダ情報読み出し"_qs);
-    const QString folderFailed = u"フォルダの復元に失敗しました"_qs;
-    const qint64 folderCount = leadingNumber(QStringView(line).mid(7));
-    // Three lines a record: a count the rest of the page cannot hold is a lie.
-    if (folderCount < 0 || folderCount > lines.remaining() / 3)
+    const qint64 folderCount = leadingNumber(QByteArrayView(line).sliced(7));
+    // A count of records the page does not hold is a lie, found before anything is made.
+    if (folderCount < 0 || folderCount > shape.folderRecords)
         return fail(folderFailed);
 
-    if (!MakeFolders(base))
+    if (!QDir(u"/"_qs).mkpath(base) || !QFileInfo(base).isDir())
         return fail(u"フォルダを作成できません ["_qs + base + u"]"_qs);
-    m_canonicalBase = QFileInfo(base).canonicalFilePath();
+    Cursor cursor;
+    if (!cursor.open(base))
+        return fail(u"フォルダを作成できません ["_qs + base + u"]"_qs);
+    const bool folds = foldsCase(cursor.fd());
 
-    std::vector<QString> paths(size_t(folderCount) + 1);
-    paths[0] = base;
+    std::vector<Folder> folders(size_t(folderCount) + 1);
+    folders[0].parent = 0;
+    QHash<int, TakenNames> taken;
     for (qint64 r = 0; r < folderCount; ++r) {
-        if (!lines.read(&line) || !line.startsWith(u"ID="_qs))
+        if (!lines.read(&line) || !line.startsWith("ID="))
             return fail(folderFailed);
-        const qint64 id = leadingNumber(QStringView(line).mid(3));
-        if (!lines.read(&line) || !line.startsWith(u"Title="_qs))
+        const qint64 id = leadingNumber(QByteArrayView(line).sliced(3));
+        if (!lines.read(&line) || !line.startsWith("Title="))
             return fail(folderFailed);
-        const QString title = line.mid(6);
-        if (!lines.read(&line) || !line.startsWith(u"ParentID="_qs))
+        const QString title = text(line.sliced(6));
+        if (!lines.read(&line) || !line.startsWith("ParentID="))
             return fail(folderFailed);
-        const qint64 pid = leadingNumber(QStringView(line).mid(9));
-        if (id < 1 || id > folderCount || !paths[size_t(id)].isEmpty() || pid < 0 ||
-            pid > folderCount || paths[size_t(pid)].isEmpty() || !isSafeName(title))
+        const qint64 pid = leadingNumber(QByteArrayView(line).sliced(9));
+        Exact e;
+        if (!readExact(&e))
             return fail(folderFailed);
-        const QString folder = paths[size_t(pid)] + title + u'/';
-        if (!MakeFolders(folder) || !insideBase(folder))
-            return fail(u"フォルダを作成できません ["_qs + folder + u"]"_qs);
-        paths[size_t(id)] = folder;
-        emit logLine(u"フォルダ復元["_qs + folder + u"]"_qs);
+        // Records in the order the page is written: each folder's parent is a folder on the
+        // way down to the record before it.
+        if (id < 1 || id > folderCount || folders[size_t(id)].parent >= 0 || pid < 0 ||
+            pid > folderCount || folders[size_t(pid)].parent < 0 ||
+            !cursor.holds(int(pid), folders[size_t(pid)].depth) ||
+            (e.hasName ? !isSafeBytes(e.name) : !isSafeName(title)))
+            return fail(folderFailed);
+        while (cursor.depth() > folders[size_t(pid)].depth) {
+            if (!cursor.up(0))
+                return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"]"_qs);
+        }
+        const QByteArray wanted = e.hasName ? e.name : QFile::encodeName(title);
+        const QByteArray name = takeName(taken[int(pid)], wanted, 0, folds);
+        if (name != wanted)
+            emit logLine(u"名前が重なるため ["_qs + cls_FileSystemObject::decodeName(wanted) +
+                         u"] を ["_qs + cls_FileSystemObject::decodeName(name) +
+                         u"] として復元しました"_qs);
+        if (!cursor.down(int(id), name, true))
+            return fail(u"フォルダを作成できません ["_qs + cursor.shown(name) + u"/]"_qs);
+        Folder &f = folders[size_t(id)];
+        f.parent = int(pid);
+        f.depth = folders[size_t(pid)].depth + 1;
+        f.order = r + 1;
+        f.time = e.time;
+        f.name = name;
+        emit logLine(u"フォルダ復元["_qs + cursor.shown() + u"]"_qs);
         emit progress(r + 1, folderCount);
     }
 
-    if (!lines.read(&line) || !line.startsWith(u"Link="_qs))
+    if (!lines.read(&line) || !line.startsWith("Link="))
         return fail(u"リンク情報が見つかりません"_qs);
     emit logLine(u"リンク情報読み出し"_qs);
-    const QString linkFailed = u"リンクの復元に失敗しました"_qs;
-    const qint64 linkCount = leadingNumber(QStringView(line).mid(5));
-    if (linkCount < 0 || linkCount > lines.remaining() / 3)
+    const qint64 linkCount = leadingNumber(QByteArrayView(line).sliced(5));
+    if (linkCount < 0 || linkCount > page.size() / 8)
         return fail(linkFailed);
 
+    qint64 lastOrder = 0;
+    int current = -1; // the folder whose names are in taken: the links of one folder come together
+    std::vector<int> chain;
     for (qint64 r = 0; r < linkCount; ++r) {
-        if (!lines.read(&line) || !line.startsWith(u"FileName="_qs))
+        if (!lines.read(&line) || !line.startsWith("FileName="))
             return fail(linkFailed);
         // Pages show "&" as "&amp;"; the file gets its real name back.
-        const QString name = decodeEntities(line.mid(9));
-        if (!lines.read(&line) || !line.startsWith(u"ParentID="_qs))
+        const QString title = decodeEntities(text(line.sliced(9)));
+        if (!lines.read(&line) || !line.startsWith("ParentID="))
             return fail(linkFailed);
-        const qint64 pid = leadingNumber(QStringView(line).mid(9));
-        if (!lines.read(&line) || !line.startsWith(u"FileLine="_qs))
+        const qint64 pid = leadingNumber(QByteArrayView(line).sliced(9));
+        if (!lines.read(&line) || !line.startsWith("FileLine="))
             return fail(linkFailed);
-        const qint64 n = leadingNumber(QStringView(line).mid(9));
-        if (pid < 0 || pid > folderCount || paths[size_t(pid)].isEmpty() || n < 0 ||
-            n > lines.remaining() || !isSafeName(name + u".url"_qs))
+        const qint64 n = leadingNumber(QByteArrayView(line).sliced(9));
+        if (pid < 0 || pid > folderCount || folders[size_t(pid)].parent < 0 || n < 0 ||
+            n > page.size() || folders[size_t(pid)].order < lastOrder)
             return fail(linkFailed);
-        QString content;
+        QByteArray content;
         for (qint64 k = 0; k < n; ++k) {
-            lines.read(&line);
-            content += line + u"\r\n"_qs;
+            if (!lines.read(&line))
+                return fail(linkFailed);
+            content += Cp932::fromUnicode(text(line)) + "\r\n";
         }
-        const QString fileName = paths[size_t(pid)] + name + u".url"_qs;
-        if (const QString cause = writeShortcut(fileName, Cp932::fromUnicode(content));
-            !cause.isEmpty())
-            return fail(u"ファイルを書き込めません ["_qs + fileName + u"] "_qs + cause);
-        emit logLine(u"リンク復元["_qs + name + u"]"_qs);
+        Exact e;
+        if (!readExact(&e) || (e.hasName ? !isSafeBytes(e.name) || e.name.size() < 4 ||
+                                               e.name.right(4).toLower() != ".url"
+                                         : !isSafeName(title + u".url"_qs)))
+            return fail(linkFailed);
+        if (e.hasData)
+            content = e.data;
+        lastOrder = folders[size_t(pid)].order;
+
+        // To the link's folder: up to the nearest folder on the way, then down to it.
+        chain.clear();
+        int target = int(pid);
+        while (!cursor.holds(target, folders[size_t(target)].depth)) {
+            chain.push_back(target);
+            target = folders[size_t(target)].parent;
+        }
+        while (cursor.depth() > folders[size_t(target)].depth) {
+            // Left for good: links come in the folders' order, so its date can be set.
+            if (!cursor.up(folders[size_t(cursor.top())].time))
+                return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"]"_qs);
+        }
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            if (!cursor.down(*it, folders[size_t(*it)].name, false))
+                return fail(u"フォルダを作成できません ["_qs +
+                            cursor.shown(folders[size_t(*it)].name) + u"/]"_qs);
+        }
+        if (current != int(pid)) {
+            if (current >= 0)
+                taken.remove(current);
+            current = int(pid);
+        }
+        const QByteArray wanted = e.hasName ? e.name : QFile::encodeName(title + u".url"_qs);
+        const QByteArray name = takeName(taken[current], wanted, 4, folds);
+        const QString shownName = cls_FileSystemObject::decodeName(name.chopped(4));
+        if (name != wanted)
+            emit logLine(u"名前が重なるため ["_qs + cls_FileSystemObject::decodeName(wanted) +
+                         u"] を ["_qs + cls_FileSystemObject::decodeName(name) +
+                         u"] として復元しました"_qs);
+        if (const int error = writeShortcut(cursor.fd(), name, content, e.time))
+            return fail(u"ファイルを書き込めません ["_qs + cursor.shown(name) + u"] "_qs +
+                        SystemError::text(error));
+        emit logLine(u"リンク復元["_qs + shownName + u"]"_qs);
         emit progress(folderCount + r + 1, folderCount + linkCount);
+    }
+    while (cursor.depth() > 0) {
+        if (!cursor.up(folders[size_t(cursor.top())].time))
+            return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"]"_qs);
     }
     return true;
 }

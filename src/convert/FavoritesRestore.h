@@ -6,7 +6,8 @@
 
 // Rebuilds folders and shortcut files from the restore block of a page. The page is
 // untrusted: every record is checked before anything is made, and nothing is ever written
-// outside the chosen base folder.
+// outside the chosen base folder. The page is read as a stream, and each folder is reached
+// from the one before it, so time and memory grow with the page, whatever its nesting.
 class FavoritesRestore : public QObject
 {
     Q_OBJECT
@@ -26,8 +27,4 @@ signals:
 
 private:
     bool fail(const QString &message);
-    bool MakeFolders(const QString &path);
-    bool insideBase(const QString &folder) const;
-
-    QString m_canonicalBase;
 };

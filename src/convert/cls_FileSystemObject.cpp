@@ -1,9 +1,11 @@
 #include "cls_FileSystemObject.h"
 
 #include "RunError.h"
+#include "startup/Cp932.h"
 #include "startup/MessageSink.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,7 +25,30 @@ QString upcased(const QString &s)
     return u;
 }
 
+bool ntfsLess(const QString &aKey, const QString &a, const QString &bKey, const QString &b)
+{
+    const int c = QStringView(aKey).compare(QStringView(bKey), Qt::CaseSensitive);
+    if (c != 0)
+        return c < 0;
+    return QStringView(a).compare(QStringView(b), Qt::CaseSensitive) < 0;
+}
+
+void skipped(const QString &path)
+{
+    MessageSink::show(path + u"\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
+                             u"このファイルを除いて処理を続行します"_qs);
+}
+
 } // namespace
+
+QString cls_FileSystemObject::decodeName(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    QString name = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return name;
+    return Cp932::toUnicode(bytes);
+}
 
 void cls_FileSystemObject::sortLikeNtfs(QStringList &names)
 {
@@ -32,72 +57,78 @@ void cls_FileSystemObject::sortLikeNtfs(QStringList &names)
     for (QString &n : names)
         keyed.emplace_back(upcased(n), std::move(n));
     std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
-        const int c = QStringView(a.first).compare(QStringView(b.first), Qt::CaseSensitive);
-        if (c != 0)
-            return c < 0;
-        return QStringView(a.second).compare(QStringView(b.second), Qt::CaseSensitive) < 0;
+        return ntfsLess(a.first, a.second, b.first, b.second);
     });
     for (qsizetype i = 0; i < names.size(); ++i)
         names[i] = std::move(keyed[i].second);
 }
 
-QStringList cls_FileSystemObject::Folders(const QString &folderPath) const
+std::vector<cls_FileSystemObject::Entry>
+cls_FileSystemObject::Entries(const QByteArray &folderPath) const
 {
-    return list(folderPath, Kind::Folders);
-}
-
-QStringList cls_FileSystemObject::Files(const QString &folderPath) const
-{
-    return list(folderPath, Kind::Files);
-}
-
-QStringList cls_FileSystemObject::list(const QString &folderPath, Kind kind) const
-{
-    const QString path = folderPath.endsWith(u'/') ? folderPath : folderPath + u'/';
-    const QByteArray encodedPath = QFile::encodeName(path);
-    DIR *dir = ::opendir(encodedPath.constData());
+    DIR *dir = ::opendir(folderPath.constData());
     if (!dir) {
         const int err = errno;
+        const QString path = decodeName(folderPath);
         if (err == ENOENT || err == ENOTDIR)
             throw RunError(u"フォルダが見つかりません ["_qs + path + u"]"_qs);
         throw RunError(u"フォルダを開く事が出来ません ["_qs + path + u"]"_qs);
     }
-    QStringList names;
-    errno = 0;
+    std::vector<std::pair<QString, Entry>> keyed;
     while (dirent *e = ::readdir(dir)) {
         const char *n = e->d_name;
         if ((n[0] == '.' && n[1] == 0) || (n[0] == '.' && n[1] == '.' && n[2] == 0))
             continue;
-        const QString name = QFile::decodeName(n);
+        Entry entry;
+        entry.bytes = QByteArray(n);
+        entry.name = decodeName(entry.bytes);
         // The listing's own entry type saves a look at each entry; links and file systems
-        // that give no type are looked at.
+        // that give no type are looked at, and a link is followed as Windows lists it.
         const unsigned char type = e->d_type;
-        if (kind == Kind::Folders) {
-            // A link to a folder is not followed: it could lead back up the tree.
+        if (type == DT_DIR || type == DT_REG) {
+            entry.folder = type == DT_DIR;
+        } else {
             struct stat st;
-            if (type == DT_DIR
-                || (type == DT_UNKNOWN && ::lstat((encodedPath + n).constData(), &st) == 0
-                    && S_ISDIR(st.st_mode)))
-                names.append(name);
-        } else if (type == DT_REG) {
-            names.append(name);
-        } else if (type != DT_DIR) {
-            struct stat st;
-            if (::stat((encodedPath + n).constData(), &st) != 0) {
-                MessageSink::show(path + name +
-                                  u"\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
-                                  u"このファイルを除いて処理を続行します"_qs);
+            if ((type != DT_LNK && type != DT_UNKNOWN) ||
+                ::stat((folderPath + entry.bytes).constData(), &st) != 0 ||
+                !(S_ISDIR(st.st_mode) || S_ISREG(st.st_mode))) {
+                skipped(decodeName(folderPath + entry.bytes));
                 continue;
             }
-            if (!S_ISDIR(st.st_mode))
-                names.append(name);
+            entry.folder = S_ISDIR(st.st_mode);
         }
+        QString key = upcased(entry.name);
+        keyed.emplace_back(std::move(key), std::move(entry));
     }
     ::closedir(dir);
-    sortLikeNtfs(names);
-    if (kind == Kind::Folders) {
-        for (QString &n : names)
-            n.prepend(path);
+    std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
+        return ntfsLess(a.first, a.second.name, b.first, b.second.name);
+    });
+    std::vector<Entry> out;
+    out.reserve(keyed.size());
+    for (auto &k : keyed)
+        out.push_back(std::move(k.second));
+    return out;
+}
+
+QStringList cls_FileSystemObject::Folders(const QString &folderPath) const
+{
+    const QString path = folderPath.endsWith(u'/') ? folderPath : folderPath + u'/';
+    QStringList names;
+    for (const Entry &e : Entries(QFile::encodeName(path))) {
+        if (e.folder)
+            names.append(path + e.name);
+    }
+    return names;
+}
+
+QStringList cls_FileSystemObject::Files(const QString &folderPath) const
+{
+    const QString path = folderPath.endsWith(u'/') ? folderPath : folderPath + u'/';
+    QStringList names;
+    for (const Entry &e : Entries(QFile::encodeName(path))) {
+        if (!e.folder)
+            names.append(e.name);
     }
     return names;
 }

@@ -4,40 +4,52 @@
 #include <QString>
 
 // One internet shortcut file of a favorites folder: its title (the file name less ".url"),
-// its address, and its lines for the restore block.
+// its address, its date, and its records for the restore block.
 class cls_URL
 {
 public:
     cls_URL() = default;
-    ~cls_URL();
     cls_URL(const cls_URL &) = delete;
     cls_URL &operator=(const cls_URL &) = delete;
 
     // folderPath ends in "/". Throws RunError when the file cannot be read.
     void SetFileName(const QString &folderPath, const QString &fileName);
+    // The same from the names' own bytes; answers false when the file cannot be read or is
+    // no regular file (nothing is opened that could block).
+    bool load(const QByteArray &folderPath, const QByteArray &nameBytes, const QString &fileName);
+
     const QString &Title() const { return m_title; }
     const QString &URL() const { return m_url; }
+    qint64 Modified() const { return m_modified; }
+    // The link record as the Windows program reads it.
     QString DecodeCode(int ParentID) const;
+    // This link's line of the exact part: its date, and its name and bytes where the record
+    // alone would not give them back.
+    QString ExactCode() const;
 
     // "&", "<", ">" and the double quote as entities, so a title or address cannot leave
     // the attribute or element it is put into.
     static QString EscapeHtml(const QString &text);
-    // The name as the code page can hold it: each character it cannot hold becomes a blank.
-    static QString CodePageSafe(const QString &text);
-
-    // The file the address was read from: the shortcut, or its temporary copy.
-    QString fullPath() const { return m_tempCopy ? m_tempPath : m_folderPath + m_fileName; }
+    // A title for the page: escaped as above, and every character the code page cannot hold
+    // (and every control character) as a numeric character reference.
+    static QString PageText(const QString &text);
+    // A name for a record of the restore block: no character the code page cannot hold, no
+    // line break, no "\", and nothing that ends the comment the block stands in.
+    static QString RecordText(const QString &text, bool escapeMarkup);
+    // The lines of a text as the block carries them (see RecordText).
+    static QString RecordLine(const QString &line);
+    // The characters of an address the code page cannot hold, percent-encoded as UTF-8.
+    static QString AddressText(const QString &url);
+    // Text of a shortcut file: UTF-16LE or UTF-8 after their byte-order marks, else code
+    // page 932.
+    static QString FileText(const QByteArray &bytes);
+    static QString decodeUtf7(QStringView text);
 
 private:
-    bool CopyToTempFile();
-
-    // A tree holds one of these per shortcut: only what the page and the restore block need
-    // is kept (the folder path is the folder's own text, shared).
     QString m_url;
-    QString m_fileName;
     QString m_title;
-    QString m_folderPath;
-    QString m_tempPath;
-    bool m_tempCopy = false;
+    QString m_stem;       // the file name less ".url", as text
+    QByteArray m_name;    // the file name's own bytes
     QByteArray m_content; // the file as read, for the restore block
+    qint64 m_modified = 0;
 };

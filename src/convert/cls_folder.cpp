@@ -5,46 +5,129 @@
 #include "TemplateBlocks.h"
 #include "cls_FileSystemObject.h"
 #include "cls_FolderEvents.h"
+#include "startup/MessageSink.h"
 
+#include <QFile>
+
+#include <algorithm>
 #include <limits>
+#include <numeric>
+#include <set>
+#include <sys/stat.h>
+
+struct cls_folder::Walk
+{
+    std::set<std::pair<dev_t, ino_t>> visited;
+};
+
+namespace {
+
+// The order of a sorted page: ascending keeps equal keys in listing order, descending is the
+// ascending order reversed.
+void sortEntries(std::vector<cls_FileSystemObject::Entry> &entries, const QByteArray &path,
+                 int order, bool desc)
+{
+    const size_t n = entries.size();
+    std::vector<size_t> index(n);
+    std::iota(index.begin(), index.end(), 0);
+    if (order == SortItems::ByDate) {
+        std::vector<qint64> keys(n);
+        for (size_t i = 0; i < n; ++i) {
+            struct stat st;
+            if (::stat((path + entries[i].bytes).constData(), &st) != 0)
+                throw RunError(u"更新日時を読み出せません ["_qs +
+                               cls_FileSystemObject::decodeName(path + entries[i].bytes) + u"]"_qs);
+            keys[i] = qint64(st.st_mtim.tv_sec);
+        }
+        std::stable_sort(index.begin(), index.end(),
+                         [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+    } else {
+        std::vector<QString> keys(n);
+        for (size_t i = 0; i < n; ++i)
+            keys[i] = SortItems::nameKey(entries[i].name);
+        std::stable_sort(index.begin(), index.end(), [&](size_t a, size_t b) {
+            return QStringView(keys[a]).compare(QStringView(keys[b]), Qt::CaseSensitive) < 0;
+        });
+    }
+    if (desc)
+        std::reverse(index.begin(), index.end());
+    std::vector<cls_FileSystemObject::Entry> sorted;
+    sorted.reserve(n);
+    for (size_t i : index)
+        sorted.push_back(std::move(entries[i]));
+    entries = std::move(sorted);
+}
+
+bool isShortcutName(const QString &name)
+{
+    return name.size() >= 4 && name.right(4).compare(u".url"_qs, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
 
 bool cls_folder::GetData(QString Path, cls_folder *TopFolder, bool SortFlag, int Order, bool DESC,
                          int &IDKey)
 {
+    if (Path.endsWith(u'/') && Path.size() > 1)
+        Path.chop(1);
+    QByteArray path = QFile::encodeName(Path);
+    const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+    Walk walk;
+    return read(path, name, TopFolder, SortFlag, Order, DESC, IDKey, walk);
+}
+
+bool cls_folder::read(const QByteArray &path, const QByteArray &name, cls_folder *TopFolder,
+                      bool SortFlag, int Order, bool DESC, int &IDKey, Walk &walk)
+{
     m_links.clear();
     m_subfolders.clear();
     bool retained = false;
-
-    if (Path.endsWith(u'/') && Path.size() > 1)
-        Path.chop(1);
-    m_title = Path.mid(Path.lastIndexOf(u'/') + 1);
-    Path += u'/';
+    m_name = name;
+    m_title = cls_FileSystemObject::decodeName(name);
+    const QByteArray folder = path.endsWith('/') ? path : path + '/';
 
     if (m_events)
         m_events->raiseGetData(m_title);
 
+    // Each real folder once: a link back up the tree, or a second link to one folder, is
+    // left out with a word.
+    struct stat st;
+    if (::stat(folder.constData(), &st) == 0) {
+        m_modified = qint64(st.st_mtim.tv_sec);
+        if (!walk.visited.insert({st.st_dev, st.st_ino}).second) {
+            MessageSink::show(cls_FileSystemObject::decodeName(folder) +
+                              u"\r\nこのフォルダは既に読み込んだフォルダです\r\n\r\n"_qs
+                              u"このフォルダを除いて処理を続行します"_qs);
+            return false;
+        }
+    }
+
     cls_FileSystemObject fso;
-    QStringList folders = fso.Folders(Path);
+    std::vector<cls_FileSystemObject::Entry> entries = fso.Entries(folder);
     if (SortFlag)
-        SortItems::sort(folders, QString(), Order, DESC);
-    for (const QString &sub : folders) {
+        sortEntries(entries, folder, Order, DESC);
+    for (const auto &e : entries) {
+        if (!e.folder)
+            continue;
         auto child = std::make_unique<cls_folder>();
         child->m_events = m_events;
         child->m_config = m_config;
-        if (child->GetData(sub, this, SortFlag, Order, DESC, IDKey)) {
+        if (child->read(folder + e.bytes, e.bytes, this, SortFlag, Order, DESC, IDKey, walk)) {
             m_subfolders.push_back(std::move(child));
             retained = true;
         }
     }
 
-    QStringList files = fso.Files(Path);
-    if (SortFlag)
-        SortItems::sort(files, Path, Order, DESC);
-    for (const QString &name : files) {
-        if (name.size() < 4 || name.right(4).compare(u".url"_qs, Qt::CaseInsensitive) != 0)
+    for (const auto &e : entries) {
+        if (e.folder || !isShortcutName(e.name))
             continue;
         auto link = std::make_unique<cls_URL>();
-        link->SetFileName(Path, name);
+        if (!link->load(folder, e.bytes, e.name)) {
+            MessageSink::show(cls_FileSystemObject::decodeName(folder + e.bytes) +
+                              u"\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
+                              u"このファイルを除いて処理を続行します"_qs);
+            continue;
+        }
         m_links.push_back(std::move(link));
         retained = true;
     }
@@ -69,6 +152,7 @@ void cls_folder::ContentCode(const QString &TopSpace,
     for (const auto &link : m_links) {
         parameters[0] = link->Title();
         parameters[1] = link->URL();
+        parameters[2] = QString::number(link->Modified());
         m_config->Htmlcfg_SetParameter(parameters);
         out(TopSpace + m_config->Htmlcfg_GetSetting(u"Link"_qs));
     }
@@ -95,9 +179,10 @@ QString cls_folder::HtmlCode(const QString &TopSpace) const
     QStringList parameters(10);
     parameters[0] = MenuName();
     // A folder name can hold "<" or "&" here; the page gets it escaped like a link title.
-    parameters[1] = cls_URL::EscapeHtml(m_title);
+    parameters[1] = cls_URL::PageText(m_title);
     parameters[2] = content;
     parameters[3] = TopSpace;
+    parameters[4] = QString::number(m_modified);
     m_config->Htmlcfg_SetParameter(parameters);
     return m_config->Htmlcfg_GetSetting(u"Folder"_qs);
 }
@@ -166,7 +251,8 @@ qint64 cls_folder::LinkCount() const
 void cls_folder::appendFolderCode(QString &out) const
 {
     // Pre-order: a parent's record always comes before its children's.
-    out += u"ID="_qs + QString::number(m_id) + u"\r\nTitle="_qs + m_title + u"\r\nParentID="_qs +
+    out += u"ID="_qs + QString::number(m_id) + u"\r\nTitle="_qs +
+           cls_URL::RecordText(m_title, false) + u"\r\nParentID="_qs +
            QString::number(m_parent ? m_parent->m_id : 0) + u"\r\n"_qs;
     for (const auto &sub : m_subfolders)
         sub->appendFolderCode(out);
@@ -194,4 +280,33 @@ QString cls_folder::EncodeLinkCode() const
     QString out;
     appendLinkCode(out);
     return out;
+}
+
+void cls_folder::appendExactFolders(QString &out) const
+{
+    out += u"F T="_qs + QString::number(m_modified);
+    if (QFile::encodeName(cls_URL::RecordText(m_title, false)) != m_name)
+        out += u" N="_qs + QString::fromLatin1(m_name.toPercentEncoding());
+    out += u"\r\n"_qs;
+    for (const auto &sub : m_subfolders)
+        sub->appendExactFolders(out);
+}
+
+void cls_folder::appendExactLinks(QString &out, const std::function<void(QString &)> &drain) const
+{
+    for (const auto &link : m_links)
+        out += link->ExactCode() + u"\r\n"_qs;
+    if (drain)
+        drain(out);
+    for (const auto &sub : m_subfolders)
+        sub->appendExactLinks(out, drain);
+}
+
+void cls_folder::appendExactCode(QString &out, const std::function<void(QString &)> &drain) const
+{
+    out += u"[exact]\r\n"_qs;
+    appendExactFolders(out);
+    if (drain)
+        drain(out);
+    appendExactLinks(out, drain);
 }

@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <functional>
-
 #include <memory>
 #include <vector>
 
@@ -31,6 +30,9 @@ public:
     qint64 LinkCount() const;
     QString EncodeLinkCode() const;
     QString EncodeFolderCode() const;
+    // The exact part of the restore block after the last link record: "[exact]", one line
+    // per folder record and one per link record, in the records' order.
+    void appendExactCode(QString &out, const std::function<void(QString &)> &drain = {}) const;
     QString OpenCode() const;
     QString AllCloseCode() const;
     QString CloseCode() const;
@@ -49,13 +51,20 @@ public:
     void appendLinkCode(QString &out, const std::function<void(QString &)> &drain = {}) const;
 
     QString title() const { return m_title; }
+    qint64 Modified() const { return m_modified; }
     QString MenuName() const { return u"Menu"_qs + QString::number(m_id); }
     const std::vector<std::unique_ptr<cls_folder>> &subfolders() const { return m_subfolders; }
     const std::vector<std::unique_ptr<cls_URL>> &links() const { return m_links; }
 
 private:
+    struct Walk; // what one reading of a tree shares: the real folders already visited
+    bool read(const QByteArray &path, const QByteArray &name, cls_folder *TopFolder, bool SortFlag,
+              int Order, bool DESC, int &IDKey, Walk &walk);
+    void appendExactFolders(QString &out) const;
+    void appendExactLinks(QString &out, const std::function<void(QString &)> &drain) const;
     // The links' blocks, then each subfolder's markup, in page order.
-    void ContentCode(const QString &TopSpace, const std::function<void(const QString &)> &out) const;
+    void ContentCode(const QString &TopSpace,
+                     const std::function<void(const QString &)> &out) const;
     void appendOpenCode(QString &out) const;
     void appendCloseCode(QString &out) const;
     void appendAllCloseCode(QString &out) const;
@@ -63,6 +72,8 @@ private:
     cls_FolderEvents *m_events = nullptr;
     TemplateBlocks *m_config = nullptr;
     QString m_title;
+    QByteArray m_name; // the folder's own name as the file system holds it
+    qint64 m_modified = 0;
     std::vector<std::unique_ptr<cls_URL>> m_links;
     std::vector<std::unique_ptr<cls_folder>> m_subfolders;
     cls_folder *m_parent = nullptr;

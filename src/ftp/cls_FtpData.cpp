@@ -23,15 +23,43 @@ bool cls_FtpData::put(const QString &FileName, const QString &FtpFile, bool bina
     const qsizetype slash = FileName.lastIndexOf(u'/');
     const QString localFolder = FileName.left(slash + 1);
     const QString localFile = FileName.mid(slash + 1);
-    m_lastError.clear();
-    const bool sent =
-        basftpservice::FtpSendFile(m_ftpSrv, FtpFile, m_ftpDir, m_ftpUid, m_ftpPwd, localFile,
-                                   localFolder, binary, m_ftpPassive, m_ftpTls, &m_lastError);
+    const QString keyFile = m_protocol == Protocol::Sftp ? m_keyFile : QString();
+    const auto send = [&](basftpservice::HostKey *unknownHost) {
+        m_lastError.clear();
+        return basftpservice::FtpSendFile(m_ftpSrv, FtpFile, m_ftpDir, m_ftpUid, m_ftpPwd,
+                                          localFile, localFolder, binary, m_ftpPassive, m_protocol,
+                                          keyFile, &m_lastError, unknownHost);
+    };
+    basftpservice::HostKey unknownHost;
+    bool sent = send(&unknownHost);
+    // The question is asked with no connection open, so however long it takes no wait runs
+    // out; the key is taken only as the server showed it the first time.
+    if (!sent && !unknownHost.blob.isEmpty() && m_hostKeyQuestion &&
+        m_hostKeyQuestion(unknownHost)) {
+        QString why;
+        if (basftpservice::AddKnownHost(unknownHost, &why))
+            sent = send(nullptr);
+        else
+            m_lastError = why;
+    }
     if (sent)
         emit SendEnd(FtpFile);
     else
         emit SendError(FtpFile);
     return sent;
+}
+
+QString cls_FtpData::ProtocolName(Protocol protocol)
+{
+    switch (protocol) {
+    case Protocol::Ftps:
+        return u"FTPS"_qs;
+    case Protocol::Sftp:
+        return u"SFTP"_qs;
+    case Protocol::Ftp:
+        break;
+    }
+    return u"FTP"_qs;
 }
 
 QString cls_FtpData::ConnectData() const
@@ -41,8 +69,12 @@ QString cls_FtpData::ConnectData() const
     const QString scrambled = cls_Pass().SetPass(m_ftpSrv, m_ftpPwd, u',');
     QStringList fields{m_viewName, m_ftpSrv,  m_ftpDir,
                        m_ftpUid,   scrambled, m_ftpPassive ? u"True"_qs : u"False"_qs};
-    if (m_ftpTls)
+    if (m_protocol == Protocol::Ftps)
         fields.append(u"TLS"_qs);
+    else if (m_protocol == Protocol::Sftp)
+        fields.append(u"SFTP"_qs);
+    if (m_protocol == Protocol::Sftp && !m_keyFile.isEmpty())
+        fields.append(m_keyFile);
     return fields.join(u',');
 }
 
@@ -56,7 +88,12 @@ void cls_FtpData::setConnectData(const QString &DataStr)
     m_ftpPwd = cls_Pass().GetPass(m_ftpSrv, pieces.at(4));
     // Anything but a Boolean text here comes from a record shifted by a "," in a field.
     m_ftpPassive = pieces.at(5).compare(u"True"_qs, Qt::CaseInsensitive) == 0;
-    m_ftpTls = pieces.size() > 6 && pieces.at(6).compare(u"TLS"_qs, Qt::CaseInsensitive) == 0;
+    const QString protocol = pieces.value(6);
+    m_protocol = protocol.compare(u"TLS"_qs, Qt::CaseInsensitive) == 0    ? Protocol::Ftps
+                 : protocol.compare(u"SFTP"_qs, Qt::CaseInsensitive) == 0 ? Protocol::Sftp
+                                                                          : Protocol::Ftp;
+    // The key path is the last field: the "," it may hold belong to it.
+    m_keyFile = m_protocol == Protocol::Sftp ? DataStr.section(u',', 7) : QString();
 }
 
 bool cls_FtpData::IsStorableField(const QString &text)

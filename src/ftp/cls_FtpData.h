@@ -1,10 +1,14 @@
 #pragma once
 
+#include "basftpservice.h"
+
 #include <QObject>
 #include <QString>
 
-// One stored FTP connection: its record text in the settings file, and the upload of one
-// file over it with events around the transfer.
+#include <functional>
+
+// One stored FTP, FTPS or SFTP connection: its record text in the settings file, and the
+// upload of one file over it with events around the transfer.
 class cls_FtpData : public QObject
 {
     Q_OBJECT
@@ -15,7 +19,7 @@ class cls_FtpData : public QObject
     Q_PROPERTY(QString FtpUid READ FtpUid WRITE setFtpUid)
     Q_PROPERTY(QString FtpPwd READ FtpPwd WRITE setFtpPwd)
     Q_PROPERTY(bool FtpPassive READ FtpPassive WRITE setFtpPassive)
-    Q_PROPERTY(bool FtpTls READ FtpTls WRITE setFtpTls)
+    Q_PROPERTY(QString FtpKeyFile READ FtpKeyFile WRITE setFtpKeyFile)
 
 public:
     explicit cls_FtpData(QObject *parent = nullptr);
@@ -25,9 +29,16 @@ public:
     bool FtpPut_Text(const QString &FileName, const QString &FtpFile);
     bool FtpPut_Binary(const QString &FileName, const QString &FtpFile);
 
-    // "name,server,folder,user,scrambled password,True|False" and, for FTPS only, ",TLS":
-    // readers that know six fields ignore the rest, so records stay interchangeable with them
-    // both ways. Fields are not quoted; a "," in one of the first four shifts the rest.
+    using Protocol = basftpservice::Protocol;
+    // Asked when an SFTP server's host key is not in known_hosts, with no connection open;
+    // true adds the key there and sends again. May be called on any thread the upload runs on.
+    using HostKeyQuestion = std::function<bool(const basftpservice::HostKey &key)>;
+
+    // "name,server,folder,user,scrambled password,True|False", then for FTPS ",TLS" and for
+    // SFTP ",SFTP", and when a key file is named for SFTP ",SFTP,path": readers that know six
+    // fields ignore the rest, so records stay interchangeable with them both ways; a record of
+    // six fields is FTP. Fields are not quoted; a "," in one of the first four shifts the rest.
+    // The key path is the last field and may hold ",".
     QString ConnectData() const;
     void setConnectData(const QString &DataStr);
 
@@ -46,10 +57,17 @@ public:
     void setFtpPwd(const QString &v) { m_ftpPwd = v; }
     bool FtpPassive() const { return m_ftpPassive; }
     void setFtpPassive(bool v) { m_ftpPassive = v; }
-    bool FtpTls() const { return m_ftpTls; }
-    void setFtpTls(bool v) { m_ftpTls = v; }
+    Protocol FtpProtocol() const { return m_protocol; }
+    void setFtpProtocol(Protocol v) { m_protocol = v; }
+    // SFTP: the private key to log in with; empty takes one from ~/.ssh.
+    QString FtpKeyFile() const { return m_keyFile; }
+    void setFtpKeyFile(const QString &v) { m_keyFile = v; }
+    // "FTP", "FTPS", "SFTP".
+    static QString ProtocolName(Protocol protocol);
 
-    // Why the last upload failed, in libcurl's words; empty after a success.
+    void setHostKeyQuestion(HostKeyQuestion question) { m_hostKeyQuestion = std::move(question); }
+
+    // Why the last upload failed, in Japanese; empty after a success.
     QString LastError() const { return m_lastError; }
 
 signals:
@@ -66,6 +84,8 @@ private:
     QString m_ftpUid;
     QString m_ftpPwd;
     bool m_ftpPassive = false;
-    bool m_ftpTls = false;
+    Protocol m_protocol = Protocol::Ftp;
+    QString m_keyFile;
+    HostKeyQuestion m_hostKeyQuestion;
     QString m_lastError;
 };

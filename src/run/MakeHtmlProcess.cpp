@@ -11,7 +11,6 @@
 #include "ftp/cls_FtpData.h"
 #include "startup/CheckedFile.h"
 #include "startup/Cp932.h"
-#include "startup/TextLines.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,9 +53,18 @@ bool isBookmarkFileWithoutBlock(const QString &path)
     if (!file.open(QIODevice::ReadOnly) || !BookmarkFile::looksLikeBookmarkFile(file.read(4096)))
         return false;
     file.seek(0);
-    const QStringList lines = TextLines::split(Cp932::toUnicode(file.readAll()));
-    const qsizetype encode = lines.indexOf(u"[encode]"_qs);
-    return encode < 0 || encode == lines.size() - 1;
+    // Line by line: a page of any size is never held whole.
+    while (!file.atEnd()) {
+        QByteArray chunk = file.readLine();
+        if (chunk.endsWith('\n'))
+            chunk.chop(chunk.endsWith("\r\n") ? 2 : 1);
+        const QList<QByteArray> lines = chunk.split('\r'); // a lone CR ends a line too
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (lines.at(i) == "[encode]")
+                return i == lines.size() - 1 && file.atEnd();
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -122,12 +130,16 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
         page.write(records);
         records.clear();
         page.write(u"Link="_qs + QString::number(top.LinkCount()) + u"\r\n"_qs);
-        top.appendLinkCode(records, [&page](QString &text) {
+        const auto drain = [&page](QString &text) {
             if (text.size() >= 64 * 1024) {
                 page.write(text);
                 text.resize(0);
             }
-        });
+        };
+        top.appendLinkCode(records, drain);
+        // Names, bytes and dates the records alone do not give back, after the last record,
+        // where the Windows program's reader no longer looks.
+        top.appendExactCode(records, drain);
         page.write(records);
         page.write(u"-->\r\n\r\n"_qs);
         AddLog(u"復元情報を作成しました"_qs);
@@ -180,12 +192,22 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
                               const QString &SendFileName)
 {
     const QMetaObject::Connection started =
-        connect(&FtpObj, &cls_FtpData::SendStart, this,
-                [this](const QString &f) { AddLog(u"転送開始 ["_qs + f + u"]"_qs); });
+        connect(&FtpObj, &cls_FtpData::SendStart, this, [this](const QString &f) {
+            AddLog(u"転送開始 ["_qs + f + u"]"_qs);
+            // How long the server takes is not known: busy until the transfer ends.
+            emit progress(0, 0);
+        });
     const QMetaObject::Connection ended =
         connect(&FtpObj, &cls_FtpData::SendEnd, this, [this] { AddLog(u"○転送成功"_qs); });
+    // The cause follows on the same line; a warning of several lines goes on below it.
     const QMetaObject::Connection failed =
-        connect(&FtpObj, &cls_FtpData::SendError, this, [this] { AddLog(u"×転送失敗"_qs); });
+        connect(&FtpObj, &cls_FtpData::SendError, this, [this, &FtpObj] {
+            const QStringList cause = FtpObj.LastError().split(u'\n');
+            AddLog(u"×転送失敗："_qs + cause.first());
+            for (qsizetype i = 1; i < cause.size(); ++i)
+                AddLog(u"  "_qs + cause.at(i));
+        });
+    FtpObj.setHostKeyQuestion(m_hostKeyQuestion);
 
     bool pageSent = false;
     bool imagesSent = false;
@@ -205,6 +227,7 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
     disconnect(started);
     disconnect(ended);
     disconnect(failed);
+    FtpObj.setHostKeyQuestion(nullptr);
     const bool ok = pageSent && imagesSent;
     logSummary(ok ? u"  ファイルを転送しました。"_qs : u"  転送に失敗しました。"_qs);
     return ok;

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "ftp/cls_FtpData.h"
+
 #include <QObject>
 #include <QString>
 
 class TemplateBlocks;
 class cls_ConfigData;
-class cls_FtpData;
 class QIODevice;
 
 // One action of the processing window: a conversion to a file, a conversion sent over FTP, or
@@ -21,6 +22,12 @@ public:
     void setSortDESC(bool desc) { m_sortDesc = desc; }
     void setInputFolder(const QString &folder) { m_inputFolder = folder; }
     void setDecodeFlag(bool on) { m_decodeFlag = on; }
+    // Asked, on the thread the run is on, whether to trust an SFTP server's host key that
+    // known_hosts does not hold; without one such a server is refused.
+    void setHostKeyQuestion(cls_FtpData::HostKeyQuestion question)
+    {
+        m_hostKeyQuestion = std::move(question);
+    }
 
     // ConfigData must be open (Htmlcfg_Open); these close it.
     bool MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigData);
@@ -51,4 +58,5 @@ private:
     bool m_sortDesc = false;
     QString m_inputFolder;
     bool m_decodeFlag = false;
+    cls_FtpData::HostKeyQuestion m_hostKeyQuestion;
 };

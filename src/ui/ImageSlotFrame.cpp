@@ -1,5 +1,6 @@
 #include "ImageSlotFrame.h"
 
+#include "FormControls.h"
 #include "PNGLoader.h"
 #include "Twips.h"
 #include "definitions/ImagePreview.h"
@@ -28,6 +29,7 @@ ImageSlotFrame::ImageSlotFrame(int Index, QWidget *parent)
     : QGroupBox(u"画像名"_qs, parent), m_index(Index)
 {
     setObjectName(u"frame_Image"_qs);
+    FormControls::setCaptionOnFrameLine(this);
     Twips::place(this, 0, 0, FrameWidth, FrameHeight);
 
     chk_ImageChange = new QCheckBox(u"作成するHTML内の画像ファイル名を置き換える"_qs, this);

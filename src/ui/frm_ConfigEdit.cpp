@@ -1,5 +1,6 @@
 #include "frm_ConfigEdit.h"
 
+#include "FormControls.h"
 #include "ImageSlotFrame.h"
 #include "Twips.h"
 #include "cls_ScrollFrame.h"
@@ -12,10 +13,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -41,6 +44,7 @@ frm_ConfigEdit::frm_ConfigEdit(QWidget *parent) : QDialog(parent)
 
     frame_ImageSet = new QGroupBox(u"画像ファイルセット"_qs, this);
     frame_ImageSet->setObjectName(u"frame_ImageSet"_qs);
+    FormControls::setCaptionOnFrameLine(frame_ImageSet);
     Twips::place(frame_ImageSet, 120, 120, 7455, 855);
     Label1 = new QLabel(u"セット名"_qs, frame_ImageSet);
     Label1->setObjectName(u"Label1"_qs);
@@ -234,16 +238,22 @@ void frm_ConfigEdit::cmd_SelectFile_Click(int Index)
     const auto slot = m_configData->Image(Index);
     if (!slot)
         return;
-    // Qt's dialog takes patterns apart at blanks, where the definitions write ";".
-    QString patterns = slot->Mask();
-    patterns.replace(u';', u' ');
-    if (patterns.trimmed().isEmpty())
-        patterns = u"*"_qs;
+    const QString mask = slot->Mask().trimmed().isEmpty() ? u"*"_qs : slot->Mask();
     QFileDialog dialog(this);
     dialog.setObjectName(u"cdl_Main"_qs);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilter(u"画像ファイル ("_qs + patterns + u')');
+    // The filter reads as the definition writes it, ";" and all; Qt's dialog takes patterns
+    // apart at blanks only, so the patterns it filters by are handed to it apart.
+    dialog.setNameFilter(u"画像ファイル ("_qs + mask + u')');
+    const QStringList patterns = mask.split(QRegularExpression(u"[;\\s]+"_qs), Qt::SkipEmptyParts);
+    auto filterByPatterns = [&dialog, patterns] {
+        if (auto *files = dialog.findChild<QFileSystemModel *>())
+            files->setNameFilters(patterns);
+    };
+    filterByPatterns();
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, filterByPatterns);
     dialog.setDirectory(m_configData->BasePath());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;

@@ -1,5 +1,6 @@
 #include "frm_FTPConfig.h"
 
+#include "FormControls.h"
 #include "FtpFieldValidator.h"
 #include "Twips.h"
 #include "ftp/cls_FtpData.h"
@@ -8,6 +9,7 @@
 #include "startup/code_main.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,7 +20,7 @@ namespace {
 
 // Client area and the columns of the layout, in twips.
 constexpr int ClientWidth = 6615;
-constexpr int ClientHeight = 4455;
+constexpr int ClientHeight = 4815;
 constexpr int LabelLeft = 2535;
 constexpr int FieldLeft = 3690;
 constexpr int FieldWidth = 2805;
@@ -35,10 +37,14 @@ frm_FTPConfig::frm_FTPConfig(QWidget *parent) : QDialog(parent)
     setObjectName(u"frm_FTPConfig"_qs);
     setWindowTitle(u"ＦＴＰ接続の設定"_qs);
     setFixedSize(Twips::toPixels(ClientWidth, this), Twips::toPixels(ClientHeight, this));
+    FormControls::setCloseButtonOnly(this);
 
     lbl_Status = new QLabel(this);
     lbl_Status->setObjectName(u"lbl_Status"_qs);
-    Twips::place(lbl_Status, 120, 4080, 6375, 255);
+    // Two lines: the longest reason does not fit in one.
+    lbl_Status->setWordWrap(true);
+    lbl_Status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Twips::place(lbl_Status, 120, 4080, 6375, 615);
 
     lst_Ftp = new QListWidget(this);
     lst_Ftp->setObjectName(u"lst_Ftp"_qs);
@@ -59,10 +65,22 @@ frm_FTPConfig::frm_FTPConfig(QWidget *parent) : QDialog(parent)
     chk_FtpPassive = new QCheckBox(u"PASVモードを使用する"_qs, this);
     chk_FtpPassive->setObjectName(u"chk_FtpPassive"_qs);
     Twips::place(chk_FtpPassive, LabelLeft, 2280, 3960, 255);
-    chk_FtpTls = new QCheckBox(u"FTPS（TLS）で接続する"_qs, this);
-    chk_FtpTls->setObjectName(u"chk_FtpTls"_qs);
-    chk_FtpTls->setToolTip(u"暗号化した接続（FTPS）で転送します"_qs);
-    Twips::place(chk_FtpTls, LabelLeft, 2640, 3960, 255);
+    // In the order of cls_FtpData::Protocol.
+    cmb_Protocol = new QComboBox(this);
+    cmb_Protocol->setObjectName(u"cmb_Protocol"_qs);
+    cmb_Protocol->addItems({u"FTP"_qs, u"FTPS（TLS で暗号化）"_qs, u"SFTP（SSH）"_qs});
+    cmb_Protocol->setToolTip(
+        u"接続方式を選びます。SFTP はポートの指定がなければ 22 番に接続します"_qs);
+    Twips::place(cmb_Protocol, FieldLeft, 2580, FieldWidth, RowHeight);
+    auto *protocolCaption = new QLabel(u"接続方式"_qs, this);
+    protocolCaption->setBuddy(cmb_Protocol);
+    Twips::place(protocolCaption, LabelLeft, 2610, FieldLeft - LabelLeft - 60, 255);
+    txt_KeyFile =
+        addField("txt_KeyFile", u"秘密鍵"_qs,
+                 u"SFTP のログインに使う秘密鍵のファイルです。空なら ~/.ssh の鍵か"
+                 "パスワードでログインします。鍵を使うときパスワードはそのパスフレーズです"_qs,
+                 3000);
+    txt_KeyFile->setEnabled(false); // FTP until a record says otherwise
 
     cmd_Add =
         addButton("cmd_Add", u"追加"_qs, u"新しいＦＴＰ接続を作成します"_qs, 120, ButtonTop, 1095);
@@ -79,8 +97,9 @@ frm_FTPConfig::frm_FTPConfig(QWidget *parent) : QDialog(parent)
     setTabOrder(txt_uid, txt_pwd);
     setTabOrder(txt_pwd, txt_Dir);
     setTabOrder(txt_Dir, chk_FtpPassive);
-    setTabOrder(chk_FtpPassive, chk_FtpTls);
-    setTabOrder(chk_FtpTls, cmd_Add);
+    setTabOrder(chk_FtpPassive, cmb_Protocol);
+    setTabOrder(cmb_Protocol, txt_KeyFile);
+    setTabOrder(txt_KeyFile, cmd_Add);
     setTabOrder(cmd_Add, cmd_Del);
     setTabOrder(cmd_Del, cmd_OK);
     setTabOrder(cmd_OK, cmd_Cancel);
@@ -97,6 +116,7 @@ frm_FTPConfig::frm_FTPConfig(QWidget *parent) : QDialog(parent)
     edit(txt_uid, &cls_FtpData::setFtpUid);
     edit(txt_pwd, &cls_FtpData::setFtpPwd);
     edit(txt_Dir, &cls_FtpData::setFtpDir);
+    edit(txt_KeyFile, &cls_FtpData::setFtpKeyFile);
     connect(txt_Name, &QLineEdit::textChanged, this, [this](const QString &text) {
         if (CurrentFtpData && lst_Ftp->currentItem())
             lst_Ftp->currentItem()->setText(text);
@@ -105,9 +125,13 @@ frm_FTPConfig::frm_FTPConfig(QWidget *parent) : QDialog(parent)
         if (CurrentFtpData)
             CurrentFtpData->setFtpPassive(on);
     });
-    connect(chk_FtpTls, &QCheckBox::toggled, this, [this](bool on) {
+    connect(cmb_Protocol, &QComboBox::currentIndexChanged, this, [this](int index) {
+        const auto protocol = cls_FtpData::Protocol(std::max(index, 0));
+        // Passive mode and the key file mean something for one kind of connection only.
+        chk_FtpPassive->setEnabled(protocol != cls_FtpData::Protocol::Sftp);
+        txt_KeyFile->setEnabled(protocol == cls_FtpData::Protocol::Sftp);
         if (CurrentFtpData)
-            CurrentFtpData->setFtpTls(on);
+            CurrentFtpData->setFtpProtocol(protocol);
     });
     connect(lst_Ftp, &QListWidget::currentRowChanged, this, [this] { lst_Ftp_Click(); });
     connect(cmd_Add, &QPushButton::clicked, this, &frm_FTPConfig::cmd_Add_Click);
@@ -127,6 +151,8 @@ QLineEdit *frm_FTPConfig::addField(const char *name, const QString &label, const
     auto *validator = new FtpFieldValidator(
         recordField ? FtpFieldValidator::Field::Record : FtpFieldValidator::Field::Password, field);
     connect(validator, &FtpFieldValidator::refused, lbl_Status, &QLabel::setText);
+    // A change let in is good input: the reason of an earlier refusal no longer holds.
+    connect(field, &QLineEdit::textEdited, lbl_Status, &QLabel::clear);
     field->setValidator(validator);
     Twips::place(field, FieldLeft, top, FieldWidth, RowHeight);
     auto *caption = new QLabel(label, this);
@@ -164,9 +190,11 @@ void frm_FTPConfig::ShowFtpData()
     txt_pwd->setText(CurrentFtpData->FtpPwd());
     txt_Dir->setText(CurrentFtpData->FtpDir());
     const bool passive = CurrentFtpData->FtpPassive();
-    const bool tls = CurrentFtpData->FtpTls();
+    const auto protocol = CurrentFtpData->FtpProtocol();
+    const QString keyFile = CurrentFtpData->FtpKeyFile();
     chk_FtpPassive->setChecked(passive);
-    chk_FtpTls->setChecked(tls);
+    cmb_Protocol->setCurrentIndex(int(protocol));
+    txt_KeyFile->setText(keyFile);
 }
 
 void frm_FTPConfig::lst_Ftp_Click()
@@ -217,7 +245,8 @@ void frm_FTPConfig::cmd_Del_Click()
     txt_pwd->clear();
     txt_Dir->clear();
     chk_FtpPassive->setChecked(false);
-    chk_FtpTls->setChecked(false);
+    cmb_Protocol->setCurrentIndex(0);
+    txt_KeyFile->clear();
     if (lst_Ftp->count() > 0) {
         {
             const QSignalBlocker blocker(lst_Ftp);

@@ -4,6 +4,7 @@
 #include <QSharedPointer>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -45,7 +46,8 @@ private:
     QLineEdit *txt_pwd;
     QLineEdit *txt_Dir;
     QCheckBox *chk_FtpPassive;
-    QCheckBox *chk_FtpTls;
+    QComboBox *cmb_Protocol;
+    QLineEdit *txt_KeyFile;
     QPushButton *cmd_Add;
     QPushButton *cmd_Del;
     QPushButton *cmd_OK;

@@ -4,17 +4,19 @@
 #include "Twips.h"
 #include "definitions/cls_ConfigData.h"
 #include "ftp/cls_FtpData.h"
+#include "run/MakeHtmlProcess.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QEventLoop>
 #include <QHBoxLayout>
+#include <QMessageBox>
+#include <QMetaProperty>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include <exception>
 #include <limits>
 
 frm_MakeHtml::frm_MakeHtml(QWidget *parent) : QWidget(parent, Qt::Window)
@@ -53,43 +55,102 @@ frm_MakeHtml::frm_MakeHtml(QWidget *parent) : QWidget(parent, Qt::Window)
     layout->addWidget(prg_Progress);
     layout->addLayout(buttons);
 
-    connect(&loc_Process, &MakeHtmlProcess::logLine, this, &frm_MakeHtml::AddLog);
-    connect(&loc_Process, &MakeHtmlProcess::progress, this, &frm_MakeHtml::onProgress);
+    m_showTimer.setSingleShot(true);
+    connect(&m_showTimer, &QTimer::timeout, this, &frm_MakeHtml::showPending);
+    connect(&loc_Process, &ProcessThread::linesLogged, this, &frm_MakeHtml::AddLog);
+    connect(&loc_Process, &ProcessThread::progressed, this, &frm_MakeHtml::onProgress);
+}
+
+bool frm_MakeHtml::TrustHostKey(const basftpservice::HostKey &key)
+{
+    // One answer per server and key for the whole run: the page and each image ask alike.
+    const QString asked = key.host + u' ' + key.Fingerprint();
+    if (m_hostKeyAnswers.contains(asked))
+        return m_hostKeyAnswers.value(asked);
+    showPending();
+    const auto answer = QMessageBox::question(
+        this, u"Vellumdex"_qs,
+        u"サーバー "_qs + key.host + u" のホスト鍵はまだ登録されていません。\n\n"_qs +
+            key.KindName() + u" 鍵のフィンガープリント:\n"_qs + key.Fingerprint() +
+            u"\n\nこのフィンガープリントがサーバーのものと確かめられた場合だけ、"
+            "「はい」を選んでください。ホスト鍵を "_qs +
+            basftpservice::KnownHostsFile() + u" に登録して接続します。"_qs,
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const bool yes = answer == QMessageBox::Yes;
+    m_hostKeyAnswers.insert(asked, yes);
+    return yes;
 }
 
 frm_MakeHtml::~frm_MakeHtml() = default;
 
 bool frm_MakeHtml::MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigData)
 {
-    return run([&] { return loc_Process.MakeHtml(SaveFile, ConfigData); });
+    return run([SaveFile, &ConfigData](MakeHtmlProcess &process) {
+        return process.MakeHtml(SaveFile, ConfigData);
+    });
 }
 
 bool frm_MakeHtml::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
                            const QString &SendFileName)
 {
-    return run([&] { return loc_Process.SendFtp(ConfigData, FtpObj, SendFileName); });
+    // The run's own copy: the stored connections may be read again on this thread while the
+    // run sends.
+    auto connection = std::make_shared<cls_FtpData>();
+    const QMetaObject *meta = FtpObj.metaObject();
+    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+        const QMetaProperty property = meta->property(i);
+        if (property.isWritable() && qstrcmp(property.name(), "ConnectData") != 0)
+            property.write(connection.get(), property.read(&FtpObj));
+    }
+    return run([this, &ConfigData, connection, SendFileName](MakeHtmlProcess &process) {
+        process.setHostKeyQuestion([this](const basftpservice::HostKey &key) {
+            // Asked on the run's thread; the question is this window's.
+            bool yes = false;
+            QMetaObject::invokeMethod(
+                this, [this, &key, &yes] { yes = TrustHostKey(key); },
+                Qt::BlockingQueuedConnection);
+            return yes;
+        });
+        return process.SendFtp(ConfigData, *connection, SendFileName);
+    });
 }
 
 bool frm_MakeHtml::DecodeStart(const QString &LoadFile, const QString &BasePath)
 {
-    return run([&] { return loc_Process.DecodeStart(LoadFile, BasePath); });
+    return run([LoadFile, BasePath](MakeHtmlProcess &process) {
+        return process.DecodeStart(LoadFile, BasePath);
+    });
 }
 
-bool frm_MakeHtml::run(const std::function<bool()> &action)
+bool frm_MakeHtml::run(ProcessThread::Action action)
 {
     m_running = true;
     cmd_close->setEnabled(false);
     m_sinceShown.invalidate();
+    prg_Progress->setRange(0, 0); // busy until the run knows a count
     bool ok = false;
-    try {
-        ok = action();
-    } catch (const std::exception &e) {
-        // Whatever stopped the run is said in the log; the window can still be closed.
-        AddLog(QString::fromLocal8Bit(e.what()));
-    }
+    QEventLoop waiting;
+    const QMetaObject::Connection ended =
+        connect(&loc_Process, &ProcessThread::finished, &waiting, [&](bool result) {
+            ok = result;
+            waiting.quit();
+        });
+    loc_Process.start([options = m_options, action = std::move(action)](MakeHtmlProcess &p) {
+        p.setSort(options.sort);
+        p.setSortOrder(options.sortOrder);
+        p.setSortDESC(options.sortDesc);
+        p.setInputFolder(options.inputFolder);
+        p.setDecodeFlag(options.decodeFlag);
+        return action(p);
+    });
+    // Input goes on: the window moves, repaints and closes on the user's word, which it
+    // refuses while the run goes on; the disabled button drops its clicks.
+    waiting.exec();
+    disconnect(ended);
     m_running = false;
     if (m_maximum > 0)
         m_value = m_maximum;
+    m_showTimer.stop();
     showPending();
     if (m_maximum == 0) {
         prg_Progress->setRange(0, 1);
@@ -99,31 +160,49 @@ bool frm_MakeHtml::run(const std::function<bool()> &action)
     return ok;
 }
 
-void frm_MakeHtml::AddLog(const QString &text)
+void frm_MakeHtml::AddLog(const QStringList &lines)
 {
-    m_pending.append(text);
-    if (!m_sinceShown.isValid() || m_sinceShown.elapsed() >= m_repaintInterval) {
-        showPending();
-        // Paint what changed; no input is taken while the action runs.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        m_sinceShown.start();
+    if (m_repaintInterval <= 0) {
+        for (const QString &line : lines) {
+            m_pending.append(line);
+            showPending();
+            txt_msg->repaint();
+        }
+        return;
     }
+    m_pending.append(lines);
+    scheduleShowing();
 }
 
 void frm_MakeHtml::onProgress(qint64 value, qint64 maximum)
 {
     m_value = value;
     m_maximum = maximum;
+    scheduleShowing();
+}
+
+// Shown at once after a quiet spell, else when the interval since the last showing ends: no
+// line waits longer than that, and the window is painted at most that often.
+void frm_MakeHtml::scheduleShowing()
+{
+    if (m_showTimer.isActive())
+        return;
+    const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : m_repaintInterval;
+    m_showTimer.start(int(qMax<qint64>(0, m_repaintInterval - since)));
 }
 
 void frm_MakeHtml::showPending()
 {
+    m_sinceShown.start();
     if (!m_pending.isEmpty()) {
         txt_msg->appendPlainText(m_pending.join(u'\n'));
         m_pending.clear();
-        // The caret goes after the last character, so the box shows the end.
+        // The caret goes to the start of the last line: the box shows the end of the log and
+        // the start of its lines, however long the last one.
         txt_msg->moveCursor(QTextCursor::End);
+        txt_msg->moveCursor(QTextCursor::StartOfBlock);
         txt_msg->verticalScrollBar()->setValue(txt_msg->verticalScrollBar()->maximum());
+        txt_msg->horizontalScrollBar()->setValue(0);
     }
     if (m_maximum <= 0) {
         prg_Progress->setRange(0, 0);

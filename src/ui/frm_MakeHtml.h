@@ -1,12 +1,12 @@
 #pragma once
 
-#include "run/MakeHtmlProcess.h"
+#include "run/ProcessThread.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
-
-#include <functional>
 
 class QPlainTextEdit;
 class QProgressBar;
@@ -16,9 +16,11 @@ class cls_FtpData;
 
 // The processing window: carries out one action (a conversion to a file, a conversion sent
 // over FTP, or a restore) and shows its log as it runs, with a progress bar under it. The
-// window is repainted at most every RepaintInterval milliseconds, not after every line, so
-// that a long run is not slowed down by painting. Closing it, possible only after the action,
-// raises Unload.
+// action runs on a thread of its own, the very run the command-line tool makes; the window
+// only shows what it reports, and stays free to paint and to answer the window manager
+// meanwhile. The log is painted at most every RepaintInterval milliseconds, not after every
+// line, so that a long run is not slowed down by painting. Closing it, possible only after
+// the action, raises Unload.
 class frm_MakeHtml : public QWidget
 {
     Q_OBJECT
@@ -29,13 +31,15 @@ public:
     explicit frm_MakeHtml(QWidget *parent = nullptr);
     ~frm_MakeHtml() override;
 
-    void setSort(bool Sort) { loc_Process.setSort(Sort); }
-    void setSortOrder(int SortOrder) { loc_Process.setSortOrder(SortOrder); }
-    void setSortDESC(bool SortDESC) { loc_Process.setSortDESC(SortDESC); }
-    void setInputFolder(const QString &InputFolder) { loc_Process.setInputFolder(InputFolder); }
-    void setDecodeFlag(bool DecodeFlag) { loc_Process.setDecodeFlag(DecodeFlag); }
+    void setSort(bool Sort) { m_options.sort = Sort; }
+    void setSortOrder(int SortOrder) { m_options.sortOrder = SortOrder; }
+    void setSortDESC(bool SortDESC) { m_options.sortDesc = SortDESC; }
+    void setInputFolder(const QString &InputFolder) { m_options.inputFolder = InputFolder; }
+    void setDecodeFlag(bool DecodeFlag) { m_options.decodeFlag = DecodeFlag; }
 
-    // ConfigData must be open (Htmlcfg_Open); the action closes it.
+    // Each returns when the action has ended, the window having taken input all along.
+    // ConfigData must be open (Htmlcfg_Open); the action closes it. It belongs to the run
+    // until the call returns. The run sends over a copy of FtpObj.
     bool MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigData);
     bool SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj, const QString &SendFileName);
     bool DecodeStart(const QString &LoadFile, const QString &BasePath);
@@ -46,6 +50,8 @@ public:
     void setRepaintInterval(int milliseconds) { m_repaintInterval = milliseconds; }
     // Every line shown so far, with the lines not yet painted.
     QStringList logLines() const;
+    // Asks whether to trust an SFTP server's host key that known_hosts does not hold.
+    bool TrustHostKey(const basftpservice::HostKey &key);
 
 signals:
     void Unload();
@@ -54,20 +60,33 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    bool run(const std::function<bool()> &action);
-    void AddLog(const QString &text);
+    struct Options
+    {
+        bool sort = false;
+        int sortOrder = 1;
+        bool sortDesc = false;
+        QString inputFolder;
+        bool decodeFlag = false;
+    };
+
+    bool run(ProcessThread::Action action);
+    void AddLog(const QStringList &lines);
     void onProgress(qint64 value, qint64 maximum);
+    void scheduleShowing();
     void showPending();
 
-    MakeHtmlProcess loc_Process;
+    Options m_options;
+    ProcessThread loc_Process;
     QPlainTextEdit *txt_msg;
     QProgressBar *prg_Progress;
     QPushButton *cmd_close;
 
     QStringList m_pending;
+    QTimer m_showTimer;
     QElapsedTimer m_sinceShown;
     qint64 m_value = 0;
     qint64 m_maximum = 0;
     bool m_running = false;
     int m_repaintInterval = RepaintInterval;
+    QHash<QString, bool> m_hostKeyAnswers;
 };

@@ -1,6 +1,7 @@
 #include "frm_Version.h"
 
 #include "AppFonts.h"
+#include "FormControls.h"
 #include "ProgramIcon.h"
 #include "Twips.h"
 #include "startup/code_main.h"
@@ -17,6 +18,7 @@ frm_Version::frm_Version(QWidget *parent) : QDialog(parent)
     setWindowIcon(ProgramIcon::icon());
     setModal(true);
     setFixedSize(QSize(Twips::toPixels(5430, this), Twips::toPixels(2145, this)));
+    FormControls::setCloseButtonOnly(this);
 
     Image_Icon = new QLabel(this);
     Image_Icon->setObjectName(u"Image_Icon"_qs);

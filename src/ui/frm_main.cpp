@@ -1,5 +1,6 @@
 #include "frm_main.h"
 
+#include "FormControls.h"
 #include "ProgramIcon.h"
 #include "Twips.h"
 #include "cls_SystemMenu.h"
@@ -60,16 +61,7 @@ int optionIndex(const QString &key)
     return setting(key, u"0"_qs) == u"1"_qs ? 1 : 0;
 }
 
-// Enabled boxes have the window colour, disabled ones the colour of a button face.
-void setBoxColour(QWidget *box, bool enabled)
-{
-    QPalette palette = box->palette();
-    const QPalette system = QApplication::palette(box);
-    const QColor colour = enabled ? system.color(QPalette::Base) : system.color(QPalette::Button);
-    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        palette.setColor(group, QPalette::Base, colour);
-    box->setPalette(palette);
-}
+using FormControls::setBoxColour;
 
 } // namespace
 
@@ -91,81 +83,11 @@ frm_main::~frm_main()
 
 void frm_main::createControls()
 {
-    auto group = [](QWidget *parent, const char *name, const QString &caption, int left, int top,
-                    int width, int height) {
-        auto *box = new QGroupBox(caption, parent);
-        box->setObjectName(QString::fromLatin1(name));
-        // The caption sits on the top line of the frame, as the design places the controls
-        // below it; the usual style puts the caption above the frame instead.
-        box->setStyleSheet(u"QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
-                           u" margin-top: 0.5em; }"
-                           u" QGroupBox::title { subcontrol-origin: margin; left: 6px;"
-                           u" padding: 0 2px; }"_qs);
-        Twips::place(box, left, top, width, height);
-        return box;
-    };
-    auto container = [](QWidget *parent, const char *name, int left, int top, int width,
-                        int height) {
-        auto *box = new QWidget(parent);
-        box->setObjectName(QString::fromLatin1(name));
-        Twips::place(box, left, top, width, height);
-        return box;
-    };
+    using namespace FormControls;
     auto label = [this](QWidget *parent, int index, const QString &caption, int left, int top,
                         int width, int height) {
-        auto *l = new QLabel(caption, parent);
-        l->setObjectName(u"Label1_"_qs + QString::number(index));
-        Twips::place(l, left, top, width, height);
-        // A Japanese font wider than the designed one must not cut the caption off.
-        if (l->sizeHint().width() > l->width())
-            l->resize(l->sizeHint().width(), l->height());
-        Label1[index] = l;
-    };
-    auto textBox = [](QWidget *parent, const char *name, const QString &tip, bool readOnly,
-                      int left, int top, int width, int height) {
-        auto *t = new QLineEdit(parent);
-        t->setObjectName(QString::fromLatin1(name));
-        t->setToolTip(tip);
-        t->setReadOnly(readOnly);
-        Twips::place(t, left, top, width, height);
-        return t;
-    };
-    auto button = [](QWidget *parent, const char *name, const QString &caption, const QString &tip,
-                     int left, int top, int width, int height) {
-        auto *b = new QPushButton(caption, parent);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(tip);
-        b->setAutoDefault(false);
-        Twips::place(b, left, top, width, height);
-        return b;
-    };
-    auto option = [](QWidget *parent, const QString &name, const QString &caption,
-                     const QString &tip, int left, int top, int width, int height) {
-        auto *o = new QRadioButton(caption, parent);
-        o->setObjectName(name);
-        o->setToolTip(tip);
-        // Each pair is exclusive through a button group, which also allows "none chosen"
-        // until loading selects one.
-        o->setAutoExclusive(false);
-        Twips::place(o, left, top, width, height);
-        return o;
-    };
-    auto combo = [](QWidget *parent, const char *name, const QString &tip, int left, int top,
-                    int width, int height) {
-        auto *c = new QComboBox(parent);
-        c->setObjectName(QString::fromLatin1(name));
-        c->setToolTip(tip);
-        c->setEditable(false);
-        Twips::place(c, left, top, width, height);
-        return c;
-    };
-    auto check = [](QWidget *parent, const char *name, const QString &caption, const QString &tip,
-                    int left, int top, int width, int height) {
-        auto *c = new QCheckBox(caption, parent);
-        c->setObjectName(QString::fromLatin1(name));
-        c->setToolTip(tip);
-        Twips::place(c, left, top, width, height);
-        return c;
+        Label1[index] = FormControls::label(parent, u"Label1_"_qs + QString::number(index), caption,
+                                            left, top, width, height);
     };
 
     frame_Input = group(this, "frame_Input", u"入力"_qs, 120, 120, 5655, 1215);

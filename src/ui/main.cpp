@@ -1,4 +1,5 @@
 #include "AppFonts.h"
+#include "AppTranslation.h"
 #include "MessageBoxSink.h"
 #include "ProgramIcon.h"
 #include "frm_main.h"
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(u"Vellumdex"_qs);
     QApplication::setWindowIcon(ProgramIcon::icon());
     AppFonts::install();
+    AppTranslation::install();
     MessageBoxSink messages;
     MessageSink::install(&messages);
 

@@ -1,12 +1,14 @@
 // The standard definition's page in a real browser: every menu closed on load, a click on a
 // folder opens it, a second click closes it and every folder below it, links carry their
 // addresses, Japanese titles come through the page's code page and render in a Japanese font.
+// A second tree of names from anywhere (emoji, Hangul, Chinese, decomposed kana, markup, "-->")
+// shows every title as its file name, and nothing in a name or an address runs.
 //
 //   node standard_page.mjs VELLUMDEX_CLI FAVORITES_DIR WORK_DIR
 //
 // Exits 77 (skipped) when playwright-core or chromium is not installed.
 import { execFileSync } from 'node:child_process';
-import { existsSync, mkdirSync, readdirSync, readFileSync, statSync } from 'node:fs';
+import { existsSync, mkdirSync, readdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { join, basename } from 'node:path';
 import { pathToFileURL } from 'node:url';
 
@@ -129,6 +131,28 @@ try {
           'a Japanese font is there for the titles');
     await tab.screenshot({ path: join(work, 'standard.png'), fullPage: true });
     check(errors.length === 0, `no script errors${errors.length ? ': ' + errors.join('; ') : ''}`);
+
+    const hostile = join(work, 'Names');
+    rmSync(hostile, { recursive: true, force: true });
+    const run = '<img src=x onerror="window.ran=1">';
+    const names = ['😀 emoji', '한국어', '简体中文', 'Ærø', 'フ\u309A', '\u301C', `a-->b${run}`,
+                   'c--!>d', 'back\\slash', 'tab\tx'];
+    const folder = join(hostile, `dir-->${run}`);
+    mkdirSync(folder, { recursive: true });
+    for (const name of names)
+        writeFileSync(join(folder, `${name}.url`),
+                      `[InternetShortcut]\r\nURL=http://x/?q=--><script>window.ran=1</script>\r\n`);
+    const namesPage = join(work, 'names.html');
+    execFileSync(cli, ['convert', '--input', hostile, '--output', namesPage, '--definition', '標準',
+                       '--restore-block'], { stdio: 'inherit' });
+    await tab.goto(pathToFileURL(namesPage).href);
+    const titles = await tab.$$eval('.vdx-link a', as => as.map(a => a.textContent));
+    check(JSON.stringify([...titles].sort()) === JSON.stringify([...names].sort()),
+          `every title as its file name: ${titles.join(' | ')}`);
+    const folderTitle = await tab.$eval('.vdx-folder > a', a => a.textContent);
+    check(folderTitle === `dir-->${run}`, `the folder title as its name: ${folderTitle}`);
+    await tab.waitForTimeout(200);
+    check(await tab.evaluate(() => window.ran === undefined), 'nothing in a name or address runs');
 } finally {
     await browser.close();
 }

@@ -21,6 +21,7 @@
 #include <QDirIterator>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -30,9 +31,12 @@
 #include <QtTest>
 
 #include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/fsuid.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <utime.h>
@@ -187,6 +191,12 @@ private slots:
     void restoreCutAtEveryLineNamesThePart();
     void restoreNeverWritesThroughLinks();
     void lineBreakInShortcutNameStaysInItsRecord();
+    void roundTripKeepsEveryNameByteAndDate();
+    void longestNamesCanBeReplaced_data();
+    void longestNamesCanBeReplaced();
+    void roundTripOfRandomTrees();
+    void restoreKeepsEqualNamesApart();
+    void deepAndWideRestoresAreWhole();
 
 private:
     QString makeExampleTree();
@@ -251,6 +261,24 @@ void TestConvert::shortcutTitleAndAddress_data()
     QTest::newRow("two ampersands and an entity in the address")
         << u"q.url"_qs << QByteArray("[InternetShortcut]\r\nURL=http://x/?a=1&b=2&amp;c\r\n")
         << u"q"_qs << u"http://x/?a=1&amp;b=2&amp;amp;c"_qs;
+    const auto utf16 = [](const QString &t) {
+        QByteArray b("\xff\xfe");
+        for (const QChar c : t)
+            b.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+        return b;
+    };
+    QTest::newRow("address of the UTF-7 section, outside the code page as UTF-8")
+        << u"w.url"_qs
+        << QByteArray("[InternetShortcut]\r\nURL=http://x/?\r\n[InternetShortcut.W]\r\n"
+                      "URL=http://x/+2D3eAA-a+-b\r\n")
+        << u"w"_qs << u"http://x/%F0%9F%98%80a+b"_qs;
+    QTest::newRow("UTF-16LE file")
+        << u"한.url"_qs << utf16(u"[InternetShortcut]\r\nURL=http://x/한\r\n"_qs) << u"&#54620;"_qs
+        << u"http://x/%ED%95%9C"_qs;
+    QTest::newRow("UTF-8 file")
+        << u"x\u301C.url"_qs
+        << QByteArray("\xef\xbb\xbf[InternetShortcut]\r\nURL=http://x/\xc3\xa9\r\n")
+        << u"x&#12316;"_qs << u"http://x/%C3%A9"_qs;
     QTest::newRow("markup cannot break out of the attribute")
         << u"<b>.url"_qs << QByteArray("[InternetShortcut]\r\nURL=http://x/\"><script>\r\n")
         << u"&lt;b&gt;"_qs << u"http://x/&quot;&gt;&lt;script&gt;"_qs;
@@ -277,22 +305,15 @@ void TestConvert::shortcutTitleAndAddress()
 
 void TestConvert::shortcutOutsideCodePageUsesTemporaryCopy()
 {
+    // Every character reaches the page, as a reference where the code page cannot hold it,
+    // and no message is raised for it.
     const QString name = u"Café 😀.url"_qs;
     writeShortcut(m_dir->filePath(name), u"http://cafe/"_qs);
-    QString tempPath;
-    {
-        cls_URL link;
-        link.SetFileName(m_dir->path() + u'/', name);
-        QCOMPARE(link.Title(), u"Caf   "_qs); // é, the blank and the emoji
-        QCOMPARE(link.URL(), u"http://cafe/"_qs);
-        QCOMPARE(m_sink.messages,
-                 QStringList{u"リンク\r\n  [Caf? ?]\r\nを\r\n  [Caf   ]\r\nとして処理します"_qs});
-        tempPath = link.fullPath();
-        QVERIFY(tempPath != m_dir->filePath(name));
-        QVERIFY(QFile::exists(tempPath));
-    }
-    QVERIFY(!QFile::exists(tempPath));
-    QVERIFY(QFile::exists(m_dir->filePath(name)));
+    cls_URL link;
+    link.SetFileName(m_dir->path() + u'/', name);
+    QCOMPARE(link.Title(), u"Caf&#233; &#128512;"_qs);
+    QCOMPARE(link.URL(), u"http://cafe/"_qs);
+    QVERIFY(m_sink.messages.isEmpty());
 }
 
 void TestConvert::decodeCodeLineEnds_data()
@@ -351,11 +372,15 @@ void TestConvert::listingReportsUnreadableEntry()
     QDir().mkpath(root);
     QFile::link(root + u"/gone.url"_qs, root + u"/link.url"_qs);
     writeBytes(root + u"/ok.url"_qs, "");
+    // A FIFO is never opened: reading it would wait for ever.
+    QVERIFY(::mkfifo(QFile::encodeName(root + u"/p.url"_qs).constData(), 0644) == 0);
     cls_FileSystemObject fso;
     QCOMPARE(fso.Files(root), QStringList{u"ok.url"_qs});
+    const QString rest = u"\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
+                         u"このファイルを除いて処理を続行します"_qs;
+    m_sink.messages.sort(); // in the listing's order
     QCOMPARE(m_sink.messages,
-             QStringList{root + u"/link.url\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
-                                u"このファイルを除いて処理を続行します"_qs});
+             (QStringList{root + u"/link.url"_qs + rest, root + u"/p.url"_qs + rest}));
 }
 
 void TestConvert::templateBlocks_data()
@@ -573,9 +598,14 @@ void TestConvert::pageBytesMatchReference()
     QStringList log;
     const QByteArray page = convert(top, true, false, 1, false, &log);
     const QByteArray reference = readBytes(dataFile(u"simple-page.html"_qs));
-    if (page != reference)
+    if (!page.startsWith(reference.chopped(7)))
         writeBytes(QDir::tempPath() + u"/vellumdex-actual-page.html"_qs, page);
-    QCOMPARE(page, reference);
+    // Byte for byte the page the Windows program reads, up to the dates after the last record.
+    QCOMPARE(page.left(reference.size() - 7), reference.chopped(7));
+    QVERIFY(reference.endsWith("-->\r\n\r\n"));
+    QVERIFY(QRegularExpression(u"^\\[exact\\]\r\n(F T=\\d+\r\n){2}(L T=\\d+\r\n){4}-->\r\n\r\n$"_qs)
+                .match(QString::fromLatin1(page.mid(reference.size() - 7)))
+                .hasMatch());
     QCOMPARE(log, (QStringList{u"フォルダ情報読み出し [Fav]"_qs, u"フォルダ情報読み出し [E]"_qs,
                                u"フォルダ情報読み出し [S & <T>]"_qs, u"データ変換中 [Fav]"_qs,
                                u"データ変換中 [S & <T>]"_qs, u"復元情報を作成しています"_qs,
@@ -589,7 +619,8 @@ void TestConvert::pageWithoutShortcuts()
     const QByteArray page = convert(top, true);
     QVERIFY(page.contains(
         "</script></head><body>\r\n\r\n</body></html>\r\n<!--\r\n[encode]\r\nFolder=0\r\n"
-        "ID=0\r\nTitle=none\r\nParentID=0\r\nLink=0\r\n-->\r\n\r\n"));
+        "ID=0\r\nTitle=none\r\nParentID=0\r\nLink=0\r\n[exact]\r\nF T="));
+    QVERIFY(page.endsWith("\r\n-->\r\n\r\n"));
     QVERIFY(convert(top, false).endsWith("</body></html>\r\n"));
 }
 
@@ -768,8 +799,6 @@ void TestConvert::roundTripRestoresSameFiles()
 
     auto original = snapshot(top);
     original.remove(u"readme.txt"_qs);
-    original[u"S/T/lf.url"_qs] =
-        "[InternetShortcut]\r\nURL=http://lf/\r\n"; // every line ends in CR LF
     QMap<QString, QByteArray> expected;
     for (auto it = original.cbegin(); it != original.cend(); ++it)
         expected.insert(u"Fav/"_qs + it.key(), it.value());
@@ -783,7 +812,10 @@ void TestConvert::truncatedBlockKeepsWhatWasRestored()
     const QStringList lines = QString::fromLatin1(convert(top, true)).split(u"\r\n"_qs);
     const qsizetype encode = lines.indexOf(u"[encode]"_qs);
     const qsizetype end = lines.indexOf(u"-->"_qs, encode);
+    const qsizetype exact = lines.indexOf(u"[exact]"_qs, encode);
     for (qsizetype cut = encode + 1; cut < end; ++cut) {
+        if (cut == exact)
+            continue; // the block as the Windows program writes it: whole
         const QString file = m_dir->filePath(QStringLiteral("cut%1.html").arg(cut));
         writeBytes(file, lines.mid(0, cut).join(u"\r\n"_qs).toLatin1() + "\r\n");
         const QString base = m_dir->filePath(QStringLiteral("cut%1").arg(cut));
@@ -1203,10 +1235,15 @@ void TestConvert::bookmarkRoundTripThroughNetscapeForm()
         {u"S/C.url"_qs, u"http://c.example/"_qs},
         {u"S/日本語 & 記号.url"_qs, u"http://jp.example/?q=検索&r=1"_qs},
         {u"S/T/"_qs, QString()},
-        {u"S/T/a b.url"_qs, u"http://emoji.example/"_qs},
+        {u"S/T/a😀b.url"_qs, u"http://emoji.example/"_qs},
         {u"S/T/U/"_qs, QString()},
         {u"S/T/U/深い.url"_qs, u"javascript:void(0)"_qs}};
     QCOMPARE(imported, expected);
+    // The definition writes each date, and the import gives it back.
+    const auto seconds = [](const QString &p) {
+        return QFileInfo(p).lastModified().toSecsSinceEpoch();
+    };
+    QCOMPARE(seconds(base + u'/' + made.first() + u"/S/C.url"_qs), seconds(top + u"/S/C.url"_qs));
 }
 
 void TestConvert::bookmarkFileIsRecognised_data()
@@ -1679,8 +1716,8 @@ void TestConvert::runFaultKeepsPreviousPage_data()
         << u"vanish"_qs << u"フォルダが見つかりません ["_qs;
     QTest::newRow("subfolder becomes unreadable mid-run")
         << u"unreadable folder"_qs << u"フォルダを開く事が出来ません ["_qs;
-    QTest::newRow("shortcut becomes unreadable mid-run")
-        << u"unreadable shortcut"_qs << u"ショートカットを読み出せません ["_qs;
+    QTest::newRow("shortcut becomes unreadable mid-run: skipped with a word")
+        << u"unreadable shortcut"_qs << u"ファイルが存在しないか開く事が出来ません"_qs;
     QTest::newRow("output folder missing") << u"missing"_qs << u"出力ファイルを作成できません ["_qs;
     QTest::newRow("output folder read-only")
         << u"read-only"_qs << u"出力ファイルを作成できません ["_qs;
@@ -1745,6 +1782,12 @@ void TestConvert::runFaultKeepsPreviousPage()
     nobody.restore();
     QFile::setPermissions(top + u"/S"_qs, Everyone);
 
+    if (fault == u"unreadable shortcut"_qs) {
+        QVERIFY(ok);
+        QVERIFY(!m_sink.messages.filter(message).isEmpty());
+        QVERIFY(!readBytes(out).contains("a.example"));
+        return;
+    }
     QVERIFY(!ok);
     QCOMPARE(log.at(log.size() - 2), u"  変換に失敗しました。"_qs);
     QVERIFY2(!log.filter(message).isEmpty(), qPrintable(log.mid(log.size() - 6).join(u'|')));
@@ -1872,7 +1915,7 @@ void TestConvert::restoreCutAtEveryLineNamesThePart()
     writeBytes(top + u"/S/two.url"_qs, "[InternetShortcut]\r\nURL=http://two/\r\nIconIndex=2\r\n");
     const QStringList lines = Cp932::toUnicode(convert(top, true)).split(u"\r\n"_qs);
     const qsizetype encode = lines.indexOf(u"[encode]"_qs);
-    const qsizetype end = lines.indexOf(u"-->"_qs, encode);
+    const qsizetype end = lines.indexOf(u"[exact]"_qs, encode);
     const qsizetype folders = lines.at(encode + 1).mid(7).toInt();
     const qsizetype linkLine = encode + 2 + 3 * folders;
     QVERIFY(lines.at(linkLine).startsWith(u"Link="_qs));
@@ -1886,7 +1929,9 @@ void TestConvert::restoreCutAtEveryLineNamesThePart()
     }
     QCOMPARE(records.size(), 4);
 
-    for (qsizetype cut = encode + 1; cut < end; ++cut) {
+    for (qsizetype cut = encode + 1; cut < lines.indexOf(u"-->"_qs, encode); ++cut) {
+        if (cut == end)
+            continue; // the block as the Windows program writes it: whole
         const QString id = QString::number(cut);
         const QString file = m_dir->filePath(u"cut"_qs + id + u".html"_qs);
         writeBytes(file, Cp932::fromUnicode(lines.mid(0, cut).join(u"\r\n"_qs) + u"\r\n"_qs));
@@ -1972,11 +2017,256 @@ void TestConvert::lineBreakInShortcutNameStaysInItsRecord()
     writeShortcut(top + u"/z.url"_qs, u"http://z/"_qs);
     const QString pageFile = m_dir->filePath(u"page.html"_qs);
     writeBytes(pageFile, convert(top, true));
-    QVERIFY(readBytes(pageFile).contains(">x  FileName=y ParentID=1</a>"));
+    QVERIFY(readBytes(pageFile).contains(">x&#13;&#10;FileName=y&#10;ParentID=1</a>"));
     FavoritesRestore restore;
     QVERIFY(restore.DecodeFile(pageFile, m_dir->filePath(u"base"_qs)));
     QCOMPARE(snapshot(m_dir->filePath(u"base"_qs)).keys(),
-             (QStringList{u"Fav/x  FileName=y ParentID=1.url"_qs, u"Fav/z.url"_qs}));
+             (QStringList{u"Fav/x\r\nFileName=y\nParentID=1.url"_qs, u"Fav/z.url"_qs}));
+}
+
+namespace {
+
+// A tree by its names' own bytes: each file's bytes and each entry's date, links followed.
+void rawTree(const QByteArray &dir, const QByteArray &rel, QMap<QByteArray, QByteArray> &out)
+{
+    DIR *d = ::opendir(dir.constData());
+    QVERIFY(d);
+    while (dirent *e = ::readdir(d)) {
+        const QByteArray name(e->d_name);
+        if (name == "." || name == "..")
+            continue;
+        struct stat st;
+        QVERIFY(::stat((dir + '/' + name).constData(), &st) == 0);
+        const QByteArray key = rel + name + (S_ISDIR(st.st_mode) ? "/" : "");
+        out[key] = QByteArray::number(qint64(st.st_mtim.tv_sec));
+        if (S_ISDIR(st.st_mode))
+            rawTree(dir + '/' + name, key, out);
+        else {
+            const int fd = ::open((dir + '/' + name).constData(), O_RDONLY);
+            QByteArray bytes(qsizetype(st.st_size), '\0');
+            QVERIFY(fd >= 0 && ::read(fd, bytes.data(), size_t(st.st_size)) == st.st_size);
+            ::close(fd);
+            out[key] += ' ' + bytes;
+        }
+    }
+    ::closedir(d);
+}
+
+void setTime(const QByteArray &path, qint64 seconds)
+{
+    struct timespec t[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
+    QVERIFY(::utimensat(AT_FDCWD, path.constData(), t, AT_SYMLINK_NOFOLLOW) == 0);
+}
+
+} // namespace
+
+void TestConvert::roundTripKeepsEveryNameByteAndDate()
+{
+    const QByteArray top = QFile::encodeName(m_dir->filePath(u"Fav"_qs));
+    const QByteArray other = QFile::encodeName(m_dir->filePath(u"Other"_qs));
+    QMap<QByteArray, QByteArray> expected;
+    qint64 date = 1'000'000'000;
+    const auto put = [&](const QByteArray &rel, const QByteArray &bytes) {
+        const QByteArray path = top + '/' + rel;
+        QDir().mkpath(QFile::decodeName(path.left(path.lastIndexOf('/'))));
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0 && ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size());
+        ::close(fd);
+        setTime(path, ++date);
+        expected[rel] = QByteArray::number(date) + ' ' + bytes;
+    };
+    const QByteArray url =
+        "[InternetShortcut]\r\nURL=http://x/?q=--><script>document.title='ran'</script>\r\n";
+    put("😀 한국어 简体中文 Ærø.url", "\xef\xbb\xbf[InternetShortcut]\r\nURL=http://u8/\r\n");
+    put(QString(u"フ\u309A \u301C"_qs).toUtf8() + ".url", QByteArray("\xff\xfe[\0I\0", 6));
+    put("ctl\x01 back\\slash a-->b.url", url);
+    put("x.url", "[InternetShortcut]\nURL=http://lf/");
+    put("x.URL", "[InternetShortcut]\r\nURL=http://mixed/\nIcon=1");
+    put("bin.url", QByteArray("\0\xff\xfe\x80\r\r\n--!>", 10));
+    put("\x93\xfa\x96\x7b.url", "[InternetShortcut]\r\nURL=http://sjis/\r\n");
+    put("dir-->\\\nx/in.url", url);
+    put("dir-->\\\nx/Sub/in.url", "plain\r\n");
+    // A link to a folder outside is followed; a link back up the tree is left out.
+    QDir().mkpath(QFile::decodeName(other));
+    QFile::copy(QFile::decodeName(top + "/x.url"), QFile::decodeName(other + "/o.url"));
+    setTime(other + "/o.url", 42);
+    QVERIFY(::symlink(other.constData(), (top + "/linked").constData()) == 0);
+    QVERIFY(::symlink("..", (top + "/dir-->\\\nx/loop").constData()) == 0);
+    expected["linked/o.url"] = "42 " + expected["x.url"].mid(expected["x.url"].indexOf(' ') + 1);
+    for (const QByteArray &dir :
+         {QByteArray("dir-->\\\nx/Sub/"), QByteArray("dir-->\\\nx/"), QByteArray("linked/")}) {
+        setTime(top + '/' + dir, ++date);
+        expected[dir] = QByteArray::number(date);
+    }
+
+    const QByteArray pageBytes = convert(QFile::decodeName(top), true);
+    const QString pageFile = m_dir->filePath(u"page.html"_qs);
+    writeBytes(pageFile, pageBytes);
+    QVERIFY(Cp932::fromUnicode(Cp932::toUnicode(pageBytes)) == pageBytes); // all code page 932
+    QCOMPARE(m_sink.messages.filter(u"既に読み込んだフォルダ"_qs).size(), 1);
+    const QString base = m_dir->filePath(u"restored"_qs);
+    MakeHtmlProcess run;
+    QStringList log;
+    connect(&run, &MakeHtmlProcess::logLine, this, [&](const QString &l) { log << l; });
+    QVERIFY(run.DecodeStart(pageFile, base));
+    QMap<QByteArray, QByteArray> restored;
+    rawTree(QFile::encodeName(base) + "/Fav", QByteArray(), restored);
+    QCOMPARE(restored, expected);
+    QVERIFY(log.filter(u"名前が重なるため"_qs).isEmpty());
+
+    // Restored once more into the same folder: every file replaced, none lost or doubled.
+    MakeHtmlProcess again;
+    QVERIFY(again.DecodeStart(pageFile, base));
+    restored.clear();
+    rawTree(QFile::encodeName(base) + "/Fav", QByteArray(), restored);
+    QCOMPARE(restored.keys(), expected.keys());
+}
+
+void TestConvert::longestNamesCanBeReplaced_data()
+{
+    QTest::addColumn<bool>("import");
+    QTest::newRow("restore") << false;
+    QTest::newRow("import") << true;
+}
+
+void TestConvert::longestNamesCanBeReplaced()
+{
+    // 255 bytes with ".url": the second run replaces what the first made.
+    QFETCH(bool, import);
+    const QString title = QString(83, u'あ') + u"ab"_qs;
+    const QString file = m_dir->filePath(u"long.html"_qs);
+    if (import)
+        writeBytes(file,
+                   "<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n<DL><p>\r\n<DT><A HREF=\"http://x/\">" +
+                       title.toUtf8() + "</A>\r\n</DL><p>\r\n");
+    else
+        writeBytes(file,
+                   page(u"[encode]\r\nFolder=1\r\nID=1\r\nTitle=T\r\nParentID=0\r\nLink=1\r\n"_qs
+                        u"FileName="_qs +
+                        title + u"\r\nParentID=1\r\nFileLine=1\r\nURL=x\r\n"_qs));
+    const QString base = m_dir->filePath(u"base"_qs);
+    for (int run = 0; run < 2; ++run) {
+        MakeHtmlProcess process;
+        QVERIFY(process.DecodeStart(file, base));
+    }
+    const auto tree = snapshot(base);
+    QCOMPARE(tree.size(), 1);
+    QCOMPARE(QFile::encodeName(tree.firstKey().section(u'/', -1)).size(), 255);
+}
+
+void TestConvert::restoreKeepsEqualNamesApart()
+{
+    // Two folders and two shortcuts of one name in one folder, as a page of "?" names had them:
+    // none overwrites the other, and the log says which name was changed.
+    const QString block = u"[encode]\r\nFolder=3\r\nID=3\r\nTitle=Fav\r\nParentID=0\r\n"_qs
+                          u"ID=1\r\nTitle=q?\r\nParentID=3\r\nID=2\r\nTitle=q?\r\nParentID=3\r\n"_qs
+                          u"Link=3\r\nFileName=a\r\nParentID=3\r\nFileLine=1\r\nURL=1\r\n"_qs
+                          u"FileName=a\r\nParentID=3\r\nFileLine=1\r\nURL=2\r\n"_qs
+                          u"FileName=b\r\nParentID=2\r\nFileLine=1\r\nURL=3\r\n"_qs;
+    const QString file = m_dir->filePath(u"p.html"_qs);
+    writeBytes(file, page(block));
+    const QString base = m_dir->filePath(u"base"_qs);
+    FavoritesRestore restore;
+    QStringList log;
+    connect(&restore, &FavoritesRestore::logLine, this, [&](const QString &l) { log << l; });
+    QVERIFY(restore.DecodeFile(file, base));
+    QCOMPARE(snapshot(base, true), (QMap<QString, QByteArray>{{u"Fav/"_qs, {}},
+                                                              {u"Fav/q?/"_qs, {}},
+                                                              {u"Fav/q? (2)/"_qs, {}},
+                                                              {u"Fav/q? (2)/b.url"_qs, "URL=3\r\n"},
+                                                              {u"Fav/a.url"_qs, "URL=1\r\n"},
+                                                              {u"Fav/a (2).url"_qs, "URL=2\r\n"}}));
+    QCOMPARE(log.filter(u"名前が重なるため"_qs),
+             (QStringList{u"名前が重なるため [q?] を [q? (2)] として復元しました"_qs,
+                          u"名前が重なるため [a.url] を [a (2).url] として復元しました"_qs}));
+}
+
+void TestConvert::roundTripOfRandomTrees()
+{
+    // Names of every kind the page must carry, in random trees; converted and restored, the
+    // same names and bytes come back.
+    const QStringList parts{u"a"_qs,   u"B"_qs,        u"😀"_qs,      u"한"_qs,    u"简"_qs,
+                            u"é"_qs,   u"フ\u309A"_qs, u"\u301C"_qs, u"\x01"_qs,  u"\\"_qs,
+                            u"-->"_qs, u"--!>"_qs,     u"&amp;"_qs,  u"&#65;"_qs, u"<"_qs,
+                            u" "_qs,   u"日本"_qs};
+    QRandomGenerator random(20261209);
+    for (int round = 0; round < 12; ++round) {
+        const QString top = m_dir->filePath(QStringLiteral("R%1/Top").arg(round));
+        QStringList folders{QString()};
+        for (int i = 0; i < 30; ++i) {
+            QString name;
+            for (int k = random.bounded(1, 4); k > 0; --k)
+                name += parts.at(random.bounded(parts.size()));
+            const QString folder = folders.at(random.bounded(folders.size()));
+            if (random.bounded(3) == 0) {
+                folders << folder + name + u'/';
+                QDir().mkpath(top + u'/' + folders.last());
+            } else {
+                QByteArray bytes(random.bounded(40), '\0');
+                for (char &b : bytes)
+                    b = char(random.bounded(256));
+                writeBytes(top + u'/' + folder + name +
+                               (random.bounded(2) ? u".url"_qs : u".URL"_qs),
+                           bytes);
+            }
+        }
+        writeBytes(top + u"/last.url"_qs, "[InternetShortcut]\r\nURL=http://x/\r\n");
+        const QString pageFile = m_dir->filePath(QStringLiteral("R%1/page.html").arg(round));
+        writeBytes(pageFile, convert(top, true));
+        FavoritesRestore restore;
+        const QString base = m_dir->filePath(QStringLiteral("R%1/base").arg(round));
+        QVERIFY(restore.DecodeFile(pageFile, base));
+        QCOMPARE(snapshot(base + u"/Top"_qs), snapshot(top));
+    }
+}
+
+void TestConvert::deepAndWideRestoresAreWhole()
+{
+    // Deeper than a path can name, and many folders of one folder: every record restored.
+    for (const auto &[depth, wide] : {std::pair{3000, 1}, std::pair{40, 3000}}) {
+        QString block;
+        const int folders = depth + wide - 1;
+        block += u"[encode]\r\nFolder="_qs + QString::number(folders) + u"\r\n"_qs;
+        for (int i = 1; i <= depth; ++i)
+            block += QStringLiteral("ID=%1\r\nTitle=d\r\nParentID=%2\r\n").arg(i).arg(i - 1);
+        for (int i = depth + 1; i <= folders; ++i)
+            block += QStringLiteral("ID=%1\r\nTitle=w%1\r\nParentID=%2\r\n").arg(i).arg(depth);
+        block += u"Link="_qs + QString::number(wide) + u"\r\n"_qs;
+        block += QStringLiteral("FileName=deep\r\nParentID=%1\r\nFileLine=1\r\nURL=http://d/\r\n")
+                     .arg(depth);
+        for (int i = depth + 1; i <= folders; ++i)
+            block += QStringLiteral("FileName=w\r\nParentID=%1\r\nFileLine=1\r\nURL=http://w/\r\n")
+                         .arg(i);
+        const QString file = m_dir->filePath(u"deep.html"_qs);
+        writeBytes(file, page(block));
+        const QString base = m_dir->filePath(QStringLiteral("deep%1").arg(depth));
+        FavoritesRestore restore;
+        QVERIFY(restore.DecodeFile(file, base));
+        int found = 0;
+        QByteArray path = QFile::encodeName(base);
+        for (int i = 0; i < depth; ++i)
+            path += "/d";
+        const int fd = ::open(QFile::encodeName(base).constData(), O_RDONLY | O_DIRECTORY);
+        int dir = fd;
+        for (int i = 0; i < depth; ++i) {
+            const int next = ::openat(dir, "d", O_RDONLY | O_DIRECTORY);
+            QVERIFY(next >= 0);
+            if (dir != fd)
+                ::close(dir);
+            dir = next;
+        }
+        struct stat st;
+        found += ::fstatat(dir, "deep.url", &st, 0) == 0;
+        for (int i = depth + 1; i <= folders; ++i)
+            found += ::fstatat(dir, QStringLiteral("w%1/w.url").arg(i).toLatin1().constData(), &st,
+                               0) == 0;
+        ::close(dir);
+        if (dir != fd)
+            ::close(fd);
+        // Deeper than a path can name: QTemporaryDir could not remove it.
+        QCOMPARE(QProcess::execute(u"rm"_qs, {u"-rf"_qs, base}), 0);
+        QCOMPARE(found, wide);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestConvert)

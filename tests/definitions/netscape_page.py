@@ -89,7 +89,7 @@ def main():
     for line in lines:
         elements = re.findall(r'<DT>|<DL><p>|</DL><p>', line)
         if len(elements) > 1 or (elements and line.strip() not in ('<DL><p>', '</DL><p>')
-                                 and not re.fullmatch(r'<DT><(H3|A HREF="[^"]*")>.*</(H3|A)>', line)):
+                                 and not re.fullmatch(r'<DT><(H3|A HREF="[^"]*")( ADD_DATE="\d+" LAST_MODIFIED="\d+")?>.*</(H3|A)>', line)):
             failures.append('element not on a line of its own: %r' % line)
     parser = BookmarkParser()
     parser.feed(text)

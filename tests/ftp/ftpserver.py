@@ -6,6 +6,8 @@
 #       [--port N]                                   listen on port N instead of a free one
 #       [--stop-after BYTES]                         the whole server ends abruptly once an
 #                                                    upload has brought that many bytes
+#       [--stall-after BYTES]                        the server stops reading and answering
+#                                                    there instead, connections left open
 #   ftpserver.py --silent                            accepts connections and never says a word
 #   ftpserver.py --make-cert DIR                     writes cert.pem and key.pem for 127.0.0.1
 #
@@ -18,6 +20,7 @@ import datetime
 import os
 import socket
 import sys
+import time
 
 USER = ("user", "秘密のpass")
 READER = ("reader", "readerpass")
@@ -63,7 +66,7 @@ def serve_silent():
         held.append(conn)
 
 
-def serve(root, log_path, tls_folder, port=0, stop_after=0):
+def serve(root, log_path, tls_folder, port=0, stop_after=0, stall_after=0):
     from pyftpdlib.authorizers import DummyAuthorizer
     from pyftpdlib.handlers import DTPHandler, FTPHandler
     from pyftpdlib.servers import FTPServer
@@ -81,6 +84,11 @@ def serve(root, log_path, tls_folder, port=0, stop_after=0):
                 log.write("STOPPED\n")
                 log.flush()
                 os._exit(3)
+            if stall_after and self.tot_bytes_received >= stall_after:
+                log.write("STALLED\n")
+                log.flush()
+                while True:
+                    time.sleep(60)
 
         handle_read_event = handle_read  # the base class binds its own under this name
 
@@ -140,6 +148,7 @@ def main():
     parser.add_argument("--make-cert")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--stop-after", type=int, default=0)
+    parser.add_argument("--stall-after", type=int, default=0)
     args = parser.parse_args()
     import logging
     logging.disable(logging.CRITICAL)
@@ -148,7 +157,7 @@ def main():
     elif args.silent:
         serve_silent()
     else:
-        serve(args.root, args.log, args.tls, args.port, args.stop_after)
+        serve(args.root, args.log, args.tls, args.port, args.stop_after, args.stall_after)
 
 
 if __name__ == "__main__":

@@ -9,6 +9,7 @@
 #include "startup/code_main.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -18,7 +19,9 @@
 #include <QtTest>
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -26,6 +29,7 @@ namespace {
 
 const QString UserId = u"user"_qs;
 const QString UserPassword = u"秘密のpass"_qs;
+const QString SshPassword = u"ﾊﾟｽ-word 9"_qs;
 
 // The stored password form written the plain way, without the program's classes, as another
 // program reading or writing the same settings file would.
@@ -132,6 +136,47 @@ private:
     QProcess m_process;
 };
 
+// OpenSSH's sshd on a loopback port, with a configuration, host key and authorized keys of its
+// own in folder; every SFTP login starts in folder/root.
+struct SshServer
+{
+    QProcess sshd;
+    int port = 0;
+    ~SshServer()
+    {
+        pause(false);
+        sshd.terminate();
+        sshd.waitForFinished(5000);
+    }
+    bool start(const QString &folder)
+    {
+        port = closedPort();
+        writeBytes(folder + u"/sshd_config"_qs,
+                   QStringLiteral("Port %1\nListenAddress 127.0.0.1\nHostKey %2/host\nUsePAM no\n"
+                                  "AuthorizedKeysFile %2/authorized_keys\nStrictModes no\n"
+                                  "PermitRootLogin yes\nLogLevel VERBOSE\nSubsystem sftp "
+                                  "internal-sftp\nForceCommand internal-sftp -d %2/root\n")
+                       .arg(port)
+                       .arg(folder)
+                       .toUtf8());
+        QDir().mkpath(u"/run/sshd"_qs);                      // for its privilege separation
+        sshd.setStandardErrorFile(folder + u"/sshd.log"_qs); // never a full pipe to block on
+        sshd.start(u"/usr/sbin/sshd"_qs,
+                   {u"-D"_qs, u"-e"_qs, u"-f"_qs, folder + u"/sshd_config"_qs});
+        for (int i = 0; i < 100 && !sshd.waitForFinished(100); ++i)
+            if (readBytes(folder + u"/sshd.log"_qs).contains("Server listening"))
+                return true;
+        return false;
+    }
+    // A stopped sshd still has connections accepted, by the kernel, and says nothing.
+    void pause(bool on)
+    {
+        if (sshd.state() == QProcess::Running)
+            ::kill(pid_t(sshd.processId()), on ? SIGSTOP : SIGCONT);
+    }
+    QString address() const { return u"127.0.0.1:"_qs + QString::number(port); }
+};
+
 enum class Server
 {
     Plain,
@@ -178,7 +223,11 @@ private slots:
     void failedPublishingThenNextOneSucceeds_data();
     void failedPublishingThenNextOneSucceeds();
 
+    void sftpPublishing_data();
+    void sftpPublishing();
+
 private:
+    QString setUpSsh();
     void useSettingsFile(const QByteArray &bytes);
     QString serverAddress(Server server) const;
     QString newLog(const QString &logPath);
@@ -195,6 +244,14 @@ private:
     QString m_image;
     QByteArray m_imageBytes;
     QHash<QString, qint64> m_logSeen;
+    SshServer m_ssh;
+    QString m_sshSkip; // why the SFTP cases cannot run, if they cannot
+    QString m_sshDir;
+    QString m_sshRoot;
+    QString m_sshUser;     // the user running the tests, logging in by key
+    QString m_sshPassUser; // a throwaway user logging in by password, made only as root
+    QByteArray m_hostKeyLine;
+    QString m_fingerprint;
 };
 
 void TestFtp::initTestCase()
@@ -230,10 +287,15 @@ void TestFtp::initTestCase()
         m_imageBytes += char(i % 97 == 0 ? '\r' : i % 89 == 0 ? '\n' : random.bounded(256));
     m_imageBytes += "\r\n\n\r";
     writeBytes(m_image, m_imageBytes);
+    // ~/.ssh is the tests' own.
+    qputenv("HOME", QFile::encodeName(m_dir.filePath(u"home"_qs)));
+    m_sshSkip = setUpSsh();
 }
 
 void TestFtp::cleanupTestCase()
 {
+    if (!m_sshPassUser.isEmpty())
+        QProcess::execute(u"userdel"_qs, {m_sshPassUser});
     m_plain.stop();
     m_tls.stop();
     m_silent.stop();
@@ -314,30 +376,35 @@ void TestFtp::recordFromOtherWriter_data()
     QTest::addColumn<QString>("record");
     QTest::addColumn<QStringList>("fields"); // name, server, folder, user, password
     QTest::addColumn<bool>("passive");
-    QTest::addColumn<bool>("tls");
+    QTest::addColumn<QString>("protocol"); // and the SFTP key file after a blank
+    const QString ftp = u"FTP"_qs, ftps = u"FTPS"_qs, sftp = u"SFTP"_qs;
     const QString pw = scrambleLikeTheStoredFormat(u"ftp.例.jp"_qs, u"パスワード"_qs);
     const QStringList full{u"自宅"_qs, u"ftp.例.jp"_qs, u"/公開/ソフト"_qs, u"taro"_qs,
                            u"パスワード"_qs};
     const QString head = u"自宅,ftp.例.jp,/公開/ソフト,taro,"_qs + pw;
-    QTest::newRow("passive True") << head + u",True"_qs << full << true << false;
-    QTest::newRow("False") << head + u",False"_qs << full << false << false;
-    QTest::newRow("letter case of Boolean ignored") << head + u",tRUE"_qs << full << true << false;
-    QTest::newRow("odd sixth field reads false") << head + u",1"_qs << full << false << false;
+    QTest::newRow("passive True") << head + u",True"_qs << full << true << ftp;
+    QTest::newRow("False") << head + u",False"_qs << full << false << ftp;
+    QTest::newRow("letter case of Boolean ignored") << head + u",tRUE"_qs << full << true << ftp;
+    QTest::newRow("odd sixth field reads false") << head + u",1"_qs << full << false << ftp;
     QTest::newRow("shifted sixth field reads false")
-        << head + u",Yes,True"_qs << full << false << false;
-    QTest::newRow("seventh TLS asks for FTPS") << head + u",True,TLS"_qs << full << true << true;
+        << head + u",Yes,True"_qs << full << false << ftp;
+    QTest::newRow("seventh TLS asks for FTPS") << head + u",True,TLS"_qs << full << true << ftps;
     QTest::newRow("pieces beyond are ignored")
-        << head + u",False,tls,x,y"_qs << full << false << true;
-    QTest::newRow("empty record") << QString() << QStringList(5) << false << false;
+        << head + u",False,tls,x,y"_qs << full << false << ftps;
+    QTest::newRow("seventh SFTP") << head + u",False,sftp"_qs << full << false << sftp;
+    QTest::newRow("SFTP key file, a comma in it")
+        << head + u",False,SFTP,/home/太郎/.ssh/id,2"_qs << full << false
+        << u"SFTP /home/太郎/.ssh/id,2"_qs;
+    QTest::newRow("unknown seventh reads FTP") << head + u",True,SSH"_qs << full << true << ftp;
+    QTest::newRow("empty record") << QString() << QStringList(5) << false << ftp;
     QTest::newRow("short record") << u"名前,srv"_qs
-                                  << QStringList{u"名前"_qs, u"srv"_qs, {}, {}, {}} << false
-                                  << false;
+                                  << QStringList{u"名前"_qs, u"srv"_qs, {}, {}, {}} << false << ftp;
     QTest::newRow("empty password and False")
         << u"n,s,d,u,,False"_qs << QStringList{u"n"_qs, u"s"_qs, u"d"_qs, u"u"_qs, {}} << false
-        << false;
+        << ftp;
     QTest::newRow("short password padded by the other writer")
         << u"n,s,,u,"_qs + scrambleLikeTheStoredFormat(u"s"_qs, u"ab"_qs) + u",True"_qs
-        << QStringList{u"n"_qs, u"s"_qs, {}, u"u"_qs, u"ab"_qs} << true << false;
+        << QStringList{u"n"_qs, u"s"_qs, {}, u"u"_qs, u"ab"_qs} << true << ftp;
 }
 
 void TestFtp::recordFromOtherWriter()
@@ -345,31 +412,38 @@ void TestFtp::recordFromOtherWriter()
     QFETCH(QString, record);
     QFETCH(QStringList, fields);
     QFETCH(bool, passive);
-    QFETCH(bool, tls);
+    QFETCH(QString, protocol);
     cls_FtpData data;
     data.setConnectData(record);
     QCOMPARE(
         QStringList({data.ViewName(), data.FtpSrv(), data.FtpDir(), data.FtpUid(), data.FtpPwd()}),
         fields);
     QCOMPARE(data.FtpPassive(), passive);
-    QCOMPARE(data.FtpTls(), tls);
+    QCOMPARE((QStringList{cls_FtpData::ProtocolName(data.FtpProtocol()), data.FtpKeyFile()})
+                 .join(u' ')
+                 .trimmed(),
+             protocol);
 }
 
 void TestFtp::recordReadableByOtherReader_data()
 {
     QTest::addColumn<bool>("passive");
-    QTest::addColumn<bool>("tls");
+    QTest::addColumn<int>("protocol");
     QTest::addColumn<QString>("password");
-    QTest::newRow("plain FTP keeps six fields") << false << false << u"p"_qs;
-    QTest::newRow("passive") << true << false << u"長いパスワード,カンマ入り"_qs;
-    QTest::newRow("FTPS adds a seventh field") << true << true << QString();
+    QTest::addColumn<QString>("keyFile");
+    QTest::newRow("plain FTP keeps six fields") << false << 0 << u"p"_qs << QString();
+    QTest::newRow("passive") << true << 0 << u"長いパスワード,カンマ入り"_qs << QString();
+    QTest::newRow("FTPS adds a seventh field") << true << 1 << QString() << QString();
+    QTest::newRow("SFTP adds a seventh field") << false << 2 << u"pw"_qs << QString();
+    QTest::newRow("SFTP with its key, an eighth") << false << 2 << u"pw"_qs << u"/k,ey"_qs;
 }
 
 void TestFtp::recordReadableByOtherReader()
 {
     QFETCH(bool, passive);
-    QFETCH(bool, tls);
+    QFETCH(int, protocol);
     QFETCH(QString, password);
+    QFETCH(QString, keyFile);
     cls_FtpData data;
     data.setViewName(u"会社"_qs);
     data.setFtpSrv(u"ftp.example.jp:2121"_qs);
@@ -377,14 +451,20 @@ void TestFtp::recordReadableByOtherReader()
     data.setFtpUid(u"hanako"_qs);
     data.setFtpPwd(password);
     data.setFtpPassive(passive);
-    data.setFtpTls(tls);
+    data.setFtpProtocol(cls_FtpData::Protocol(protocol));
+    data.setFtpKeyFile(keyFile);
     for (int i = 0; i < 20; ++i) {
         const QStringList pieces = data.ConnectData().split(u',');
-        QCOMPARE(pieces.size(), tls ? 7 : 6);
+        QCOMPARE(pieces.size(),
+                 protocol == 0 ? 6 : 7 + int(keyFile.count(u',')) + !keyFile.isEmpty());
         QCOMPARE(pieces.mid(0, 4), QStringList({u"会社"_qs, u"ftp.example.jp:2121"_qs,
                                                 u"htdocs/表"_qs, u"hanako"_qs}));
         QCOMPARE(unscrambleLikeTheStoredFormat(pieces.at(1), pieces.at(4)), password);
         QCOMPARE(pieces.at(5), passive ? u"True"_qs : u"False"_qs);
+        cls_FtpData back;
+        back.setConnectData(pieces.join(u','));
+        QCOMPARE(int(back.FtpProtocol()), protocol);
+        QCOMPARE(back.FtpKeyFile(), keyFile);
     }
 }
 
@@ -428,9 +508,12 @@ void TestFtp::thousandsOfConnectionsComeBackExactly()
         d->setFtpUid(text(random.bounded(10), true, nameChars));
         d->setFtpPwd(text(i % 41, random.bounded(2), QString()));
         d->setFtpPassive(random.bounded(2));
-        d->setFtpTls(random.bounded(3) == 0);
+        d->setFtpProtocol(cls_FtpData::Protocol(random.bounded(3)));
+        if (d->FtpProtocol() == cls_FtpData::Protocol::Sftp)
+            d->setFtpKeyFile(u"/鍵/"_qs + text(random.bounded(20), false, u"ab,=.-"_qs));
         expected.append({d->ViewName(), d->FtpSrv(), d->FtpDir(), d->FtpUid(), d->FtpPwd(),
-                         QString::number(d->FtpPassive()), QString::number(d->FtpTls())});
+                         QString::number(d->FtpPassive()), QString::number(int(d->FtpProtocol())),
+                         d->FtpKeyFile()});
         list.append(d);
     }
     QVERIFY(run::SaveFtpList());
@@ -439,7 +522,8 @@ void TestFtp::thousandsOfConnectionsComeBackExactly()
     for (qsizetype i = 0; i < expected.size(); ++i) {
         const auto &d = run::FtpConnections().at(i);
         QCOMPARE(QStringList({d->ViewName(), d->FtpSrv(), d->FtpDir(), d->FtpUid(), d->FtpPwd(),
-                              QString::number(d->FtpPassive()), QString::number(d->FtpTls())}),
+                              QString::number(d->FtpPassive()),
+                              QString::number(int(d->FtpProtocol())), d->FtpKeyFile()}),
                  expected.at(i));
     }
     QCOMPARE(code_main::SettingsIni().T_GetSetting(u"FtpName"_qs, {}, u"System"_qs), u"x"_qs);
@@ -619,7 +703,7 @@ void TestFtp::uploadArrivesAsSent()
     data.setFtpUid(UserId);
     data.setFtpPwd(UserPassword);
     data.setFtpPassive(passive);
-    data.setFtpTls(tls);
+    data.setFtpProtocol(tls ? cls_FtpData::Protocol::Ftps : cls_FtpData::Protocol::Ftp);
     QSignalSpy started(&data, &cls_FtpData::SendStart);
     QSignalSpy ended(&data, &cls_FtpData::SendEnd);
     QSignalSpy failed(&data, &cls_FtpData::SendError);
@@ -663,43 +747,53 @@ void TestFtp::uploadFailureEndsInSendError_data()
     QTest::addColumn<bool>("tls");
     QTest::addColumn<bool>("caFile");
     QTest::addColumn<bool>("passive");
+    QTest::addColumn<QString>("cause"); // what the user is told
     const QString page = u"local/page.html"_qs;
-    auto row = [&](const char *name, Server s, const QString &field, const QString &user,
-                   const QString &pw, const QString &folder, const QString &remote,
-                   const QString &local, bool tls, bool ca, bool passive = true) {
+    auto row = [&](const char *name, const QString &cause, Server s, const QString &field,
+                   const QString &user, const QString &pw, const QString &folder,
+                   const QString &remote, const QString &local, bool tls, bool ca,
+                   bool passive = true) {
         QTest::newRow(name) << int(s) << field << user << pw << folder << remote << local << tls
-                            << ca << passive;
+                            << ca << passive << cause;
     };
     const QString u = UserId, p = UserPassword;
-    row("connection refused", Server::Closed, {}, u, p, {}, u"f1.html"_qs, page, false, false);
-    row("unknown host", Server::Plain, u"no-such-host.invalid"_qs, u, p, {}, u"f2.html"_qs, page,
-        false, false);
-    row("port out of range", Server::Plain, u"127.0.0.1:70000"_qs, u, p, {}, u"f3.html"_qs, page,
-        false, false);
-    row("login refused", Server::Plain, {}, u, u"wrong"_qs, {}, u"f4.html"_qs, page, false, false);
-    row("read-only server", Server::Plain, {}, u"reader"_qs, u"readerpass"_qs, u"sub"_qs,
-        u"f5.html"_qs, page, false, false);
-    row("read-only server, active mode", Server::Plain, {}, u"reader"_qs, u"readerpass"_qs, {},
-        u"f5a.html"_qs, page, false, false, false);
-    row("folder that cannot take the file", Server::Plain, {}, u, p, u"missing"_qs,
-        u"missing/f6.html"_qs, page, false, false);
-    row("missing local file", Server::Plain, {}, u, p, {}, u"f7.html"_qs, u"local/none.html"_qs,
-        false, false);
-    row("relative local path", Server::Plain, {}, u, p, {}, u"f8.html"_qs, u"relative"_qs, false,
+    row("connection refused", u"」に接続できません"_qs, Server::Closed, {}, u, p, {}, u"f1.html"_qs,
+        page, false, false);
+    row("unknown host", u"サーバー「no-such-host.invalid:21」が見つかりません"_qs, Server::Plain,
+        u"no-such-host.invalid"_qs, u, p, {}, u"f2.html"_qs, page, false, false);
+    row("port out of range", u"サーバーの指定「127.0.0.1:70000」が正しくありません"_qs,
+        Server::Plain, u"127.0.0.1:70000"_qs, u, p, {}, u"f3.html"_qs, page, false, false);
+    row("login refused",
+        u"ログインを拒否されました（ユーザー名、パスワードか鍵が違います）（サーバーの応答: 530 "_qs,
+        Server::Plain, {}, u, u"wrong"_qs, {}, u"f4.html"_qs, page, false, false);
+    row("read-only server", u"サーバーが転送を拒否しました（サーバーの応答: 550 "_qs, Server::Plain,
+        {}, u"reader"_qs, u"readerpass"_qs, u"sub"_qs, u"f5.html"_qs, page, false, false);
+    row("read-only server, active mode", u"サーバーが転送を拒否しました（サーバーの応答: 550 "_qs,
+        Server::Plain, {}, u"reader"_qs, u"readerpass"_qs, {}, u"f5a.html"_qs, page, false, false,
         false);
-    row("line break in remote name adds no command", Server::Plain, {}, u, p, {},
-        u"f9.html\r\nDELE keep.txt"_qs, page, false, false);
-    row("line break in folder adds no command", Server::Plain, {}, u, p, u"sub\r\nDELE keep.txt"_qs,
-        u"f10.html"_qs, page, false, false);
-    row("server accepts and never answers", Server::Silent, {}, u, p, {}, u"f11.html"_qs, page,
-        false, false);
-    row("FTPS with an untrusted certificate", Server::Tls, {}, u, p, {}, u"f12.html"_qs, page, true,
-        false);
+    row("folder that cannot take the file",
+        u"サーバーが転送を拒否しました（サーバーの応答: 550 "_qs, Server::Plain, {}, u, p,
+        u"missing"_qs, u"missing/f6.html"_qs, page, false, false);
+    row("missing local file", u"/local/none.html」を開けません"_qs, Server::Plain, {}, u, p, {},
+        u"f7.html"_qs, u"local/none.html"_qs, false, false);
+    row("relative local path", u"は完全なパスではありません"_qs, Server::Plain, {}, u, p, {},
+        u"f8.html"_qs, u"relative"_qs, false, false);
+    row("line break in remote name adds no command", u"改行が含まれています"_qs, Server::Plain, {},
+        u, p, {}, u"f9.html\r\nDELE keep.txt"_qs, page, false, false);
+    row("line break in folder adds no command", u"改行が含まれています"_qs, Server::Plain, {}, u, p,
+        u"sub\r\nDELE keep.txt"_qs, u"f10.html"_qs, page, false, false);
+    row("server accepts and never answers", u"サーバーから 10 秒間応答がありません"_qs,
+        Server::Silent, {}, u, p, {}, u"f11.html"_qs, page, false, false);
+    row("FTPS with an untrusted certificate",
+        u"サーバーの証明書を確認できないため、接続しませんでした"_qs, Server::Tls, {}, u, p, {},
+        u"f12.html"_qs, page, true, false);
     if (!basftpservice::ActiveFtpsSupported())
-        row("active FTPS refused where libcurl would send the data in clear", Server::Tls, {}, u, p,
-            {}, u"f14.html"_qs, page, true, true, false);
-    row("FTPS refused by a plain server is no clear-text upload", Server::Plain, {}, u, p, {},
-        u"f13.html"_qs, page, true, true);
+        row("active FTPS refused where libcurl would send the data in clear",
+            u"PASV モードを使ってください"_qs, Server::Tls, {}, u, p, {}, u"f14.html"_qs, page,
+            true, true, false);
+    row("FTPS refused by a plain server is no clear-text upload",
+        u"サーバーが FTPS（TLS）に対応していません"_qs, Server::Plain, {}, u, p, {}, u"f13.html"_qs,
+        page, true, true);
 }
 
 void TestFtp::uploadFailureEndsInSendError()
@@ -714,6 +808,7 @@ void TestFtp::uploadFailureEndsInSendError()
     QFETCH(bool, tls);
     QFETCH(bool, caFile);
     QFETCH(bool, passive);
+    QFETCH(QString, cause);
     const QString root = Server(server) == Server::Tls ? m_tlsRoot : m_plainRoot;
     writeBytes(root + u"/keep.txt"_qs, "kept");
     if (caFile)
@@ -724,7 +819,7 @@ void TestFtp::uploadFailureEndsInSendError()
     data.setFtpDir(folder);
     data.setFtpUid(user);
     data.setFtpPwd(password);
-    data.setFtpTls(tls);
+    data.setFtpProtocol(tls ? cls_FtpData::Protocol::Ftps : cls_FtpData::Protocol::Ftp);
     data.setFtpPassive(passive);
     QSignalSpy started(&data, &cls_FtpData::SendStart);
     QSignalSpy ended(&data, &cls_FtpData::SendEnd);
@@ -736,8 +831,7 @@ void TestFtp::uploadFailureEndsInSendError()
     const bool sent = data.FtpPut_Text(local, remoteName);
     qunsetenv(basftpservice::CaFileVariable);
     QVERIFY(!sent);
-    QVERIFY(!data.LastError().isEmpty());
-    qInfo("%s", qPrintable(data.LastError()));
+    QVERIFY2(data.LastError().contains(cause), qPrintable(data.LastError()));
     QCOMPARE(startsBeforeError, 1);
     QCOMPARE(started.count(), 1);
     QCOMPARE(failed.count(), 1);
@@ -789,14 +883,21 @@ void TestFtp::longPasswordIsStoredInOneGo()
 void TestFtp::failedPublishingThenNextOneSucceeds_data()
 {
     QTest::addColumn<QString>("fault");
-    QTest::newRow("server stops in the middle of the page") << u"stop"_qs;
-    QTest::newRow("login refused, then the right password") << u"login"_qs;
-    QTest::newRow("writes denied, then a user who may write") << u"write"_qs;
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("server stops in the middle of the page")
+        << u"stop"_qs << u"サーバーとの接続が途中で切れました"_qs;
+    QTest::newRow("server stalls in the middle of the page")
+        << u"stall"_qs << u"サーバーから 15 秒間応答がありません"_qs;
+    QTest::newRow("login refused, then the right password")
+        << u"login"_qs << u"ログインを拒否されました"_qs;
+    QTest::newRow("writes denied, then a user who may write")
+        << u"write"_qs << u"サーバーが転送を拒否しました（サーバーの応答: 550 "_qs;
 }
 
 void TestFtp::failedPublishingThenNextOneSucceeds()
 {
     QFETCH(QString, fault);
+    QFETCH(QString, cause);
     // A page of some size, so that the server can stop with part of it received.
     const QString favorites = m_dir.filePath(u"bigfav"_qs);
     if (!QFileInfo::exists(favorites)) {
@@ -813,8 +914,8 @@ void TestFtp::failedPublishingThenNextOneSucceeds()
 
     TestServer server;
     QStringList arguments{u"--root"_qs, root, u"--log"_qs, log};
-    if (fault == u"stop"_qs)
-        arguments << u"--stop-after"_qs << u"20000"_qs;
+    if (fault == u"stop"_qs || fault == u"stall"_qs)
+        arguments << u"--"_qs + fault + u"-after"_qs << u"20000"_qs;
     QVERIFY(server.start(arguments));
 
     cls_FtpData connection;
@@ -839,11 +940,18 @@ void TestFtp::failedPublishingThenNextOneSucceeds()
         return run.SendFtp(definition, connection, u"pub.html"_qs);
     };
 
+    QElapsedTimer took;
+    took.start();
     QVERIFY(!publish());
-    QVERIFY2(lines.contains(u"×転送失敗"_qs), qPrintable(lines.join(u'|')));
+    QVERIFY2(lines.at(lines.size() - 4).startsWith(u"×転送失敗："_qs + cause),
+             qPrintable(lines.join(u'|')));
     QCOMPARE(lines.at(lines.size() - 2), u"  転送に失敗しました。"_qs);
-    if (fault == u"stop"_qs) {
-        QVERIFY(readBytes(log).contains("STOPPED")); // it did end with the page half sent
+    // The limit the README promises, not the 20 s and more of libcurl's averaged speed check.
+    QVERIFY2(took.elapsed() < (basftpservice::StallSeconds + 3) * 1000,
+             qPrintable(QString::number(took.elapsed())));
+    if (fault == u"stop"_qs || fault == u"stall"_qs) {
+        // It did end with the page half sent.
+        QVERIFY(readBytes(log).contains(fault == u"stop"_qs ? "STOPPED" : "STALLED"));
         server.stop();
         arguments = arguments.mid(0, 4) << u"--port"_qs << QString::number(server.port);
         QVERIFY(server.start(arguments));
@@ -867,15 +975,19 @@ void TestFtp::publishingLogsEachTransfer_data()
 {
     QTest::addColumn<int>("server");
     QTest::addColumn<bool>("sent");
-    QTest::newRow("page sent") << int(Server::Plain) << true;
-    QTest::newRow("server never answers") << int(Server::Silent) << false;
-    QTest::newRow("nothing listening") << int(Server::Closed) << false;
+    QTest::addColumn<QString>("result");
+    QTest::newRow("page sent") << int(Server::Plain) << true << u"○転送成功"_qs;
+    QTest::newRow("server never answers")
+        << int(Server::Silent) << false << u"×転送失敗：サーバーから 10 秒間応答がありません"_qs;
+    QTest::newRow("nothing listening")
+        << int(Server::Closed) << false << u"×転送失敗：サーバー「"_qs;
 }
 
 void TestFtp::publishingLogsEachTransfer()
 {
     QFETCH(int, server);
     QFETCH(bool, sent);
+    QFETCH(QString, result);
     const QString favorites = m_dir.filePath(u"fav"_qs);
     QVERIFY(QDir().mkpath(favorites));
     writeBytes(favorites + u"/a.url"_qs, "[InternetShortcut]\r\nURL=http://a/\r\n");
@@ -901,11 +1013,165 @@ void TestFtp::publishingLogsEachTransfer()
     QFile::remove(m_plainRoot + u"/pub.html"_qs);
     QCOMPARE(run.SendFtp(definition, connection, u"pub.html"_qs), sent);
     const QString rule = u"----------------------------"_qs;
+    QVERIFY2(log.value(3).startsWith(result), qPrintable(log.value(3)));
+    log[3] = result;
     QCOMPARE(log.mid(2),
-             (QStringList{u"転送開始 [pub.html]"_qs, sent ? u"○転送成功"_qs : u"×転送失敗"_qs, rule,
+             (QStringList{u"転送開始 [pub.html]"_qs, result, rule,
                           sent ? u"  ファイルを転送しました。"_qs : u"  転送に失敗しました。"_qs,
                           rule}));
     QCOMPARE(temporaryPages(), before);
     if (sent)
         QVERIFY(readBytes(m_plainRoot + u"/pub.html"_qs).contains("<a href=\"http://a/\">a</a>"));
+}
+
+QString TestFtp::setUpSsh()
+{
+    if (!QFileInfo::exists(u"/usr/sbin/sshd"_qs))
+        return u"no /usr/sbin/sshd (openssh-server)"_qs;
+    m_sshDir = m_dir.filePath(u"ssh"_qs);
+    m_sshRoot = m_sshDir + u"/root"_qs;
+    const QString ssh = QDir::homePath() + u"/.ssh/"_qs;
+    QDir().mkpath(m_sshRoot);
+    QDir().mkpath(ssh);
+    // The key in ~/.ssh has the stored password as its passphrase; "named" is named for a
+    // connection; the server knows neither "stranger" nor "otherhost".
+    for (const auto &[file, passphrase] : {std::pair{ssh + u"id_ed25519"_qs, UserPassword},
+                                           {m_sshDir + u"/host"_qs, QString()},
+                                           {m_sshDir + u"/named"_qs, QString()},
+                                           {m_sshDir + u"/stranger"_qs, QString()},
+                                           {m_sshDir + u"/otherhost"_qs, QString()}})
+        if (QProcess::execute(u"ssh-keygen"_qs, {u"-q"_qs, u"-t"_qs, u"ed25519"_qs, u"-N"_qs,
+                                                 passphrase, u"-f"_qs, file}) != 0)
+            return u"ssh-keygen failed"_qs;
+    writeBytes(m_sshDir + u"/authorized_keys"_qs,
+               readBytes(ssh + u"id_ed25519.pub"_qs) + readBytes(m_sshDir + u"/named.pub"_qs));
+    if (!m_ssh.start(m_sshDir))
+        qFatal("sshd did not start");
+    const QList<QByteArray> host = readBytes(m_sshDir + u"/host.pub"_qs).split(' ');
+    m_hostKeyLine = "[127.0.0.1]:" + QByteArray::number(m_ssh.port) + ' ' + host.value(0) + ' ' +
+                    host.value(1).trimmed() + '\n';
+    QProcess tool; // the fingerprint as OpenSSH shows it
+    tool.start(u"ssh-keygen"_qs, {u"-lf"_qs, m_sshDir + u"/host.pub"_qs});
+    tool.waitForFinished();
+    m_fingerprint = QString::fromUtf8(tool.readAllStandardOutput()).section(u' ', 1, 1);
+    m_sshUser = QString::fromLocal8Bit(getpwuid(geteuid())->pw_name);
+    // A password login needs a real account: one of its own, gone when the tests end.
+    const QString user = u"vdxsftp"_qs + QString::number(getpid());
+    if (geteuid() == 0 && QProcess::execute(u"useradd"_qs, {u"-M"_qs, u"-N"_qs, u"-d"_qs, m_sshRoot,
+                                                            u"-s"_qs, u"/bin/sh"_qs, user}) == 0) {
+        m_sshPassUser = user;
+        tool.start(u"chpasswd"_qs);
+        tool.write((user + u':' + SshPassword + u'\n').toUtf8());
+        tool.closeWriteChannel();
+        tool.waitForFinished();
+        for (const QString &d : {m_dir.path(), m_sshDir, m_sshRoot})
+            QFile::setPermissions(d, QFile::Permissions(d == m_sshRoot ? 0x7777 : 0x7755));
+    }
+    return {};
+}
+
+void TestFtp::sftpPublishing_data()
+{
+    QTest::addColumn<QString>("login");   // "key" from ~/.ssh, "named", "stranger", "password"
+    QTest::addColumn<QString>("hostKey"); // "known", "hashed", "unknown", "changed", "silent"
+    QTest::addColumn<bool>("binary");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("cause"); // of the first try's failure, if it fails
+    QTest::newRow("page by the key in ~/.ssh into a folder made")
+        << u"key"_qs << u"known"_qs << false << u"公開/新しい"_qs << QString();
+    QTest::newRow("image by the key named for the connection")
+        << u"named"_qs << u"known"_qs << true << QString() << QString();
+    QTest::newRow("absolute folder made")
+        << u"key"_qs << u"known"_qs << true << m_sshRoot + u"/abs/made"_qs << QString();
+    QTest::newRow("page by password")
+        << u"password"_qs << u"known"_qs << false << u"pw"_qs << QString();
+    QTest::newRow("image by password")
+        << u"password"_qs << u"known"_qs << true << u"pw"_qs << QString();
+    // As Debian's ssh keeps them (HashKnownHosts yes).
+    QTest::newRow("host known by a hashed entry")
+        << u"key"_qs << u"hashed"_qs << false << QString() << QString();
+    QTest::newRow("login refused")
+        << u"stranger"_qs << u"known"_qs << false << QString() << u"ログインを拒否されました"_qs;
+    QTest::newRow("unknown host key, trusted when asked again")
+        << u"key"_qs << u"unknown"_qs << false << QString() << u"のホスト鍵は "_qs;
+    QTest::newRow("changed host key, never asked")
+        << u"key"_qs << u"changed"_qs << true << QString()
+        << u"REMOTE HOST IDENTIFICATION HAS CHANGED"_qs;
+    QTest::newRow("server stops answering") << u"key"_qs << u"silent"_qs << true << QString()
+                                            << u"サーバーから 10 秒間応答がありません"_qs;
+}
+
+void TestFtp::sftpPublishing()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, hostKey);
+    QFETCH(bool, binary);
+    QFETCH(QString, folder);
+    QFETCH(QString, cause);
+    if (!m_sshSkip.isEmpty())
+        QSKIP(qPrintable(m_sshSkip));
+    const bool byPassword = login == u"password"_qs;
+    if (byPassword && m_sshPassUser.isEmpty())
+        QSKIP("a password login needs an account of its own, made only when running as root");
+    const QString knownHosts = basftpservice::KnownHostsFile();
+    const QList<QByteArray> other = readBytes(m_sshDir + u"/otherhost.pub"_qs).split(' ');
+    writeBytes(knownHosts, hostKey == u"unknown"_qs ? QByteArray()
+                           : hostKey == u"changed"_qs
+                               ? m_hostKeyLine.split(' ').value(0) + ' ' + other.value(0) + ' ' +
+                                     other.value(1) + '\n'
+                               : m_hostKeyLine);
+    if (hostKey == u"hashed"_qs) {
+        QProcess hash;
+        hash.start(u"ssh-keygen"_qs, {u"-H"_qs, u"-f"_qs, knownHosts});
+        QVERIFY(hash.waitForFinished() && hash.exitCode() == 0);
+    }
+    cls_FtpData data;
+    data.setFtpProtocol(cls_FtpData::Protocol::Sftp);
+    data.setFtpSrv(m_ssh.address());
+    data.setFtpDir(folder);
+    // By password the key in ~/.ssh is tried first and fails on its passphrase.
+    data.setFtpUid(byPassword ? m_sshPassUser : m_sshUser);
+    data.setFtpPwd(byPassword ? SshPassword : login == u"named"_qs ? QString() : UserPassword);
+    if (login == u"named"_qs || login == u"stranger"_qs)
+        data.setFtpKeyFile(m_sshDir + u'/' + login);
+    int asked = 0;
+    bool trust = hostKey == u"changed"_qs; // refused even so
+    data.setHostKeyQuestion([&](const basftpservice::HostKey &key) {
+        ++asked;
+        return trust && key.Fingerprint() == m_fingerprint;
+    });
+    const QString remote = binary ? u"画像.png"_qs : u"表.html"_qs;
+    const QString at =
+        (folder.startsWith(u'/') ? folder : m_sshRoot + u'/' + folder) + u'/' + remote;
+    const auto put = [&] {
+        QFile::remove(at);
+        return binary ? data.FtpPut_Binary(m_image, remote) : data.FtpPut_Text(m_page, remote);
+    };
+    if (!cause.isEmpty()) {
+        m_ssh.pause(hostKey == u"silent"_qs);
+        QElapsedTimer took;
+        took.start();
+        const bool sent = put();
+        const qint64 ms = took.elapsed();
+        m_ssh.pause(false);
+        const QString why = data.LastError();
+        QVERIFY(!sent);
+        QVERIFY2(why.contains(cause), qPrintable(why));
+        QVERIFY2(ms < (basftpservice::StallSeconds + 3) * 1000, qPrintable(QString::number(ms)));
+        if (hostKey == u"unknown"_qs || hostKey == u"changed"_qs)
+            QVERIFY2(why.contains(m_fingerprint), qPrintable(why));
+        if (hostKey == u"changed"_qs) // and the entry it contradicts, as OpenSSH names it
+            QVERIFY2(why.contains(knownHosts + u":1"_qs), qPrintable(why));
+        QCOMPARE(asked, hostKey == u"unknown"_qs ? 1 : 0);
+        // Put right, the next transfer goes through.
+        data.setFtpKeyFile({});
+        trust = true;
+        if (hostKey == u"changed"_qs)
+            writeBytes(knownHosts, m_hostKeyLine);
+    }
+    QVERIFY2(put(), qPrintable(data.LastError()));
+    // The image identical; the page with its CR LF lines, as FTP puts them on the wire.
+    QCOMPARE(readBytes(at), binary ? m_imageBytes : m_pageBytes);
+    if (hostKey == u"unknown"_qs) // added as OpenSSH writes it
+        QCOMPARE(readBytes(knownHosts), m_hostKeyLine);
 }

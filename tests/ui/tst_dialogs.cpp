@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -171,13 +172,13 @@ void TestFtpConfigDialog::deleteRules()
     // The first entry is selected and shown again, not left blank.
     QCOMPARE(list->currentRow(), 0);
     QCOMPARE(field(&dialog, "txt_Ftpsvr")->text(), u"社内.example"_qs);
-    child<QCheckBox>(&dialog, u"chk_FtpTls"_qs)->click();
+    child<QComboBox>(&dialog, u"cmb_Protocol"_qs)->setCurrentIndex(2);
     button(&dialog, "cmd_Del")->click();
     QCOMPARE(list->count(), 0);
     QVERIFY(run::FtpConnections().isEmpty());
     for (const char *name : {"txt_Name", "txt_Ftpsvr", "txt_uid", "txt_pwd", "txt_Dir"})
         QCOMPARE(field(&dialog, name)->text(), QString());
-    QVERIFY(!child<QCheckBox>(&dialog, u"chk_FtpTls"_qs)->isChecked());
+    QCOMPARE(child<QComboBox>(&dialog, u"cmb_Protocol"_qs)->currentIndex(), 0);
 }
 
 void TestFtpConfigDialog::closingWithoutOkLeavesFileAsItWas_data()
@@ -230,7 +231,8 @@ void TestFtpConfigDialog::okStoresWhatTheNextStartReads()
         typeText(field(modal, "txt_Dir"), u"/www/日本"_qs);
         QCOMPARE(field(modal, "txt_pwd")->displayText(), u"****"_qs);
         child<QCheckBox>(modal, u"chk_FtpPassive"_qs)->click();
-        child<QCheckBox>(modal, u"chk_FtpTls"_qs)->click();
+        child<QComboBox>(modal, u"cmb_Protocol"_qs)->setCurrentIndex(2);
+        typeText(field(modal, "txt_KeyFile"), u"/home/鍵/id"_qs);
         button(modal, "cmd_OK")->click();
     });
     dialog.exec();
@@ -242,9 +244,11 @@ void TestFtpConfigDialog::okStoresWhatTheNextStartReads()
         QStringList({c.ViewName(), c.FtpSrv(), c.FtpUid(), c.FtpPwd(), c.FtpDir()}),
         QStringList({u"本番"_qs, u"ftp.example.jp"_qs, u"user"_qs, u"p,ss"_qs, u"/www/日本"_qs}));
     QVERIFY(c.FtpPassive());
-    QVERIFY(c.FtpTls());
-    frm_FTPConfig again; // shows the stored switches
-    QVERIFY(child<QCheckBox>(&again, u"chk_FtpTls"_qs)->isChecked());
+    QCOMPARE(c.FtpProtocol(), cls_FtpData::Protocol::Sftp);
+    QCOMPARE(c.FtpKeyFile(), u"/home/鍵/id"_qs);
+    frm_FTPConfig again; // shows the stored choices
+    QCOMPARE(child<QComboBox>(&again, u"cmb_Protocol"_qs)->currentIndex(), 2);
+    QCOMPARE(field(&again, "txt_KeyFile")->text(), u"/home/鍵/id"_qs);
 
     // OK without a change still rewrites the section: the passwords are scrambled afresh.
     const QByteArray before = readBytes(file(u"Vellumdex.ini"_qs));
@@ -297,9 +301,15 @@ void TestFtpConfigDialog::fieldsRefuseWhatTheFileCannotHold()
     button(&dialog, "cmd_Add")->click();
     auto *edit = child<QLineEdit>(&dialog, name);
     edit->clear();
-    typeText(edit, u"a"_qs + refused + u"b"_qs);
+    typeText(edit, u"a"_qs + refused);
+    auto *status = child<QLabel>(&dialog, u"lbl_Status"_qs);
+    QVERIFY(status->text().contains(reason));
+    // The whole reason shows, and goes once the input is good again.
+    QVERIFY(status->minimumSizeHint().width() <= status->width());
+    QVERIFY(status->heightForWidth(status->width()) <= status->height());
+    typeText(edit, u"b"_qs);
     QCOMPARE(edit->text(), u"ab"_qs);
-    QVERIFY(child<QLabel>(&dialog, u"lbl_Status"_qs)->text().contains(reason));
+    QVERIFY(status->text().isEmpty());
     QApplication::clipboard()->setText(u"x"_qs + refused + u"y"_qs);
     edit->paste(); // refused whole
     typeText(edit, u"c"_qs);
@@ -531,13 +541,14 @@ void TestConfigEdit::chosenFileThenCancelLeavesConfigIni()
     QString folder;
     whenModal([&](QWidget *modal) {
         auto *dialog = qobject_cast<QFileDialog *>(modal);
-        filters = dialog->nameFilters();
+        filters = dialog->nameFilters() + dialog->findChild<QFileSystemModel *>()->nameFilters();
         folder = dialog->directory().absolutePath();
         dialog->selectFile(file(u"red.png"_qs));
         static_cast<QDialog *>(dialog)->accept();
     });
     button(frame, "cmd_SelectFile")->click();
-    QCOMPARE(filters, QStringList{u"画像ファイル (*.gif *.png)"_qs});
+    // Shown as the definition writes it, and still filtering by each pattern.
+    QCOMPARE(filters, QStringList({u"画像ファイル (*.gif;*.png)"_qs, u"*.gif"_qs, u"*.png"_qs}));
     QCOMPARE(folder, QDir(file(u"Config"_qs)).absolutePath());
     QCOMPARE(field(frame, "txt_FileName")->text(), file(u"red.png"_qs)); // outside: shown whole
     QVERIFY(!child<QCheckBox>(frame, u"chk_ImageChange"_qs)->isChecked());

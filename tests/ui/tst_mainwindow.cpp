@@ -1,3 +1,5 @@
+#include "AppTranslation.h"
+#include "MessageBoxSink.h"
 #include "UiTests.h"
 #include "cls_SystemMenu.h"
 #include "code_SystemMenu.h"
@@ -23,19 +25,24 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -85,7 +92,12 @@ void writeShortcut(const QString &path, const QString &url)
 class ListSink : public MessageSink
 {
 public:
-    void information(const QString &text) override { messages.append(text); }
+    void information(const QString &text) override
+    {
+        const QMutexLocker lock(&mutex); // also from a run's thread
+        messages.append(text);
+    }
+    QMutex mutex;
     QStringList messages;
 };
 
@@ -660,6 +672,67 @@ private slots:
         server.waitForFinished(5000);
     }
 
+    // The run goes on its own thread: while the server keeps the transfer waiting, the window
+    // shows the line of the transfer from the start of its lines, shows it busy and keeps
+    // answering; the long line leaves no sideways scroll behind, after the run neither.
+    void windowStaysAliveWhileServerIsSilent()
+    {
+        QProcess server; // takes the connection and says nothing until told to go
+        server.start(QStringLiteral(PYTHON3_SYSTEM),
+                     {u"-c"_qs, u"import socket, sys\n"
+                                u"s = socket.create_server(('127.0.0.1', 0))\n"
+                                u"print(s.getsockname()[1], flush=True)\n"
+                                u"c = s.accept()\nsys.stdin.read()\n"_qs});
+        QVERIFY(server.waitForStarted(10000));
+        while (!server.canReadLine())
+            QVERIFY(server.waitForReadyRead(10000));
+        const QString port = QString::fromLatin1(server.readLine().trimmed());
+        const QString remote = QString(300, u'長') + u".html"_qs;
+        f.storeConnection(u"黙る鯖"_qs, u"127.0.0.1:"_qs + port);
+        f.store(u"FTPName"_qs, u"黙る鯖"_qs);
+        f.store(u"Output"_qs, u"1"_qs);
+        f.store(u"FTPSaveFile"_qs, remote);
+        f.store(u"InputFolder"_qs, f.makeFavorites());
+        f.store(u"ConfigFile"_qs, u"画像なし"_qs);
+        auto w = f.start();
+
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        bool seen = false, busy = false, released = false;
+        int scrolledWhileWaiting = -1;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        connect(&tick, &QTimer::timeout, w.get(), [&] {
+            if (seen && !released) // while the transfer waits
+                longestGap = qMax(longestGap, sinceTick.elapsed());
+            sinceTick.start();
+            frm_MakeHtml *form = w->makeForm();
+            auto *log = form ? child<QPlainTextEdit>(form, u"txt_msg"_qs) : nullptr;
+            if (seen || !log || !log->toPlainText().endsWith(u"転送開始 ["_qs + remote + u']'))
+                return;
+            seen = true;
+            busy = child<QProgressBar>(form, u"prg_Progress"_qs)->maximum() == 0;
+            QVERIFY(log->horizontalScrollBar()->maximum() > 0);
+            scrolledWhileWaiting = log->horizontalScrollBar()->value();
+            QTimer::singleShot(500, &server, [&] {
+                released = true;
+                server.closeWriteChannel();
+            });
+        });
+        tick.start(10);
+        click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
+        tick.stop();
+        QVERIFY(seen);
+        QVERIFY(busy);
+        QCOMPARE(scrolledWhileWaiting, 0);
+        QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
+        auto *log = child<QPlainTextEdit>(w->makeForm(), u"txt_msg"_qs);
+        QVERIFY(log->toPlainText().contains(u"×転送失敗"_qs));
+        QCOMPARE(log->horizontalScrollBar()->value(), 0);
+        closeProcessingWindow(*w);
+        server.waitForFinished(5000);
+    }
+
     void confirmedFtpDialogShowsStoredConnection()
     {
         f.storeConnection(u"一"_qs, u"127.0.0.1:1"_qs);
@@ -852,11 +925,17 @@ private slots:
         bool stayedOpen = false;
         bool busySeen = false;
         bool logShownDuringRun = false;
-        QTimer::singleShot(0, form, [&] {
+        QTimer during;
+        during.start(5);
+        connect(&during, &QTimer::timeout, form, [&] {
+            auto *log = child<QPlainTextEdit>(form, u"txt_msg"_qs);
+            if (!during.isActive() || (log->toPlainText().isEmpty() && form->isRunning()))
+                return;
+            during.stop();
             closeEnabledDuringRun = child<QPushButton>(form, u"cmd_close"_qs)->isEnabled();
             busySeen = child<QProgressBar>(form, u"prg_Progress"_qs)->maximum() == 0;
-            logShownDuringRun =
-                !child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().isEmpty();
+            logShownDuringRun = !log->toPlainText().isEmpty();
+            click(child<QPushButton>(form, u"cmd_close"_qs)); // dropped, not kept for later
             form->close();
             stayedOpen = form->isVisible() && form->isRunning();
         });
@@ -889,6 +968,29 @@ private slots:
         QVERIFY(!guard);
     }
 
+    void hostKeyQuestionShowsTheFingerprintAndIsAskedOnce()
+    {
+        frm_MakeHtml form;
+        form.setAttribute(Qt::WA_DeleteOnClose, false);
+        const basftpservice::HostKey key{u"[127.0.0.1]:2222"_qs, "ssh-ed25519", "blob", {}};
+        QString shown;
+        int boxes = 0;
+        const auto answerYes = [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                ++boxes;
+                shown = box->text();
+                box->button(QMessageBox::Yes)->click();
+            }
+        };
+        QTimer::singleShot(0, answerYes);
+        QVERIFY(form.TrustHostKey(key));
+        QVERIFY2(shown.contains(key.Fingerprint()) && shown.contains(key.host), qPrintable(shown));
+        // The page and each image ask alike; the user is asked once a run.
+        QTimer::singleShot(0, answerYes);
+        QVERIFY(form.TrustHostKey(key));
+        QCOMPARE(boxes, 1);
+    }
+
     void restoreWithoutBlockSaysSoAndCanBeClosed()
     {
         const QString page = f.dir->filePath(u"plain.html"_qs);
@@ -901,6 +1003,155 @@ private slots:
                                                u"  復元に失敗しました。"_qs, Rule}));
         QVERIFY(child<QPushButton>(&form, u"cmd_close"_qs)->isEnabled());
         QVERIFY(!QFileInfo::exists(f.dir->filePath(u"target"_qs)));
+    }
+
+private:
+    ProgramFolderFixture f;
+};
+
+namespace {
+
+// The texts a person sees in a window: captions, titles, tooltips, menu entries and column
+// headers of the visible controls.
+QStringList visibleTexts(QWidget *window)
+{
+    QStringList texts{window->windowTitle()};
+    QList<QWidget *> widgets = window->findChildren<QWidget *>();
+    widgets.prepend(window);
+    for (QWidget *w : std::as_const(widgets)) {
+        if (w != window && !w->isVisibleTo(window) && !qobject_cast<QMenu *>(window))
+            continue;
+        texts << w->toolTip();
+        if (auto *b = qobject_cast<QAbstractButton *>(w))
+            texts << b->text();
+        else if (auto *l = qobject_cast<QLabel *>(w))
+            texts << l->text();
+        else if (auto *g = qobject_cast<QGroupBox *>(w))
+            texts << g->title();
+        else if (auto *e = qobject_cast<QLineEdit *>(w))
+            texts << e->placeholderText();
+        else if (auto *h = qobject_cast<QHeaderView *>(w); h && h->model())
+            for (int i = 0; i < h->count(); ++i)
+                texts << h->model()->headerData(i, h->orientation()).toString();
+        for (QAction *a : w->actions())
+            texts << a->text() << a->toolTip();
+    }
+    return texts;
+}
+
+// The texts of the modal window that open brings up; inside may look further (a window it
+// opens in turn) before the window is closed.
+QStringList modalTexts(const std::function<void()> &open,
+                       const std::function<QStringList(QWidget *)> &inside = {})
+{
+    QStringList texts;
+    QWidget *before = QApplication::activeModalWidget();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || modal == before)
+            return;
+        poll.stop();
+        texts = visibleTexts(modal);
+        if (inside)
+            texts += inside(modal);
+        modal->close();
+    });
+    poll.start(10);
+    open();
+    return texts;
+}
+
+using TextsOf = std::function<QStringList(frm_main &)>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(TextsOf)
+
+class TestJapaneseTexts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(AppTranslation::install()); }
+    void init() { f.setUp(); }
+    void cleanup() { f.tearDown(); }
+
+    void noEnglishWhereJapaneseExists_data()
+    {
+        QTest::addColumn<TextsOf>("texts");
+        auto clicked = [](const char *name, std::function<QStringList(QWidget *)> inside = {}) {
+            return [name, inside](frm_main &w) {
+                return modalTexts(
+                    [&] { child<QPushButton>(&w, QString::fromLatin1(name))->click(); }, inside);
+            };
+        };
+        QTest::newRow("main window") << TextsOf([](frm_main &w) { return visibleTexts(&w); });
+        QTest::newRow("window menu") << TextsOf(
+            [](frm_main &w) { return visibleTexts(code_SystemMenu::GetSystemMenu(&w)); });
+        QTest::newRow("text box menu") << TextsOf([](frm_main &w) {
+            std::unique_ptr<QMenu> menu(
+                child<QLineEdit>(&w, u"txt_FtpFile"_qs)->createStandardContextMenu());
+            return visibleTexts(menu.get());
+        });
+        QTest::newRow("processing window and its log's menu") << TextsOf([](frm_main &w) {
+            child<QPushButton>(&w, u"cmd_Run"_qs)->click();
+            auto *log = child<QPlainTextEdit>(w.makeForm(), u"txt_msg"_qs);
+            std::unique_ptr<QMenu> menu(log->createStandardContextMenu());
+            const QStringList texts = visibleTexts(w.makeForm()) + visibleTexts(menu.get());
+            w.makeForm()->close();
+            return texts;
+        });
+        QTest::newRow("FTP dialog") << TextsOf([](frm_main &w) {
+            frm_FTPConfig dialog(&w);
+            return modalTexts([&] { dialog.exec(); });
+        });
+        QTest::newRow("definition editor and its file dialog")
+            << TextsOf(clicked("cmd_ConfigEdit", [](QWidget *editor) {
+                   return modalTexts([editor] {
+                       for (auto *b : editor->findChildren<QPushButton *>(u"cmd_SelectFile"_qs))
+                           if (b->isVisibleTo(editor))
+                               return b->click();
+                   });
+               }));
+        QTest::newRow("About window") << TextsOf([](frm_main &w) {
+            frm_Version about(&w);
+            return visibleTexts(&about);
+        });
+        QTest::newRow("open dialog, file not found")
+            << TextsOf(clicked("cmd_decode", [](QWidget *dialog) {
+                   return modalTexts([dialog] {
+                       dialog->findChild<QLineEdit *>(u"fileNameEdit"_qs)->setText(u"無い.html"_qs);
+                       static_cast<QDialog *>(dialog)->accept();
+                   });
+               }));
+        QTest::newRow("save dialog") << TextsOf(clicked("cmd_SaveFile"));
+        QTest::newRow("folder dialog") << TextsOf(clicked("cmd_InputFolder"));
+        QTest::newRow("message box") << TextsOf([](frm_main &) {
+            return modalTexts([] { MessageBoxSink().information(u"お知らせ"_qs); });
+        });
+    }
+
+    void noEnglishWhereJapaneseExists()
+    {
+        QFETCH(TextsOf, texts);
+        f.store(u"ConfigFile"_qs, u"画像あり"_qs);
+        f.store(u"SaveFile"_qs, f.dir->filePath(u"page.html"_qs));
+        auto w = f.start();
+        const QStringList seen = texts(*w);
+        QVERIFY(seen.size() > 3);
+        QStringList english;
+        for (QString text : seen.join(u'\n').split(u'\n')) {
+            text.remove(u'&');
+            if (text.contains(u"://"_qs) || text.startsWith(u"Version "_qs) ||
+                text.startsWith(u"Vellumdex"_qs) || text == u"OK"_qs)
+                continue;
+            if (std::all_of(text.cbegin(), text.cend(),
+                            [](QChar c) { return c.unicode() < 0x80; }) &&
+                text.contains(QRegularExpression(u"[A-Za-z]{2}"_qs)))
+                english << text;
+        }
+        QVERIFY2(english.isEmpty(), qPrintable(english.join(u" | "_qs)));
     }
 
 private:
@@ -920,6 +1171,10 @@ int runMainWindowTests(int argc, char **argv)
     }
     {
         TestProcessingWindow t;
+        failures += QTest::qExec(&t, argc, argv);
+    }
+    {
+        TestJapaneseTexts t;
         failures += QTest::qExec(&t, argc, argv);
     }
     return failures;

@@ -1,0 +1,95 @@
+#include "ProcessThread.h"
+
+#include "MakeHtmlProcess.h"
+
+#include <QMutexLocker>
+#include <QThread>
+
+#include <exception>
+
+ProcessThread::ProcessThread(QObject *parent) : QObject(parent) {}
+
+ProcessThread::~ProcessThread()
+{
+    if (m_thread)
+        m_thread->wait();
+}
+
+void ProcessThread::start(Action action)
+{
+    if (m_thread)
+        return;
+    m_ok = false;
+    m_thread.reset(QThread::create([this, action = std::move(action)] {
+        MakeHtmlProcess process;
+        connect(&process, &MakeHtmlProcess::logLine, &process,
+                [this](const QString &line) { relayLine(line); });
+        connect(&process, &MakeHtmlProcess::progress, &process,
+                [this](qint64 value, qint64 maximum) { relayProgress(value, maximum); });
+        bool ok = false;
+        try {
+            ok = action(process);
+        } catch (const std::exception &e) {
+            relayLine(QString::fromLocal8Bit(e.what()));
+        }
+        m_ok = ok;
+    }));
+    // Emitted on the run's thread, handled on this one once every line before it is there.
+    connect(m_thread.get(), &QThread::finished, this, &ProcessThread::end, Qt::QueuedConnection);
+    m_thread->start();
+}
+
+void ProcessThread::relayLine(const QString &line)
+{
+    const QMutexLocker lock(&m_mutex);
+    m_lines.append(line);
+    postDeliveryLocked();
+}
+
+void ProcessThread::relayProgress(qint64 value, qint64 maximum)
+{
+    const QMutexLocker lock(&m_mutex);
+    m_value = value;
+    m_maximum = maximum;
+    m_progressChanged = true;
+    postDeliveryLocked();
+}
+
+// One delivery on its way at a time: a run logging thousands of lines a second posts a few
+// events a second to the starting thread, however busy that one is painting.
+void ProcessThread::postDeliveryLocked()
+{
+    if (m_deliveryPosted)
+        return;
+    m_deliveryPosted = true;
+    QMetaObject::invokeMethod(this, &ProcessThread::deliver, Qt::QueuedConnection);
+}
+
+void ProcessThread::deliver()
+{
+    QStringList lines;
+    bool progressChanged = false;
+    qint64 value = 0;
+    qint64 maximum = 0;
+    {
+        const QMutexLocker lock(&m_mutex);
+        lines.swap(m_lines);
+        progressChanged = m_progressChanged;
+        m_progressChanged = false;
+        value = m_value;
+        maximum = m_maximum;
+        m_deliveryPosted = false;
+    }
+    if (!lines.isEmpty())
+        emit linesLogged(lines);
+    if (progressChanged)
+        emit progressed(value, maximum);
+}
+
+void ProcessThread::end()
+{
+    m_thread->wait();
+    m_thread.reset();
+    deliver();
+    emit finished(m_ok);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QMutex>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class MakeHtmlProcess;
+class QThread;
+
+// Runs one action of a MakeHtmlProcess on a thread of its own, so that the thread that
+// started it stays free to paint and to take input. What the run reports reaches the starting
+// thread through queued signals, gathered: the log lines logged since the last delivery in one
+// linesLogged, the latest progress in one progressed, and at the end finished.
+//
+// The process is made on the run's thread and lives only there. What the action touches
+// (the definition, the connection) belongs to the run until finished: the starting thread
+// must leave it alone meanwhile.
+class ProcessThread : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Action = std::function<bool(MakeHtmlProcess &)>;
+
+    explicit ProcessThread(QObject *parent = nullptr);
+    // Waits for a run still going.
+    ~ProcessThread() override;
+
+    // One run at a time; an exception out of the action ends it with its text as a log line.
+    void start(Action action);
+    bool isRunning() const { return m_thread != nullptr; }
+
+signals:
+    void linesLogged(const QStringList &lines);
+    // maximum 0: busy, no count known.
+    void progressed(qint64 value, qint64 maximum);
+    void finished(bool ok);
+
+private:
+    void relayLine(const QString &line);
+    void relayProgress(qint64 value, qint64 maximum);
+    void postDeliveryLocked();
+    void deliver();
+    void end();
+
+    std::unique_ptr<QThread> m_thread;
+    QMutex m_mutex;
+    QStringList m_lines;
+    qint64 m_value = 0;
+    qint64 m_maximum = 0;
+    bool m_progressChanged = false;
+    bool m_deliveryPosted = false;
+    bool m_ok = false;
+};
