@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ftp/basftpservice.h"
 #include "run/ProcessThread.h"
 
 #include <QElapsedTimer>
