@@ -1,5 +1,5 @@
 // A definition file from anyone beside the program: the catalogue takes it only with a
-// caption line, and its image list reads to a bounded number of slots.
+// caption line, and its image list reads to no more slots and sets than the file names.
 #include "FuzzSupport.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
@@ -35,8 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const char *data, size_t size)
     fuzz::check(!definition->Caption().contains(u'\r') && !definition->Caption().contains(u'\n'),
                 "caption is one line");
     definition->GetStatus();
-    fuzz::check(definition->Images().size() <= cls_ConfigData::MaxDataCount &&
-                    definition->ImageSets().size() <= cls_ConfigData::MaxDataCount,
+    // Past the empty ones a count may make, every slot or set is one the file names on a line.
+    const qsizetype bound = std::max<qsizetype>(cls_ConfigData::MaxUnnamedCount,
+                                                bytes.count('\n') + bytes.count('\r') + 1);
+    fuzz::check(definition->Images().size() <= bound && definition->ImageSets().size() <= bound,
                 "bounded slots");
     return 0;
 }

@@ -87,7 +87,8 @@ commands:
   connections  list the stored connections (name and protocol: FTP, FTPS or SFTP)
   definitions  list the conversion definitions (index and caption)
 
-vellumdex-cli COMMAND --help shows the options of a command.)"_qs;
+vellumdex-cli COMMAND --help shows the options of a command.
+vellumdex-cli --version shows the version and the folders in use.)"_qs;
     if (status == 0)
         out(text);
     else
@@ -103,6 +104,8 @@ int CliTool::run(const QStringList &arguments)
     const QStringList rest = arguments.mid(1);
     if (command == u"--help"_qs || command == u"-h"_qs || command == u"help"_qs)
         return usage(0);
+    if (command == u"--version"_qs)
+        return version();
     if (command == u"convert"_qs)
         return convert(rest);
     if (command == u"restore"_qs)
@@ -185,7 +188,7 @@ int CliTool::convert(const QStringList &arguments, bool toFtp)
     const QString output =
         parser.isSet(u"output"_qs)
             ? QFileInfo(parser.value(u"output"_qs)).absoluteFilePath()
-            : setting(u"SaveFile"_qs, code_main::ProgramFolder() + u"/Favorites.html"_qs);
+            : setting(u"SaveFile"_qs, code_main::DefaultOutputFolder() + u"/Favorites.html"_qs);
     bool sort = setting(u"Sort"_qs, u"0"_qs) == u"1"_qs;
     int order = setting(u"Order"_qs, u"0"_qs) == u"1"_qs ? 2 : 1;
     bool desc = setting(u"DESC"_qs, u"0"_qs) == u"1"_qs;
@@ -215,7 +218,7 @@ int CliTool::convert(const QStringList &arguments, bool toFtp)
     }
 
     cls_ConfigDatas catalogue;
-    catalogue.setPath(code_main::ProgramFolder());
+    catalogue.setPaths(code_main::DefinitionFolders());
     const QString caption = parser.isSet(u"definition"_qs) ? parser.value(u"definition"_qs)
                                                            : setting(u"ConfigFile"_qs, QString());
     cls_ConfigData *definition = chooseDefinition(catalogue, caption);
@@ -351,9 +354,19 @@ int CliTool::definitions(const QStringList &arguments)
     if (!parse(parser, u"List the conversion definitions."_qs, arguments, &status))
         return status;
     cls_ConfigDatas catalogue;
-    catalogue.setPath(code_main::ProgramFolder());
+    catalogue.setPaths(code_main::DefinitionFolders());
     for (const auto &d : catalogue.Items())
         out(QString::number(d->Index()) + u'\t' + d->Caption());
+    return 0;
+}
+
+int CliTool::version()
+{
+    out(u"vellumdex-cli "_qs + code_main::GetVersionText(u"Ver."_qs) + u" ("_qs +
+        QStringLiteral(VELLUMDEX_VERSION_TEXT) + u')');
+    out(u"設定フォルダ: "_qs + code_main::SettingsFolder());
+    for (const QString &folder : code_main::DefinitionFolders())
+        out(u"定義フォルダ: "_qs + folder);
     return 0;
 }
 

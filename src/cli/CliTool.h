@@ -5,8 +5,8 @@
 class cls_ConfigData;
 class cls_ConfigDatas;
 
-// vellumdex-cli: the core driven from scripts. It reads the "System" settings beside the
-// program as defaults and never writes settings.
+// vellumdex-cli: the core driven from scripts. It reads the stored "System" settings as
+// defaults and never writes settings.
 class CliTool
 {
 public:
@@ -21,6 +21,8 @@ private:
     int publish(const QStringList &arguments);
     int connections(const QStringList &arguments);
     int usage(int status);
+    // The version and the settings and definition folders in use.
+    int version();
 
     cls_ConfigData *chooseDefinition(cls_ConfigDatas &catalogue, const QString &caption);
 };

@@ -16,17 +16,45 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 
 namespace {
 
 // A caption line longer than this is no caption line; the read stops there.
 constexpr qint64 MaxFirstLine = 64 * 1024;
 
-int dataCount(const ProfileFile &list, const QString &section)
+qint64 dataCount(const ProfileFile &list, const QString &section)
 {
     bool ok = false;
-    const int n = list.value(section, u"DataCount"_qs).value_or(u"0"_qs).trimmed().toInt(&ok);
-    return ok ? std::clamp(n, 0, cls_ConfigData::MaxDataCount) : 0;
+    const qint64 n =
+        list.value(section, u"DataCount"_qs).value_or(u"0"_qs).trimmed().toLongLong(&ok);
+    return ok ? std::max<qint64>(n, 0) : 0;
+}
+
+// The number in a name made of a prefix and decimal digits ("Image_12"), or 0.
+qint64 numberAfter(const QString &name, QStringView prefix)
+{
+    if (!name.startsWith(prefix, Qt::CaseInsensitive) || name.size() == prefix.size())
+        return 0;
+    for (const QChar c : QStringView(name).mid(prefix.size()))
+        if (c < u'0' || c > u'9')
+            return 0;
+    bool ok = false;
+    const qint64 n = QStringView(name).mid(prefix.size()).toLongLong(&ok);
+    return ok ? n : 0;
+}
+
+// How many of a count of slots or sets to make: all that the list names up to the count, and
+// past the last one named no more than MaxUnnamedCount.
+int madeCount(qint64 count, const QStringList &names, QStringView prefix)
+{
+    qint64 last = std::min<qint64>(count, cls_ConfigData::MaxUnnamedCount);
+    for (const QString &name : names) {
+        const qint64 n = numberAfter(name, prefix);
+        if (n > last && n <= count)
+            last = n;
+    }
+    return int(std::min<qint64>(last, std::numeric_limits<int>::max()));
 }
 
 QString truthText(bool on)
@@ -106,7 +134,10 @@ void cls_ConfigData::GetStatus()
 
     ImageList images;
     const QString imageList = u"ImageList"_qs;
-    const int n = dataCount(list, imageList);
+    QStringList keys;
+    for (const auto &entry : list.entries(imageList))
+        keys.append(entry.first);
+    const int n = madeCount(dataCount(list, imageList), keys, u"Image_");
     for (int i = 1; i <= n; ++i) {
         auto image = std::make_shared<cls_ImageData>();
         image->setBaseName(
@@ -120,7 +151,7 @@ void cls_ConfigData::GetStatus()
     m_images = images;
 
     ImageSetList sets;
-    const int m = dataCount(list, u"ImageSetList"_qs);
+    const int m = madeCount(dataCount(list, u"ImageSetList"_qs), list.sectionNames(), u"ImageSet_");
     for (int j = 1; j <= m; ++j) {
         auto set = std::make_shared<cls_ImageSetData>();
         set->DataLoad(list, j, m_images);

@@ -24,8 +24,9 @@ public:
     using ImageList = QList<std::shared_ptr<cls_ImageData>>;
     using ImageSetList = QList<std::shared_ptr<cls_ImageSetData>>;
 
-    // No slot or set count above this is read, whatever a definition says.
-    static constexpr int MaxDataCount = 100;
+    // A "DataCount" past the slots or sets that the image list names makes empty ones up to
+    // this many, no more; every one it names is made.
+    static constexpr int MaxUnnamedCount = 100;
 
     cls_ConfigData();
     ~cls_ConfigData() override;

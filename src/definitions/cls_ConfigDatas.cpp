@@ -6,8 +6,14 @@
 
 void cls_ConfigDatas::setPath(const QString &Path)
 {
+    setPaths({Path});
+}
+
+void cls_ConfigDatas::setPaths(const QStringList &Paths)
+{
     int nextIndex = 1;
-    ConfigSearch(Path, nextIndex, true);
+    for (const QString &path : Paths)
+        ConfigSearch(path, nextIndex, true);
 }
 
 std::shared_ptr<cls_ConfigData> cls_ConfigDatas::Item(int Index) const

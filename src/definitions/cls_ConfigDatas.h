@@ -2,13 +2,15 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
 class cls_ConfigData;
 
 // The conversion definitions installed beside the program: the ".html" files in the program
-// folder, then those in its "Config" folder (any letter case) and every folder below it.
+// folder, then those in its "Config" folder (any letter case) and every folder below it; the
+// same again for every further folder of setPaths, numbered on.
 class cls_ConfigDatas
 {
 public:
@@ -16,6 +18,7 @@ public:
 
     // Runs the scan once; set it once, right after creation.
     void setPath(const QString &Path);
+    void setPaths(const QStringList &Paths);
     // In discovery order; Index counts from 1 without gaps.
     const ConfigList &Items() const { return m_items; }
     std::shared_ptr<cls_ConfigData> Item(int Index) const;

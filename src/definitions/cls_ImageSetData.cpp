@@ -8,13 +8,19 @@ void cls_ImageSetData::DataLoad(const ProfileFile &IniCls, int Index,
 {
     m_files.clear();
     m_index = Index;
-    const QString section = u"ImageSet_"_qs + QString::number(Index);
+    // The section read once: a lookup per slot would make a long list slow to load.
+    QHash<QString, QString> values;
+    for (const auto &[key, value] : IniCls.entries(u"ImageSet_"_qs + QString::number(Index))) {
+        const QString folded = key.toCaseFolded();
+        if (!values.contains(folded))
+            values.insert(folded, value);
+    }
     for (const auto &image : ImageList) {
         const QString key = image->BaseName().toUpper();
         if (!m_files.contains(key))
-            m_files.insert(key, IniCls.value(section, image->BaseName()).value_or(QString()));
+            m_files.insert(key, values.value(image->BaseName().toCaseFolded()));
     }
-    m_caption = IniCls.value(section, u"Name"_qs).value_or(QString());
+    m_caption = values.value(u"name"_qs);
 }
 
 QString cls_ImageSetData::FileName(const QString &ImageName) const

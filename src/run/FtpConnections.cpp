@@ -2,10 +2,8 @@
 
 #include "ftp/cls_FtpData.h"
 #include "startup/ProfileFile.h"
-#include "startup/TextLines.h"
 #include "startup/code_main.h"
 
-#include <QFileInfo>
 #include <QHash>
 
 #include <limits>
@@ -33,34 +31,15 @@ qint64 storedCount(const QString &text)
     return ok ? n : std::numeric_limits<qint64>::max();
 }
 
-QString trimmedBlanks(QStringView s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && (s[b] == u' ' || s[b] == u'\t'))
-        ++b;
-    while (e > b && (s[e - 1] == u' ' || s[e - 1] == u'\t'))
-        --e;
-    return s.mid(b, e - b).toString();
-}
-
-// The section's values by folded key, read as ProfileFile::value reads one: the first of
-// equal keys wins, blanks around key and value go, one pair of matching quotes is dropped.
+// The section's values by folded key, as ProfileFile::value reads one: the first of equal
+// keys wins.
 QHash<QString, QString> sectionValues(const ProfileFile &file, const QString &section)
 {
     QHash<QString, QString> values;
-    const auto entries = file.sectionEntries(section);
-    if (!entries)
-        return values;
-    for (const QString &entry : *entries) {
-        const qsizetype eq = entry.indexOf(u'=');
-        const QString key = trimmedBlanks(eq < 0 ? entry : entry.left(eq)).toCaseFolded();
-        if (values.contains(key))
-            continue;
-        QString value = eq < 0 ? QString() : trimmedBlanks(QStringView(entry).mid(eq + 1));
-        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
-            value.back() == value.front())
-            value = value.mid(1, value.size() - 2);
-        values.insert(key, value);
+    for (const auto &[key, value] : file.entries(section)) {
+        const QString folded = key.toCaseFolded();
+        if (!values.contains(folded))
+            values.insert(folded, value);
     }
     return values;
 }
@@ -110,31 +89,19 @@ void LoadFtpList()
 bool SaveFtpList(QString *error)
 {
     code_main::SettingsIni().SetSection(FtpSection);
-    const QString path = code_main::SettingsIni().fileName();
-    QStringList lines;
-    if (!TextLines::readLines(path, &lines, error) && QFileInfo::exists(path))
+    ProfileFile file(code_main::SettingsIni().fileName());
+    if (!file.loadForUpdate(error))
         return false; // never replace a file whose content was not seen
-    // The new section goes after the old ones, which are then removed: the whole change is
+    // The old sections go and the new one is appended in the same write: the whole change is
     // one replace of the file, so a crash leaves the old list or the new one, never a mix.
-    ProfileFile old(path);
-    old.setText(TextLines::join(lines));
-    int oldSections = 0;
-    while (old.sectionEntries(FtpSection)) {
-        old.removeSection(FtpSection);
-        ++oldSections;
-    }
-    lines.reserve(lines.size() + ftpConnections.size() + 2);
-    lines.append(u'[' + FtpSection + u']');
-    lines.append(u"Count="_qs + QString::number(ftpConnections.size()));
-    for (qsizetype i = 0; i < ftpConnections.size(); ++i) {
-        QString record = ftpConnections.at(i)->ConnectData();
-        record.replace(u'\r', u' ').replace(u'\n', u' ');
-        lines.append(u"Data_"_qs + QString::number(i + 1) + u'=' + record);
-    }
-    ProfileFile file(path);
-    file.setText(TextLines::join(lines));
-    for (int n = 0; n < oldSections; ++n)
+    while (file.sectionEntries(FtpSection))
         file.removeSection(FtpSection);
+    ProfileFile::Entries entries;
+    entries.reserve(ftpConnections.size() + 1);
+    entries.append({u"Count"_qs, QString::number(ftpConnections.size())});
+    for (qsizetype i = 0; i < ftpConnections.size(); ++i)
+        entries.append({u"Data_"_qs + QString::number(i + 1), ftpConnections.at(i)->ConnectData()});
+    file.appendSection(FtpSection, entries);
     // The records carry passwords, scrambled but not encrypted.
     file.setOwnerOnly(!ftpConnections.isEmpty());
     return file.save(error);

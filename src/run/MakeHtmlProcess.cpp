@@ -192,8 +192,11 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
                               const QString &SendFileName)
 {
     const QMetaObject::Connection started =
-        connect(&FtpObj, &cls_FtpData::SendStart, this, [this](const QString &f) {
-            AddLog(u"転送開始 ["_qs + f + u"]"_qs);
+        connect(&FtpObj, &cls_FtpData::SendStart, this, [this, &FtpObj](const QString &f) {
+            // The name as it goes out: an FTP server receives it in code page 932, an SFTP
+            // server in UTF-8.
+            const bool sftp = FtpObj.FtpProtocol() == cls_FtpData::Protocol::Sftp;
+            AddLog(u"転送開始 ["_qs + (sftp ? f : Cp932::roundTrip(f)) + u"]"_qs);
             // How long the server takes is not known: busy until the transfer ends.
             emit progress(0, 0);
         });

@@ -1,5 +1,6 @@
 #include "IniClass.h"
 
+#include "ProfileEscape.h"
 #include "ProfileFile.h"
 
 QString IniClass::T_GetSetting(const QString &Key, const QString &Default,
@@ -21,7 +22,7 @@ IniClass::Table IniClass::ParseSection(const QStringList &entries)
         const qsizetype eq = e.indexOf(u'=');
         if (eq < 0)
             continue;
-        rows.append({e.left(eq), e.mid(eq + 1)});
+        rows.append({ProfileEscape::decode(e.left(eq)), ProfileEscape::decode(e.mid(eq + 1))});
     }
     return rows;
 }

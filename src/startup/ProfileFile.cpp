@@ -1,6 +1,7 @@
 #include "ProfileFile.h"
 
 #include "Cp932.h"
+#include "ProfileEscape.h"
 #include "TextLines.h"
 
 #include <QFileInfo>
@@ -22,7 +23,7 @@ QStringView trimmed(QStringView s)
     return s.mid(b, e - b);
 }
 
-// The section name of a header line, or nothing when the line is no header.
+// The section name of a header line as it is written, or nothing when the line is no header.
 std::optional<QStringView> headerName(QStringView line)
 {
     const QStringView t = trimmed(line);
@@ -38,38 +39,97 @@ QStringView keyOf(QStringView line)
     return trimmed(eq < 0 ? line : line.left(eq));
 }
 
-bool sameName(QStringView a, QStringView b)
+// A stored name against a wanted one; only a name in the escaped form needs decoding.
+bool sameName(QStringView stored, QStringView wanted)
 {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    if (stored.startsWith(ProfileEscape::Marker))
+        return ProfileEscape::decode(stored).compare(wanted, Qt::CaseInsensitive) == 0;
+    return stored.compare(wanted, Qt::CaseInsensitive) == 0;
 }
+
+QString valueOf(QStringView line)
+{
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq < 0)
+        return QString();
+    QStringView v = trimmed(line.mid(eq + 1));
+    if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front())
+        v = v.mid(1, v.size() - 2);
+    return ProfileEscape::decode(v);
+}
+
+const QByteArray CrLf = QByteArrayLiteral("\r\n");
+const QByteArray Lf = QByteArrayLiteral("\n");
+const QByteArray Cr = QByteArrayLiteral("\r");
 
 } // namespace
 
 ProfileFile::ProfileFile(const QString &path) : m_path(path) {}
 
-bool ProfileFile::load()
+bool ProfileFile::load(QString *error)
 {
     m_lines.clear();
-    QString text;
-    if (!TextLines::readFile(m_path, &text))
+    QByteArray bytes;
+    if (!TextLines::readBytes(m_path, &bytes, error))
         return false;
-    m_lines = TextLines::split(text);
+    setBytes(bytes);
     return true;
+}
+
+template <typename View, typename Append> void ProfileFile::splitLines(View data, Append append)
+{
+    m_lines.clear();
+    m_lineBreak = CrLf;
+    bool breakSeen = false;
+    const qsizetype n = data.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (data[i] != u'\r' && data[i] != u'\n')
+            continue;
+        append(start, i - start);
+        const bool pair = data[i] == u'\r' && i + 1 < n && data[i + 1] == u'\n';
+        m_lines.last().lineEnd = pair ? CrLf : data[i] == u'\r' ? Cr : Lf;
+        if (!breakSeen)
+            m_lineBreak = m_lines.last().lineEnd;
+        breakSeen = true;
+        if (pair)
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        append(start, n - start);
+}
+
+void ProfileFile::setBytes(const QByteArray &bytes)
+{
+    // CR and LF are never the second byte of a character, so the bytes split as they are.
+    splitLines(QByteArrayView(bytes), [this, &bytes](qsizetype from, qsizetype size) {
+        Line line;
+        line.bytes = bytes.mid(from, size);
+        line.text = Cp932::toUnicode(line.bytes);
+        line.kept = true;
+        m_lines.append(std::move(line));
+    });
 }
 
 void ProfileFile::setText(QStringView text)
 {
-    m_lines = TextLines::split(text);
+    splitLines(text, [this, text](qsizetype from, qsizetype size) {
+        m_lines.append({text.mid(from, size).toString(), QByteArray(), QByteArray(), false});
+    });
 }
 
-bool ProfileFile::loadForUpdate()
+bool ProfileFile::loadForUpdate(QString *error)
 {
-    return load() || !QFileInfo::exists(m_path);
+    return load(error) || !QFileInfo::exists(m_path);
 }
 
 bool ProfileFile::save(QString *error) const
 {
-    return TextLines::writeFileAtomic(m_path, Cp932::fromUnicode(TextLines::join(m_lines)), error,
+    QByteArray bytes;
+    for (const Line &l : m_lines)
+        bytes.append(l.kept ? l.bytes : Cp932::fromUnicode(l.text)).append(l.lineEnd);
+    return TextLines::writeFileAtomic(m_path, bytes, error,
                                       m_ownerOnly ? TextLines::Permissions::OwnerOnlyAlways
                                                   : TextLines::Permissions::OwnerOnly);
 }
@@ -78,7 +138,7 @@ ProfileFile::Range ProfileFile::findSection(const QString &section) const
 {
     Range r;
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        const auto name = headerName(m_lines.at(i));
+        const auto name = headerName(m_lines.at(i).text);
         if (!name)
             continue;
         if (r.header >= 0) {
@@ -97,12 +157,11 @@ qsizetype ProfileFile::findKey(const Range &range, const QString &key) const
 {
     if (range.header < 0)
         return -1;
-    const QStringView wanted = trimmed(key);
     for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        const QString &line = m_lines.at(i);
+        const QString &line = m_lines.at(i).text;
         if (trimmed(line).isEmpty())
             continue;
-        if (sameName(keyOf(line), wanted))
+        if (sameName(keyOf(line), key))
             return i;
     }
     return -1;
@@ -113,14 +172,7 @@ std::optional<QString> ProfileFile::value(const QString &section, const QString 
     const qsizetype i = findKey(findSection(section), key);
     if (i < 0)
         return std::nullopt;
-    const QString &line = m_lines.at(i);
-    const qsizetype eq = line.indexOf(u'=');
-    if (eq < 0)
-        return QString();
-    QStringView v = trimmed(QStringView(line).mid(eq + 1));
-    if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front())
-        v = v.mid(1, v.size() - 2);
-    return v.toString();
+    return valueOf(m_lines.at(i).text);
 }
 
 std::optional<QStringList> ProfileFile::sectionEntries(const QString &section) const
@@ -130,35 +182,80 @@ std::optional<QStringList> ProfileFile::sectionEntries(const QString &section) c
         return std::nullopt;
     QStringList entries;
     for (qsizetype i = r.header + 1; i < r.end; ++i) {
-        const QStringView t = trimmed(m_lines.at(i));
+        const QStringView t = trimmed(m_lines.at(i).text);
         if (!t.isEmpty())
             entries.append(t.toString());
     }
     return entries;
 }
 
+ProfileFile::Entries ProfileFile::entries(const QString &section) const
+{
+    const Range r = findSection(section);
+    Entries out;
+    for (qsizetype i = r.header + 1; r.header >= 0 && i < r.end; ++i) {
+        const QString &line = m_lines.at(i).text;
+        if (!trimmed(line).isEmpty())
+            out.append({ProfileEscape::decode(keyOf(line)), valueOf(line)});
+    }
+    return out;
+}
+
+QStringList ProfileFile::sectionNames() const
+{
+    QStringList names;
+    for (const Line &l : m_lines) {
+        if (const auto name = headerName(l.text))
+            names.append(ProfileEscape::decode(*name));
+    }
+    return names;
+}
+
+void ProfileFile::insertLine(qsizetype at, const QString &text)
+{
+    Line line{text, QByteArray(), m_lineBreak, false};
+    // After a last line without a line break: that line gets one, and the file still ends
+    // without one.
+    if (at == m_lines.size() && at > 0 && m_lines.at(at - 1).lineEnd.isEmpty()) {
+        m_lines[at - 1].lineEnd = m_lineBreak;
+        line.lineEnd.clear();
+    }
+    m_lines.insert(at, std::move(line));
+}
+
 void ProfileFile::setValue(const QString &section, const QString &key, const QString &value)
 {
-    // A line break inside a value would split the entry on the next read.
-    QString v = value;
-    v.replace(u'\r', u' ').replace(u'\n', u' ');
-    const QString k = trimmed(key).toString();
-    const QString line = k + u'=' + v;
+    const QString line = ProfileEscape::encode(key, ProfileEscape::Kind::Key) + u'=' +
+                         ProfileEscape::encode(value, ProfileEscape::Kind::Value);
     const Range r = findSection(section);
     if (r.header < 0) {
-        m_lines.append(u'[' + trimmed(section).toString() + u']');
-        m_lines.append(line);
+        appendSection(section, {});
+        insertLine(m_lines.size(), line);
         return;
     }
-    const qsizetype i = findKey(r, k);
+    const qsizetype i = findKey(r, key);
     if (i >= 0) {
-        m_lines[i] = line;
+        Line &l = m_lines[i];
+        if (l.text != line) {
+            l.text = line;
+            l.kept = false;
+        }
         return;
     }
     qsizetype at = r.end;
-    while (at > r.header + 1 && trimmed(m_lines.at(at - 1)).isEmpty())
+    while (at > r.header + 1 && trimmed(m_lines.at(at - 1).text).isEmpty())
         --at;
-    m_lines.insert(at, line);
+    insertLine(at, line);
+}
+
+void ProfileFile::appendSection(const QString &section, const Entries &entries)
+{
+    m_lines.reserve(m_lines.size() + entries.size() + 1);
+    insertLine(m_lines.size(),
+               u'[' + ProfileEscape::encode(section, ProfileEscape::Kind::Section) + u']');
+    for (const auto &[key, value] : entries)
+        insertLine(m_lines.size(), ProfileEscape::encode(key, ProfileEscape::Kind::Key) + u'=' +
+                                       ProfileEscape::encode(value, ProfileEscape::Kind::Value));
 }
 
 void ProfileFile::removeKey(const QString &section, const QString &key)

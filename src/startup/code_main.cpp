@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -57,15 +58,62 @@ void setProgramFolder(const QString &folder)
     programFolder = QDir::cleanPath(folder);
 }
 
+QString InstalledDataFolder()
+{
+    const QString data =
+        QDir::cleanPath(ProgramFolder() + u'/' + QStringLiteral(VELLUMDEX_DATA_FROM_BIN));
+    return QFileInfo(data + u"/Config"_qs).isDir() ? data : QString();
+}
+
+bool PortableSettings()
+{
+    const QString program = ProgramFolder();
+    if (QFileInfo::exists(program + u"/Vellumdex.ini"_qs))
+        return true;
+    // Even where the user may write it (root), an installed program's folder is the system's.
+    return InstalledDataFolder().isEmpty() && QFileInfo(program).isWritable();
+}
+
+QString SettingsFolder()
+{
+    if (PortableSettings())
+        return ProgramFolder();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           u"/Vellumdex"_qs;
+}
+
+QStringList DefinitionFolders()
+{
+    const QString installed = InstalledDataFolder();
+    QStringList folders{installed.isEmpty() ? ProgramFolder() : installed};
+    if (!PortableSettings())
+        folders += QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                   u"/Vellumdex"_qs;
+    return folders;
+}
+
+QString DefaultOutputFolder()
+{
+    return PortableSettings() ? ProgramFolder() : QDir::homePath();
+}
+
 void Startup(const QStringList &arguments)
 {
     testMode = IsTestModeCommandLine(arguments);
-    settingsIni.SetFile(ProgramFolder() + u"/Vellumdex.ini"_qs);
+    const QString folder = SettingsFolder();
+    if (folder != ProgramFolder()) {
+        // The passwords are in there: nobody but the owner may list or read it.
+        const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+        QDir().mkpath(QFileInfo(folder).path());
+        if (!QDir().mkdir(folder, ownerOnly))
+            QFile::setPermissions(folder, ownerOnly);
+    }
+    settingsIni.SetFile(folder + u"/Vellumdex.ini"_qs);
     settingsIni.SetSection(u"System"_qs);
-    configIni.SetFile(ProgramFolder() + u"/Config.ini"_qs);
+    configIni.SetFile(folder + u"/Config.ini"_qs);
     // What a killed run left beside the settings (a copy of the stored passwords among them)
     // and in the temporary folder goes now, not at the next save.
-    CheckedFile::removeStrays(ProgramFolder());
+    CheckedFile::removeStrays(folder);
     CheckedFile::removeStrays(QDir::tempPath());
 }
 

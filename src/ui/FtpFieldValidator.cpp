@@ -16,7 +16,9 @@ QValidator::State FtpFieldValidator::validate(QString &input, int &) const
         return Invalid;
     }
     if (!Cp932::canHold(input)) {
-        emit refused(u"設定ファイルに保存できない文字のため、入力できません"_qs);
+        emit refused(m_field == Field::RemoteName
+                         ? u"ＦＴＰサーバーに送れない文字のため、入力できません"_qs
+                         : u"設定ファイルに保存できない文字のため、入力できません"_qs);
         return Invalid;
     }
     return Acceptable;

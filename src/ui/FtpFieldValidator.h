@@ -2,10 +2,10 @@
 
 #include <QValidator>
 
-// Keeps out of a connection's fields what the settings file cannot hold: a "," (or a line
-// break) in the name, server, folder or user id would split the one-line record at the wrong
-// place, and a character outside code page 932 would come back as "?". A typed or pasted
-// text that brings one in is refused as a whole.
+// Keeps out of a connection's fields, and of the remote file name, what cannot be stored or
+// sent: a "," (or a line break) in the name, server, folder or user id would split the one-line
+// record at the wrong place, and a character outside code page 932 would reach the server as
+// "?". A typed or pasted text that brings one in is refused as a whole.
 class FtpFieldValidator : public QValidator
 {
     Q_OBJECT
@@ -13,8 +13,9 @@ class FtpFieldValidator : public QValidator
 public:
     enum class Field
     {
-        Record,  // name, server, folder, user id: a field of the record text
-        Password // stored scrambled: any character the code page holds
+        Record,    // name, server, folder, user id: a field of the record text
+        Password,  // stored scrambled: any character the code page holds
+        RemoteName // a file name sent to the server in code page 932
     };
 
     explicit FtpFieldValidator(Field field, QObject *parent = nullptr);

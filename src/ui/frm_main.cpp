@@ -1,6 +1,7 @@
 #include "frm_main.h"
 
 #include "FormControls.h"
+#include "FtpFieldValidator.h"
 #include "ProgramIcon.h"
 #include "Twips.h"
 #include "cls_SystemMenu.h"
@@ -52,7 +53,7 @@ void saveSetting(const QString &key, const QString &value)
 
 QString defaultSaveFile()
 {
-    return code_main::ProgramFolder() + u"/Favorites.html"_qs;
+    return code_main::DefaultOutputFolder() + u"/Favorites.html"_qs;
 }
 
 // A stored option index: 0 or 1; anything else is taken as 0.
@@ -114,6 +115,15 @@ void frm_main::createControls()
     txt_FtpFile =
         textBox(frame_Output, "txt_FtpFile", u"ＦＴＰサーバーに転送するファイル名を入力します"_qs,
                 false, 360, 2040, 3015, 270);
+    // The name goes to the server in code page 932: what it cannot hold is refused as typed.
+    lbl_FtpFileStatus = new QLabel(frame_Output);
+    lbl_FtpFileStatus->setObjectName(u"lbl_FtpFileStatus"_qs);
+    lbl_FtpFileStatus->setWordWrap(true);
+    Twips::place(lbl_FtpFileStatus, 3480, 1800, 2055, 780);
+    auto *remoteName = new FtpFieldValidator(FtpFieldValidator::Field::RemoteName, txt_FtpFile);
+    txt_FtpFile->setValidator(remoteName);
+    connect(remoteName, &FtpFieldValidator::refused, lbl_FtpFileStatus, &QLabel::setText);
+    connect(txt_FtpFile, &QLineEdit::textChanged, lbl_FtpFileStatus, &QLabel::clear);
     label(frame_Output, 4, u"ＦＴＰ接続"_qs, 240, 2400, 1335, 255);
     cmb_FTP = combo(frame_Output, "cmb_FTP", u"ＦＴＰ接続を選択します"_qs, 360, 2640, 3015, 300);
     cmd_FTP = button(frame_Output, "cmd_FTP", u"設定"_qs, u"ＦＴＰ接続の設定します"_qs, 3480, 2640,
@@ -229,7 +239,7 @@ void frm_main::LoadConfigList()
 {
     const QString stored = setting(u"ConfigFile"_qs, QString());
     loc_ConfigDatas = std::make_unique<cls_ConfigDatas>();
-    loc_ConfigDatas->setPath(code_main::ProgramFolder());
+    loc_ConfigDatas->setPaths(code_main::DefinitionFolders());
     // Filled quietly: the chosen definition is loaded once, after the list is complete.
     const QSignalBlocker quiet(cmb_Config);
     cmb_Config->clear();

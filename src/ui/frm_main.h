@@ -80,6 +80,7 @@ private:
     QLineEdit *txt_InputFolder;
     QLineEdit *txt_SaveFile;
     QLineEdit *txt_FtpFile;
+    QLabel *lbl_FtpFileStatus;
     QPushButton *cmd_Favorites;
     QPushButton *cmd_InputFolder;
     QPushButton *cmd_SaveFile;

@@ -2,11 +2,13 @@
 #include "AppTranslation.h"
 #include "MessageBoxSink.h"
 #include "ProgramIcon.h"
+#include "TerminationSignal.h"
 #include "frm_main.h"
 #include "run/FtpConnections.h"
 #include "startup/code_main.h"
 
 #include <QApplication>
+#include <QPointer>
 
 // The desktop program: the start steps shared with the command-line tool, then the main
 // window, shown modeless; the program ends when its last window closes.
@@ -14,17 +16,25 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Vellumdex"_qs);
+    QApplication::setDesktopFileName(u"org.example.vellumdex"_qs);
     QApplication::setWindowIcon(ProgramIcon::icon());
+    TerminationSignal termination;
     AppFonts::install();
     AppTranslation::install();
     MessageBoxSink messages;
     MessageSink::install(&messages);
 
     run::Startup(app.arguments().mid(1));
-    auto *window = new frm_main;
+    QPointer<frm_main> window = new frm_main;
     window->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(&termination, &TerminationSignal::received, &app, [] {
+        QApplication::closeAllWindows();
+        QApplication::quit();
+    });
     window->show();
     const int status = QApplication::exec();
+    // A main window hidden behind a run is not closed above; its unload still keeps the choices.
+    delete window;
     MessageSink::install(nullptr);
     return status;
 }

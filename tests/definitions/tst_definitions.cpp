@@ -69,6 +69,9 @@ private slots:
     void slotsAndSetsFromImageConfig();
     void hugeCountsAreBounded();
     void settingsRoundTrip();
+    void captionKeepsItsChoices_data();
+    void captionKeepsItsChoices();
+    void slotsAndSetsPastAHundred();
 
     void copyNameClashes_data();
     void copyNameClashes();
@@ -221,8 +224,8 @@ void tst_Definitions::hugeCountsAreBounded()
     config.setFileName(file);
     QVERIFY(config.ConfigCheck());
     config.GetStatus();
-    QVERIFY(config.Images().size() <= cls_ConfigData::MaxDataCount);
-    QCOMPARE(config.ImageSets().size(), 0);
+    QVERIFY(config.Images().size() <= cls_ConfigData::MaxUnnamedCount);
+    QVERIFY(config.ImageSets().size() <= cls_ConfigData::MaxUnnamedCount);
 }
 
 void tst_Definitions::settingsRoundTrip()
@@ -259,6 +262,79 @@ void tst_Definitions::settingsRoundTrip()
     QCOMPARE(again.Image(1)->SelectFile(), QString());
     QVERIFY(!again.Image(1)->ImageChange());
     QVERIFY(again.ReplacedImages().isEmpty());
+}
+
+void tst_Definitions::captionKeepsItsChoices_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("blanks at the ends") << u" 名前 "_qs;
+    QTest::newRow("]") << u"a]b"_qs;
+    QTest::newRow("[") << u"[青["_qs;
+    QTest::newRow("= and ;") << u";a=b"_qs;
+}
+
+// Saved, read back by a fresh definition as at the next start, and saved again: the choice
+// comes back and the second save adds no section.
+void tst_Definitions::captionKeepsItsChoices()
+{
+    QFETCH(QString, caption);
+    const QString file = m_program + u"/Config/g.html"_qs;
+    writeBytes(file, definition(caption, TwoSlots));
+    writeBytes(m_program + u"/Config/img/green/dot.gif"_qs, "GIF89a-dot");
+    writeBytes(m_program + u"/Config.ini"_qs, Cp932::fromUnicode(u"[名前]\r\ndot.gif=x\r\n"_qs));
+    QByteArray saved;
+    for (int round = 0; round < 2; ++round) {
+        cls_ConfigData config;
+        config.setFileName(file);
+        QVERIFY(config.ConfigCheck());
+        QCOMPARE(config.Caption(), caption);
+        config.GetStatus();
+        if (round == 0) {
+            config.Image(1)->setSelectFile(u"img/green/dot.gif"_qs);
+            config.Image(1)->setImageChange(true);
+        } else {
+            QCOMPARE(config.Image(1)->SelectFile(), m_program + u"/Config/img/green/dot.gif"_qs);
+            QVERIFY(config.Image(1)->ImageChange());
+        }
+        QVERIFY(config.SaveSetting());
+        if (round == 1)
+            QCOMPARE(readBytes(m_program + u"/Config.ini"_qs), saved);
+        saved = readBytes(m_program + u"/Config.ini"_qs);
+    }
+}
+
+void tst_Definitions::slotsAndSetsPastAHundred()
+{
+    QString list = u"[ImageList]\r\nDataCount=150\r\n"_qs;
+    for (int i = 1; i <= 150; ++i)
+        list += QStringLiteral("Image_%1=s%1.gif\r\n").arg(i);
+    // Only the last of 120 sets is written out.
+    list += u"[ImageSetList]\r\nDataCount=120\r\n[ImageSet_120]\r\nName=最後\r\n"
+            "s150.gif=img\\s.gif\r\n"_qs;
+    const QString file = m_program + u"/many.html"_qs;
+    writeBytes(file, definition(u"多"_qs, list));
+    writeBytes(m_program + u"/img/s.gif"_qs, "GIF89a");
+    {
+        cls_ConfigData config;
+        config.setFileName(file);
+        QVERIFY(config.ConfigCheck());
+        config.GetStatus();
+        QCOMPARE(config.Images().size(), 150);
+        QCOMPARE(config.ImageSets().size(), 120);
+        QCOMPARE(config.ImageSet(120)->Caption(), u"最後"_qs);
+        for (const int i : {101, 150}) {
+            config.Image(i)->setSelectFile(config.ImageSet(120)->FileName(u"s150.gif"_qs));
+            config.Image(i)->setImageChange(true);
+        }
+        QVERIFY(config.SaveSetting());
+    }
+    cls_ConfigData again;
+    again.setFileName(file);
+    QVERIFY(again.ConfigCheck());
+    again.GetStatus();
+    QCOMPARE(again.Image(150)->BaseName(), u"s150.gif"_qs);
+    QCOMPARE(again.ReplacedImages().size(), 2);
+    QCOMPARE(again.ReplacedImages().at(0)->Index(), 101);
 }
 
 void tst_Definitions::copyNameClashes_data()

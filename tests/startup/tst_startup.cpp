@@ -24,6 +24,8 @@ private slots:
     void iniGetAllSettings();
     void iniWritesChangeOnlyTheirLine_data();
     void iniWritesChangeOnlyTheirLine();
+    void iniValuesReadBackAsWritten_data();
+    void iniValuesReadBackAsWritten();
     void iniReadsLongValuesWhole();
     void iniSettingsFileIsOwnerOnly();
     void iniListAndFormSettings();
@@ -195,10 +197,27 @@ void TestStartup::iniWritesChangeOnlyTheirLine_data()
     QTest::newRow("delete whole section, rest untouched")
         << ftp << u"delete:"_qs << u"FTP"_qs
         << QByteArray("; stored connections\r\n[System]\r\nX=1\r\n");
-    QTest::newRow("new section appended") << QByteArray("[a]\nk=v\n") << u"save:n=1"_qs << u"b"_qs
-                                          << QByteArray("[a]\r\nk=v\r\n[b]\r\nn=1\r\n");
-    QTest::newRow("not held written as ?")
-        << QByteArray() << u"save:k=é😀"_qs << u"s"_qs << QByteArray("[s]\r\nk=??\r\n");
+    QTest::newRow("new section appended, LF kept") << QByteArray("[a]\nk=v\n") << u"save:n=1"_qs
+                                                   << u"b"_qs << QByteArray("[a]\nk=v\n[b]\nn=1\n");
+    QTest::newRow("not held written escaped") << QByteArray() << u"save:k=é😀"_qs << u"s"_qs
+                                              << QByteArray("[s]\r\nk=&#0;&#xE9;&#x1F600;\r\n");
+    // Neighbours the code page cannot give back as they are: UTF-8, the NEC duplicate of an
+    // IBM character, a second section of the same name.
+    const QByteArray hostile = "; \xe3\x81\x82 UTF-8\r\n[System]\r\nUtf8=caf\xc3\xa9\r\n"
+                               "Nec=\xed\x40\xfa\x5c\r\nC=0\r\n\r\n[system]\r\nC=9\r\n";
+    QTest::newRow("hostile neighbours, key replaced")
+        << hostile << u"save:C=1"_qs << u"System"_qs << QByteArray(hostile).replace("C=0", "C=1");
+    QTest::newRow("hostile neighbours, key added")
+        << hostile << u"save:D=1"_qs << u"System"_qs
+        << QByteArray(hostile).replace("C=0\r\n", "C=0\r\nD=1\r\n");
+    QTest::newRow("no final line break")
+        << QByteArray("[a]\r\nk=v") << u"save:n=1"_qs << u"a"_qs << QByteArray("[a]\r\nk=v\r\nn=1");
+    QTest::newRow("LF only, other lines as they were")
+        << QByteArray("[a]\nk=v\n[b]\nx=\xed\x40\n") << u"save:k=w"_qs << u"a"_qs
+        << QByteArray("[a]\nk=w\n[b]\nx=\xed\x40\n");
+    QTest::newRow("caption with blanks and ]")
+        << QByteArray("[ 青 ]\r\n") << u"save:k=1"_qs << u" 青]"_qs
+        << QByteArray("[ 青 ]\r\n[&#0; \x90\xc2&#x5D;]\r\nk=1\r\n");
     QTest::newRow("deleting the only key drops the section")
         << QByteArray("[a]\r\nk=v\r\n[b]\r\nx=1\r\n") << u"delete:k"_qs << u"a"_qs
         << QByteArray("[b]\r\nx=1\r\n");
@@ -223,6 +242,43 @@ void TestStartup::iniWritesChangeOnlyTheirLine()
         QVERIFY(ini.T_DeleteSetting(action.mid(7)));
     }
     QCOMPARE(readBytes(path), after);
+}
+
+void TestStartup::iniValuesReadBackAsWritten_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("line"); // as stored, when it matters
+    QTest::newRow("held: as the Windows program writes it")
+        << u"C:\\お気に入り"_qs << QByteArray("C:\\\x82\xa8\x8b\x43\x82\xc9\x93\xfc\x82\xe8");
+    QTest::newRow("ü") << u"/home/müller/Favorites"_qs
+                       << QByteArray("&#0;/home/m&#xFC;ller/Favorites");
+    QTest::newRow("emoji and Hangul") << u"😀 한국어 "_qs << QByteArray();
+    QTest::newRow("CR and LF inside")
+        << u"a\r\nb\rc\n"_qs << QByteArray("&#0;a&#xD;&#xA;b&#xD;c&#xA;");
+    QTest::newRow("blanks at the ends") << u"  x "_qs << QByteArray("\"  x \"");
+    QTest::newRow("in quotes") << u"'x'"_qs << QByteArray("\"'x'\"");
+    QTest::newRow("brackets, = and ;") << u";[a]=b"_qs << QByteArray();
+    QTest::newRow("looks escaped") << u"&#0;&amp;&#x41;"_qs << QByteArray();
+    QTest::newRow("100,000 characters") << u"ü한😀\r"_qs.repeated(20000) << QByteArray();
+}
+
+// The value also serves as section and key name: every one comes back, and a second save of
+// the same changes no byte.
+void TestStartup::iniValuesReadBackAsWritten()
+{
+    QFETCH(QString, value);
+    QFETCH(QByteArray, line);
+    IniClass ini;
+    ini.SetFile(m_dir.filePath(QStringLiteral("v%1.ini").arg(++m_count)));
+    QVERIFY(ini.T_SaveSetting(u"k"_qs, value, u"s"_qs));
+    QVERIFY(ini.T_SaveSetting(value, u"1"_qs, value));
+    const QByteArray bytes = readBytes(ini.fileName());
+    QVERIFY(ini.T_SaveSetting(value, u"1"_qs, value));
+    QCOMPARE(readBytes(ini.fileName()), bytes);
+    if (!line.isEmpty())
+        QVERIFY(bytes.startsWith("[s]\r\nk=" + line + "\r\n"));
+    QCOMPARE(ini.T_GetSetting(u"k"_qs, QString(), u"s"_qs), value);
+    QCOMPARE(ini.T_GetSetting(value, QString(), value), u"1"_qs);
 }
 
 void TestStartup::iniReadsLongValuesWhole()

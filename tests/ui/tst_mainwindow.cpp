@@ -27,6 +27,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -336,6 +337,13 @@ private slots:
         QTest::keyClick(box, Qt::Key_A);
         QCOMPARE(f.stored(u"FTPSaveFile"_qs), u"a"_qs);
         QTest::keyClick(box, Qt::Key_B);
+        QCOMPARE(f.stored(u"FTPSaveFile"_qs), u"ab"_qs);
+        // The name goes to the server in code page 932: "é" is refused, and the window says why.
+        QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, u"é"_qs);
+        QApplication::sendEvent(box, &typed);
+        QCOMPARE(box->text(), u"ab"_qs);
+        QCOMPARE(child<QLabel>(w.get(), u"lbl_FtpFileStatus"_qs)->text(),
+                 u"ＦＴＰサーバーに送れない文字のため、入力できません"_qs);
         QCOMPARE(f.stored(u"FTPSaveFile"_qs), u"ab"_qs);
         w.reset();
         w = f.start();
