@@ -11,11 +11,16 @@
 // made below TMPDIR (a tmpfs such as /dev/shm keeps the disk's swings out of the figures).
 // "vellumdex-bench --import [links...]": bookmark files of 1,000 to 100,000 links read alone,
 // imported into a Favorites tree, and the machine's floor (writing as many shortcut files).
+// "vellumdex-bench --browsers [links...]": a Firefox places.sqlite and a Chromium Bookmarks file
+// of as many links read whole (the import after the read is the bookmark file's).
 // "vellumdex-bench --restore-shapes [depth siblings]": the restore of a page 5,000 folders deep
 // and of one with 100,000 sibling folders under 100 levels, against 5 s a MB and 64 MiB + page.
 
 #include "BenchTree.h"
 #include "convert/BookmarkFile.h"
+#include "convert/BookmarkTree.h"
+#include "convert/ChromiumBookmarks.h"
+#include "convert/FirefoxPlaces.h"
 #include "convert/TemplateBlocks.h"
 #include "convert/cls_htmlcfg.h"
 #include "run/MakeHtmlProcess.h"
@@ -28,8 +33,13 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -101,6 +111,84 @@ qint64 makeBookmarkFile(const QString &path, int links)
         qFatal("cannot write %s", qPrintable(path));
     return out.size();
 }
+
+// Firefox's two tables as it makes them, folders of 100 links below the menu.
+void makePlaces(const QString &path, int links)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_qs, u"bench"_qs);
+        db.setDatabaseName(path);
+        if (!db.open())
+            qFatal("cannot make %s", qPrintable(path));
+        QSqlQuery q(db);
+        q.exec(u"CREATE TABLE moz_places (id INTEGER PRIMARY KEY, url LONGVARCHAR, title "
+               "LONGVARCHAR, guid TEXT)"_qs);
+        q.exec(
+            u"CREATE TABLE moz_bookmarks (id INTEGER PRIMARY KEY, type INTEGER, fk INTEGER, "
+            "parent INTEGER, position INTEGER, title LONGVARCHAR, dateAdded INTEGER, guid TEXT)"_qs);
+        q.exec(u"CREATE INDEX moz_bookmarks_parentindex ON moz_bookmarks (parent, position)"_qs);
+        db.transaction();
+        q.exec(u"INSERT INTO moz_bookmarks VALUES (1, 2, NULL, 0, 0, '', 0, 'root________'), "
+               "(2, 2, NULL, 1, 0, 'menu', 0, 'menu________')"_qs);
+        q.prepare(u"INSERT INTO moz_bookmarks (type, fk, parent, position, title, dateAdded, guid) "
+                  "VALUES (?, ?, ?, ?, ?, ?, ?)"_qs);
+        QSqlQuery place(db);
+        place.prepare(u"INSERT INTO moz_places (id, url, title) VALUES (?, ?, ?)"_qs);
+        qint64 folder = 0;
+        const auto row = [&q](const QVariantList &values) {
+            for (const QVariant &v : values)
+                q.addBindValue(v);
+            q.exec();
+            return q.lastInsertId().toLongLong();
+        };
+        for (int i = 0; i < links; ++i) {
+            if (i % 100 == 0)
+                folder = row({2, QVariant(), 2, i / 100, u"フォルダ "_qs + QString::number(i / 100),
+                              qint64(1600000000) * 1000000, QVariant()});
+            const QString url = u"https://example.com/"_qs + QString::number(i) + u"?q=%E6&x=1"_qs;
+            place.addBindValue(i + 1);
+            place.addBindValue(url);
+            place.addBindValue(QVariant());
+            place.exec();
+            row({1, i + 1, folder, i % 100, u"リンク "_qs + QString::number(i) + u" 検索"_qs,
+                 (1600000000 + qint64(i)) * 1000000, QVariant()});
+        }
+        db.commit();
+    }
+    QSqlDatabase::removeDatabase(u"bench"_qs);
+}
+
+void makeChromiumBookmarks(const QString &path, int links)
+{
+    QJsonArray folders;
+    QJsonArray children;
+    for (int i = 0; i <= links; ++i) {
+        if ((i % 100 == 0 && i > 0) || i == links) {
+            folders.append(QJsonObject{{u"type"_qs, u"folder"_qs},
+                                       {u"name"_qs, u"フォルダ "_qs + QString::number(i / 100)},
+                                       {u"date_added"_qs, u"13244473600000000"_qs},
+                                       {u"children"_qs, children}});
+            children = QJsonArray();
+        }
+        if (i == links)
+            break;
+        children.append(QJsonObject{
+            {u"type"_qs, u"url"_qs},
+            {u"name"_qs, u"リンク "_qs + QString::number(i) + u" 検索"_qs},
+            {u"url"_qs, u"https://example.com/"_qs + QString::number(i) + u"?q=%E6&x=1"_qs},
+            {u"date_added"_qs, QString::number((11644473600 + 1600000000 + qint64(i)) * 1000000)},
+            {u"guid"_qs, u"6f1d2c3b-4a59-4e8f-9d0c-1b2a3c4d5e01"_qs}});
+    }
+    const QJsonObject roots{
+        {u"bookmark_bar"_qs, QJsonObject{{u"type"_qs, u"folder"_qs}, {u"children"_qs, folders}}},
+        {u"other"_qs, QJsonObject{{u"type"_qs, u"folder"_qs}, {u"children"_qs, QJsonArray()}}}};
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(QJsonDocument(QJsonObject{{u"roots"_qs, roots}, {u"version"_qs, 1}}).toJson()) <=
+            0)
+        qFatal("cannot write %s", qPrintable(path));
+}
+
 
 // This process's own peak (VmHWM): getrusage's ru_maxrss would carry over what the parent
 // held when it started the child.
@@ -219,6 +307,26 @@ int measure(const QString &mode, const QString &tree, const QString &work)
         qint64 links = 0;
         for (BookmarkFile::Item item = file.next(); item.kind != BookmarkFile::Item::End;
              item = file.next())
+            links += item.kind == BookmarkFile::Item::Link;
+        report(timer.elapsed() / 1000.0, links);
+        return 0;
+    }
+    if (mode == u"makebrowsers"_qs) {
+        makePlaces(work + u"/places.sqlite"_qs, tree.toInt());
+        makeChromiumBookmarks(work + u"/Bookmarks"_qs, tree.toInt());
+        report(0, 0);
+        return 0;
+    }
+    if (mode == u"places"_qs || mode == u"chromium"_qs) {
+        timer.start();
+        QString error;
+        BookmarkTree read;
+        if (!(mode == u"places"_qs ? FirefoxPlaces::read(tree, &read, &error)
+                                   : ChromiumBookmarks::read(tree, &read, &error)))
+            qFatal("%s", qPrintable(error));
+        qint64 links = 0;
+        for (BookmarkFile::Item item = read.next(); item.kind != BookmarkFile::Item::End;
+             item = read.next())
             links += item.kind == BookmarkFile::Item::Link;
         report(timer.elapsed() / 1000.0, links);
         return 0;
@@ -390,6 +498,7 @@ int main(int argc, char *argv[])
     if (args.size() > 1 && args.at(1) == u"--restore-shapes"_qs)
         return restoreShapes(args.size() > 2 ? args.at(2).toInt() : 5000,
                              args.size() > 3 ? args.at(3).toInt() : 100000, 100);
+
     if (args.size() == 5 && args.at(1) == u"--make-tree"_qs) {
         for (const TreeShape &shape : treeShapes()) {
             if (args.at(2) == QLatin1StringView(shape.name))
@@ -402,9 +511,10 @@ int main(int argc, char *argv[])
         return 0;
     }
     const bool bookmarks = args.size() > 1 && args.at(1) == u"--import"_qs;
+    const bool browsers = args.size() > 1 && args.at(1) == u"--browsers"_qs;
     QList<int> sizes;
     QList<TreeShape> shapes;
-    for (qsizetype i = bookmarks ? 2 : 1; i < args.size(); ++i) {
+    for (qsizetype i = bookmarks || browsers ? 2 : 1; i < args.size(); ++i) {
         if (args.at(i) == u"--shape"_qs && i + 1 < args.size()) {
             ++i;
             for (const TreeShape &shape : treeShapes()) {
@@ -419,6 +529,26 @@ int main(int argc, char *argv[])
         sizes = {1000, 10000, 100000};
     if (shapes.isEmpty())
         shapes = treeShapes();
+    if (browsers) {
+        std::printf("%9s %12s %9s %10s %12s %9s %10s\n", "links", "places MiB", "read", "peak MiB",
+                    "JSON MiB", "read", "peak MiB");
+        for (int n : sizes) {
+            QTemporaryDir dir;
+            const QString places = dir.filePath(u"places.sqlite"_qs);
+            const QString json = dir.filePath(u"Bookmarks"_qs);
+            // Made by a child too: a child's peak memory counts its parent's at its start.
+            child(u"makebrowsers"_qs, QString::number(n), dir.path());
+            const Figures f = child(u"places"_qs, places, dir.path());
+            const Figures c = child(u"chromium"_qs, json, dir.path());
+            if (f.bytes != n || c.bytes != n)
+                qFatal("read of %d links failed", n);
+            std::printf("%9d %12.1f %8.3fs %10.1f %12.1f %8.3fs %10.1f\n", n,
+                        QFileInfo(places).size() / 1048576.0, f.seconds, f.peakKiB / 1024.0,
+                        QFileInfo(json).size() / 1048576.0, c.seconds, c.peakKiB / 1024.0);
+            std::fflush(stdout);
+        }
+        return 0;
+    }
     if (bookmarks) {
         std::printf("%9s %9s %9s %9s %9s %10s\n", "links", "file MiB", "read", "import", "floor",
                     "peak MiB");

@@ -1,6 +1,7 @@
 // A bookmark file from anyone: the reader ends after a number of items bounded by the file's
 // size, folders open and close in pairs, and the import writes folders and shortcut files
-// below the base folder only.
+// below the base folder only. The import also takes what looks like a browser's own bookmarks
+// (a Chromium family's JSON, Firefox's SQLite database), seeded from tests/data/browsers.
 #include "FuzzSupport.h"
 #include "convert/BookmarkFile.h"
 #include "convert/BookmarkImport.h"

@@ -31,7 +31,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p build-fuzz/artifacts
 # The tests' own fixtures seed the targets that read them, beside fuzz/corpus/<target>/.
 declare -A test_seeds=(
-    [fuzz_bookmarks]=tests/data/bookmarks
+    [fuzz_bookmarks]="tests/data/bookmarks tests/data/browsers"
     [fuzz_restore]=tests/data/convert
     [fuzz_template]=tests/data/convert
     [fuzz_caption]=tests/data/convert

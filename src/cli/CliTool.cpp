@@ -1,5 +1,6 @@
 #include "CliTool.h"
 
+#include "convert/BrowserProfiles.h"
 #include "convert/RunError.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
@@ -80,7 +81,8 @@ int CliTool::usage(int status)
 commands:
   convert      convert a favorites folder into a page
   restore      rebuild favorites from a page with a restore block
-  import       make favorites from a browser's bookmark file (bookmarks.html)
+  import       make favorites from a browser's bookmark file (bookmarks.html) or profile
+  profiles     list the browsers' profiles found (browser, profile name, folder)
   publish      convert and upload the page and its images over a stored connection
   connections  list the stored connections (name and protocol: FTP, FTPS or SFTP)
   definitions  list the conversion definitions (index and caption)
@@ -112,6 +114,8 @@ int CliTool::run(const QStringList &arguments)
         return import(rest);
     if (command == u"definitions"_qs)
         return definitions(rest);
+    if (command == u"profiles"_qs)
+        return profiles(rest);
     if (command == u"publish"_qs)
         return convert(rest, true);
     if (command == u"connections"_qs)
@@ -285,22 +289,62 @@ int CliTool::restore(const QStringList &arguments)
 int CliTool::import(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.addPositionalArgument(u"BOOKMARKS"_qs, u"Bookmark file exported by a browser."_qs);
+    const QString browsers = BrowserProfiles::names().join(u'|');
+    parser.addOptions({
+        {u"from"_qs, u"Read the default profile of a browser: "_qs + browsers + u'.',
+         u"BROWSER"_qs},
+        {u"profile"_qs, u"Read this profile folder, places.sqlite or Bookmarks file."_qs,
+         u"PATH"_qs},
+    });
+    parser.addPositionalArgument(u"BOOKMARKS"_qs,
+                                 u"Bookmark file exported by a browser (not with --from or "
+                                 "--profile)."_qs);
     parser.addPositionalArgument(u"TARGET_DIR"_qs, u"Folder to make the favorites in."_qs);
     int status = 0;
-    if (!parse(parser, u"Make favorites from a bookmark file."_qs, arguments, &status))
+    if (!parse(parser, u"Make favorites from a bookmark file or a browser's profile."_qs, arguments,
+               &status))
         return status;
-    if (parser.positionalArguments().size() != 2) {
-        err(u"import takes BOOKMARKS and TARGET_DIR"_qs);
+    const QString browser = parser.value(u"from"_qs);
+    const bool fromProfile = parser.isSet(u"from"_qs) || parser.isSet(u"profile"_qs);
+    const QStringList p = parser.positionalArguments();
+    if (!browser.isEmpty() && !BrowserProfiles::names().contains(browser)) {
+        err(u"--from takes "_qs + browsers);
         return 2;
+    }
+    if (p.size() != (fromProfile ? 1 : 2)) {
+        err(fromProfile ? u"import --from/--profile takes TARGET_DIR"_qs
+                        : u"import takes BOOKMARKS and TARGET_DIR"_qs);
+        return 2;
+    }
+    QString file = fromProfile ? QString() : QFileInfo(p.at(0)).absoluteFilePath();
+    if (fromProfile) {
+        QString error;
+        file = parser.isSet(u"profile"_qs)
+                   ? BrowserProfiles::bookmarksIn(parser.value(u"profile"_qs), browser, &error)
+                   : BrowserProfiles::defaultBookmarks(browser, &error);
+        if (file.isEmpty()) {
+            err(error);
+            return 1;
+        }
     }
     MakeHtmlProcess run;
     QString cause;
     logLines(run, &cause);
-    const QStringList p = parser.positionalArguments();
-    return finish(run.ImportBookmarks(QFileInfo(p.at(0)).absoluteFilePath(),
-                                      QFileInfo(p.at(1)).absoluteFilePath()),
-                  cause);
+    return finish(run.ImportBookmarks(file, QFileInfo(p.last()).absoluteFilePath()), cause);
+}
+
+int CliTool::profiles(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    int status = 0;
+    if (!parse(parser,
+               u"List the browsers' profiles: browser, profile name and folder, each browser's "
+               "default first."_qs,
+               arguments, &status))
+        return status;
+    for (const BrowserProfiles::Profile &profile : BrowserProfiles::find())
+        out(profile.browser + u'\t' + profile.name + u'\t' + profile.path);
+    return 0;
 }
 
 int CliTool::definitions(const QStringList &arguments)

@@ -17,6 +17,7 @@ private:
     int restore(const QStringList &arguments);
     int import(const QStringList &arguments);
     int definitions(const QStringList &arguments);
+    int profiles(const QStringList &arguments);
     int publish(const QStringList &arguments);
     int connections(const QStringList &arguments);
     int usage(int status);

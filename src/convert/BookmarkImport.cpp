@@ -1,6 +1,9 @@
 #include "BookmarkImport.h"
 
 #include "BookmarkFile.h"
+#include "BookmarkTree.h"
+#include "ChromiumBookmarks.h"
+#include "FirefoxPlaces.h"
 #include "SafeFileName.h"
 #include "startup/CheckedFile.h"
 #include "startup/Cp932.h"
@@ -57,6 +60,17 @@ QString writeShortcut(const QString &fileName, const QByteArray &data, qint64 da
     }
     setModified(fileName, date);
     return cause;
+}
+
+QString malformedMessage(const BookmarkFile &file)
+{
+    return u"ブックマークファイルの形式が正しくありません ("_qs +
+           QString::number(file.lineNumber()) + u" 行目)"_qs;
+}
+
+QString malformedMessage(const BookmarkTree &)
+{
+    return u"ブックマークの形式が正しくありません"_qs;
 }
 
 struct OpenFolder
@@ -124,16 +138,47 @@ bool BookmarkImport::fail(const QString &message)
     return false;
 }
 
+BookmarkImport::Source BookmarkImport::sourceOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Source::BookmarkFile;
+    const QByteArray head = file.read(64);
+    if (head.startsWith(QByteArrayView("SQLite format 3\0", 16)))
+        return Source::FirefoxPlaces;
+    // Chromium writes its JSON plainly, an object first; a page or bookmarks.html starts with
+    // a tag.
+    const QByteArray trimmed = head.trimmed();
+    if (trimmed.startsWith('{'))
+        return Source::ChromiumBookmarks;
+    return Source::BookmarkFile;
+}
+
 bool BookmarkImport::ImportFile(const QString &LoadFile, const QString &BasePath)
 {
     m_folders = 0;
     m_links = 0;
     emit logLine(u"ブックマークファイルを読み込んでいます"_qs);
-    BookmarkFile file;
-    QString cause;
-    if (!file.open(LoadFile, &cause))
-        return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"] "_qs + cause);
+    const Source source = sourceOf(LoadFile);
+    if (source == Source::BookmarkFile) {
+        BookmarkFile file;
+        QString cause;
+        if (!file.open(LoadFile, &cause))
+            return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"] "_qs + cause);
+        return importFrom(file, BasePath);
+    }
+    BookmarkTree tree;
+    QString error;
+    const bool read = source == Source::FirefoxPlaces
+                          ? FirefoxPlaces::read(LoadFile, &tree, &error)
+                          : ChromiumBookmarks::read(LoadFile, &tree, &error);
+    if (!read)
+        return fail(error);
+    return importFrom(tree, BasePath);
+}
 
+template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QString &BasePath)
+{
     const QString base = BasePath.endsWith(u'/') ? BasePath : BasePath + u'/';
     if (!QDir(u"/"_qs).mkpath(base) || !QFileInfo(base).isDir())
         return fail(u"フォルダを作成できません ["_qs + base + u"]"_qs);
@@ -214,8 +259,7 @@ bool BookmarkImport::ImportFile(const QString &LoadFile, const QString &BasePath
             break;
         }
         case BookmarkFile::Item::Malformed:
-            return fail(u"ブックマークファイルの形式が正しくありません ("_qs +
-                        QString::number(file.lineNumber()) + u" 行目)"_qs);
+            return fail(malformedMessage(file));
         case BookmarkFile::Item::End:
             emit progress(file.size(), file.size());
             if (!topSeen)

@@ -3,7 +3,8 @@
 #include <QObject>
 #include <QString>
 
-// Makes a Favorites tree from a bookmark file (BookmarkFile): below the chosen base folder a
+// Makes a Favorites tree from a bookmark file (BookmarkFile), or from a browser's own bookmarks
+// (FirefoxPlaces, ChromiumBookmarks) read the same way: below the chosen base folder a
 // folder named after the file's title, one folder per bookmark folder and one shortcut file
 // per bookmark, each shortcut dated by the bookmark's ADD_DATE so that sorting by date
 // follows the order the bookmarks were made in. Nothing is written outside the base folder;
@@ -13,7 +14,17 @@ class BookmarkImport : public QObject
     Q_OBJECT
 
 public:
-    // Answers false after logging the cause; what was written before a fault stays.
+    enum class Source
+    {
+        BookmarkFile,      // bookmarks.html, or any other page
+        FirefoxPlaces,     // places.sqlite
+        ChromiumBookmarks, // a "Bookmarks" file
+    };
+    // What the file holds, by its first bytes.
+    static Source sourceOf(const QString &path);
+
+    // Answers false after logging the cause; what was written before a fault stays. A browser's
+    // bookmarks are read whole before anything is written.
     bool ImportFile(const QString &LoadFile, const QString &BasePath);
 
     // The shortcut file of an address, as the code page holds it (CR LF).
@@ -35,6 +46,7 @@ signals:
 
 private:
     bool fail(const QString &message);
+    template <class Reader> bool importFrom(Reader &reader, const QString &BasePath);
 
     qint64 m_folders = 0;
     qint64 m_links = 0;

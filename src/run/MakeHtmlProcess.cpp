@@ -148,7 +148,8 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
 
 bool MakeHtmlProcess::DecodeStart(const QString &LoadFile, const QString &BasePath)
 {
-    if (isBookmarkFileWithoutBlock(LoadFile))
+    if (BookmarkImport::sourceOf(LoadFile) != BookmarkImport::Source::BookmarkFile ||
+        isBookmarkFileWithoutBlock(LoadFile))
         return ImportBookmarks(LoadFile, BasePath);
     FavoritesRestore restore;
     connect(&restore, &FavoritesRestore::logLine, this, &MakeHtmlProcess::logLine);

@@ -32,9 +32,11 @@ public:
     // ConfigData must be open (Htmlcfg_Open); these close it.
     bool MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigData);
     bool SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj, const QString &SendFileName);
-    // A page without a restore block that is a browser's bookmark file is imported instead.
+    // A page without a restore block that is a browser's bookmark file is imported instead, and
+    // so are a browser's own bookmarks (places.sqlite, Bookmarks).
     bool DecodeStart(const QString &LoadFile, const QString &BasePath);
-    // Makes a Favorites tree from a bookmark file, with the closing lines of a restore.
+    // Makes a Favorites tree from a bookmark file or a browser's bookmarks, with the closing
+    // lines of a restore.
     bool ImportBookmarks(const QString &LoadFile, const QString &BasePath);
 
     // Writes the page to SaveFile: a temporary file beside it replaces it only once the whole

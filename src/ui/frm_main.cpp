@@ -6,6 +6,7 @@
 #include "Twips.h"
 #include "cls_SystemMenu.h"
 #include "code_SystemMenu.h"
+#include "convert/BookmarkImport.h"
 #include "convert/RunError.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
@@ -38,6 +39,7 @@ namespace {
 
 const QString System = u"System"_qs;
 const QString Filter = u"HTMLファイル (*.html)|*.html|"_qs;
+const QString BrowserFilter = u"ブラウザのブックマーク|places.sqlite;Bookmarks|"_qs;
 
 QString setting(const QString &key, const QString &defaultValue)
 {
@@ -406,14 +408,16 @@ void frm_main::cmd_Run_Click()
 
 QString frm_main::SelectDecodeFile()
 {
-    cdl_Main.setFilter(Filter);
+    cdl_Main.setFilter(Filter + BrowserFilter);
     const QString saveFile = setting(u"SaveFile"_qs, defaultSaveFile());
     const qsizetype slash = saveFile.lastIndexOf(u'/');
     cdl_Main.setInitDir(slash < 0 ? QString() : saveFile.left(slash));
     cdl_Main.setFileName(saveFile.mid(slash + 1));
     if (!cdl_Main.ShowOpen())
         return QString();
-    saveSetting(u"SaveFile"_qs, cdl_Main.FileName());
+    // A browser's database never becomes the page the next conversion writes over.
+    if (BookmarkImport::sourceOf(cdl_Main.FileName()) == BookmarkImport::Source::BookmarkFile)
+        saveSetting(u"SaveFile"_qs, cdl_Main.FileName());
     return cdl_Main.FileName();
 }
 

@@ -20,10 +20,12 @@ private slots:
     void convertThenRestoreGivesTheSameTree();
     void definitionsListsTheCatalogue();
     void importMakesFavoritesFromBookmarks();
+    void importFromTheBrowsersDefaultProfile();
     void publishSendsThePageToTheStoredConnection();
 
 private:
-    int cli(const QStringList &args, QString *out = nullptr, QString *err = nullptr);
+    int cli(const QStringList &args, QString *out = nullptr, QString *err = nullptr,
+            const QString &home = QString());
     QString program() const { return m_dir->filePath(u"prog"_qs); }
     QTemporaryDir *m_dir = nullptr;
 };
@@ -43,10 +45,16 @@ void TestCli::cleanup()
     delete m_dir;
 }
 
-int TestCli::cli(const QStringList &args, QString *out, QString *err)
+int TestCli::cli(const QStringList &args, QString *out, QString *err, const QString &home)
 {
     QProcess p;
     p.setWorkingDirectory(m_dir->path());
+    if (!home.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"HOME"_qs, home);
+        env.remove(u"XDG_CONFIG_HOME"_qs);
+        p.setProcessEnvironment(env);
+    }
     p.start(program() + u"/vellumdex-cli"_qs, args);
     if (!p.waitForFinished(60000))
         return -1;
@@ -84,6 +92,15 @@ void TestCli::exitStatus_data()
     QTest::newRow("import wants two arguments") << QStringList{u"import"_qs, u"x"_qs} << 2;
     QTest::newRow("import of a missing file")
         << QStringList{u"import"_qs, u"no-such.html"_qs, u"out"_qs} << 1;
+    const QString browsers = QStringLiteral(VELLUMDEX_TEST_DATA "/browsers");
+    QTest::newRow("import from a browser it does not know")
+        << QStringList{u"import"_qs, u"--from"_qs, u"netscape"_qs, u"nothing"_qs} << 2;
+    QTest::newRow("import from a missing profile")
+        << QStringList{u"import"_qs, u"--profile"_qs, u"no-such-profile"_qs, u"nothing"_qs} << 1;
+    QTest::newRow("import of a damaged database")
+        << QStringList{u"import"_qs, u"--profile"_qs, browsers + u"/damaged-places.sqlite"_qs,
+                       u"nothing"_qs}
+        << 1;
     QTest::newRow("import of a page that holds no bookmarks")
         << QStringList{u"import"_qs, QStringLiteral(VELLUMDEX_TEST_DATA "/convert/simple.html"),
                        u"out"_qs}
@@ -97,6 +114,7 @@ void TestCli::exitStatus()
     QString err;
     QCOMPARE(cli(args, nullptr, &err), status);
     QVERIFY2(status == 0 || !err.trimmed().isEmpty(), "a failure is named on stderr");
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(u"nothing"_qs)));
     // The tool never writes settings.
     QVERIFY(!QFileInfo::exists(program() + u"/Vellumdex.ini"_qs));
     QVERIFY(!QFileInfo::exists(program() + u"/Config.ini"_qs));
@@ -193,6 +211,50 @@ void TestCli::importMakesFavoritesFromBookmarks()
     QVERIFY(out.contains(u"ブックマーク情報が見つかりません\n"_qs));
     QCOMPARE(err, u"vellumdex-cli: ブックマーク情報が見つかりません\n"_qs);
     QVERIFY(out.endsWith(u"  復元に失敗しました。\n----------------------------\n"_qs));
+}
+
+void TestCli::importFromTheBrowsersDefaultProfile()
+{
+    // Firefox: the install's default wins over the profile marked Default=1; a profile whose
+    // folder is gone is not listed. Chromium: its Flatpak place, named as Local State names it.
+    const QString home = m_dir->filePath(u"home"_qs);
+    const QString firefox = home + u"/.mozilla/firefox"_qs;
+    QDir().mkpath(firefox + u"/old.default"_qs);
+    QDir().mkpath(firefox + u"/Profiles/abc.default-release"_qs);
+    QFile ini(firefox + u"/profiles.ini"_qs);
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(
+        "[Profile1]\nName=古い, 仕事\nIsRelative=1\nPath=old.default\nDefault=1\n\n"
+        "[Profile0]\nName=default-release\nIsRelative=1\nPath=Profiles/abc.default-release\n\n"
+        "[Profile2]\nName=消えた\nIsRelative=1\nPath=gone.default\n\n"
+        "[Install4F96D1932A9F858E]\nDefault=Profiles/abc.default-release\nLocked=1\n\n"
+        "[General]\nStartWithLastProfile=1\nVersion=2\n");
+    ini.close();
+    const QString chromium = home + u"/.var/app/org.chromium.Chromium/config/chromium"_qs;
+    QDir().mkpath(chromium + u"/Default"_qs);
+    const QString data = QStringLiteral(VELLUMDEX_TEST_DATA "/browsers/chromium");
+    QVERIFY(QFile::copy(data + u"/Local State"_qs, chromium + u"/Local State"_qs));
+    QVERIFY(QFile::copy(data + u"/Default/Bookmarks"_qs, chromium + u"/Default/Bookmarks"_qs));
+
+    QString out, err;
+    QCOMPARE(cli({u"profiles"_qs}, &out, &err, home), 0);
+    QCOMPARE(out, u"firefox\tdefault-release\t"_qs + firefox +
+                      u"/Profiles/abc.default-release\n"_qs + u"firefox\t古い, 仕事\t"_qs +
+                      firefox + u"/old.default\n"_qs + u"chromium\t仕事用\t"_qs + chromium +
+                      u"/Default\n"_qs);
+
+    QCOMPARE(cli({u"import"_qs, u"--from"_qs, u"firefox"_qs, u"fav"_qs}, &out, &err, home), 1);
+    QCOMPARE(err, u"vellumdex-cli: プロファイルにブックマークがありません ["_qs + firefox +
+                      u"/Profiles/abc.default-release]\n"_qs);
+    QCOMPARE(cli({u"import"_qs, u"--from"_qs, u"edge"_qs, u"fav"_qs}, &out, &err, home), 1);
+    QCOMPARE(err, u"vellumdex-cli: edge のプロファイルが見つかりません\n"_qs);
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(u"fav"_qs)));
+
+    QCOMPARE(cli({u"import"_qs, u"--from"_qs, u"chromium"_qs, u"fav"_qs}, &out, &err, home), 0);
+    QVERIFY(out.startsWith(u"ブックマークファイルを読み込んでいます\n"_qs));
+    QVERIFY(out.endsWith(u"  お気に入りを復元しました\n----------------------------\n"_qs));
+    QVERIFY(QFileInfo::exists(
+        m_dir->filePath(u"fav/その他のブックマーク/ニュース： 今日／明日.url"_qs)));
 }
 
 void TestCli::publishSendsThePageToTheStoredConnection()

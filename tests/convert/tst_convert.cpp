@@ -23,6 +23,10 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -182,6 +186,10 @@ private slots:
     void malformedBookmarkFileKeepsWhatWasWritten();
     void deepBookmarkNestingIsBounded();
     void bigBookmarkFileImportsEveryLink();
+    void firefoxPlacesImportAsFirefoxWroteThem();
+    void chromiumBookmarksImportTheThreeRoots();
+    void browserBookmarksBadInputWritesNothing_data();
+    void browserBookmarksBadInputWritesNothing();
 
     // Faults in the middle of a run or a restore: the log says what went wrong, and what was
     // there before (the previous page, restored files) is still there.
@@ -1479,6 +1487,228 @@ void TestConvert::bigBookmarkFileImportsEveryLink()
     QCOMPARE(QFileInfo(last).lastModified().toSecsSinceEpoch(), 1600000000 + distinct - 1);
     QCOMPARE(readBytes(base + u"/ブックマーク/同じ/同じ (20000).url"_qs),
              QByteArray("[InternetShortcut]\r\nURL=https://same.example/19999\r\n"));
+}
+
+// A browser's own bookmarks ---------------------------------------------------------------------
+
+namespace {
+
+// The part of an imported tree below one top folder.
+QMap<QString, QString> below(const QMap<QString, QString> &tree, const QString &top)
+{
+    QMap<QString, QString> part;
+    for (auto it = tree.cbegin(); it != tree.cend(); ++it) {
+        if (it.key().startsWith(top))
+            part.insert(it.key(), it.value());
+    }
+    return part;
+}
+
+// Bookmarks added to a places.sqlite the way Firefox stores them.
+struct PlacesWriter
+{
+    explicit PlacesWriter(const QString &file)
+        : db(QSqlDatabase::addDatabase(u"QSQLITE"_qs, u"places-writer"_qs))
+    {
+        db.setDatabaseName(file);
+        db.open();
+    }
+    ~PlacesWriter()
+    {
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(u"places-writer"_qs);
+    }
+    qint64 exec(const QString &sql, const QVariantList &values = {})
+    {
+        QSqlQuery q(db);
+        q.prepare(sql);
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        if (!q.exec())
+            qWarning() << q.lastError().text();
+        return q.next() ? q.value(0).toLongLong() : q.lastInsertId().toLongLong();
+    }
+    qint64 root(const QString &guid)
+    {
+        return exec(u"SELECT id FROM moz_bookmarks WHERE guid = ?"_qs, {guid});
+    }
+    // type 1 link, 2 folder, 3 separator; dates in seconds, stored as microseconds.
+    qint64 add(int type, qint64 parent, const QVariant &title, qint64 date, const QString &url = {})
+    {
+        const QVariant place =
+            url.isEmpty() ? QVariant()
+                          : exec(u"INSERT INTO moz_places (url, title, rev_host, guid) "
+                                 "VALUES (?, ?, '', ?)"_qs,
+                                 {url, title, u"vdxplace%1"_qs.arg(++serial, 4, 10, QChar(u'0'))});
+        return exec(u"INSERT INTO moz_bookmarks (type, fk, parent, position, title, dateAdded, "
+                    "lastModified, guid) VALUES (?, ?, ?, (SELECT count(*) FROM moz_bookmarks "
+                    "WHERE parent = ?), ?, ?, ?, ?)"_qs,
+                    {type, place, parent, parent, title, date * 1000000, date * 1000000,
+                     u"vdxmark%1"_qs.arg(++serial, 5, 10, QChar(u'0'))});
+    }
+    QSqlDatabase db;
+    int serial = 0;
+};
+
+} // namespace
+
+void TestConvert::firefoxPlacesImportAsFirefoxWroteThem()
+{
+    const QString firefox = QStandardPaths::findExecutable(u"firefox-esr"_qs);
+    if (firefox.isEmpty()) {
+        QTest::qSkip("Debian's firefox-esr is not installed: nothing writes a real places.sqlite",
+                     __FILE__, __LINE__);
+        return;
+    }
+    const QString profile = m_dir->filePath(u"profile"_qs);
+    QDir().mkpath(profile);
+    QProcess browser;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"HOME"_qs, m_dir->path());
+    env.insert(u"MOZ_CRASHREPORTER_DISABLE"_qs, u"1"_qs);
+    browser.setProcessEnvironment(env);
+    browser.setStandardOutputFile(QProcess::nullDevice());
+    browser.setStandardErrorFile(QProcess::nullDevice());
+    browser.start(firefox, {u"--headless"_qs, u"--profile"_qs, profile, u"--no-remote"_qs,
+                            u"about:blank"_qs});
+    QVERIFY(browser.waitForStarted(10000));
+    auto stop = qScopeGuard([&browser] {
+        browser.kill();
+        browser.waitForFinished(10000);
+    });
+
+    // Read while Firefox runs and holds its database locked, until its default bookmarks are in.
+    const QString places = profile + u"/places.sqlite"_qs;
+    const QString running = m_dir->filePath(u"running"_qs);
+    const QDir defaults(running + u"/ブックマークメニュー/Mozilla Firefox"_qs);
+    QDeadlineTimer deadline(120000);
+    QStringList tried{u"places.sqlite not made"_qs};
+    while (defaults.entryList({u"*.url"_qs}).isEmpty()) {
+        QVERIFY2(!deadline.hasExpired(),
+                 qPrintable(u"no default bookmarks read within 120 s: "_qs + tried.last()));
+        QVERIFY2(browser.state() == QProcess::Running, "firefox-esr ended by itself");
+        QTest::qWait(500);
+        if (QFileInfo::exists(places))
+            importInto(places, running, &tried);
+    }
+    QCOMPARE(browser.state(), QProcess::Running);
+    browser.terminate();
+    if (!browser.waitForFinished(20000))
+        browser.kill();
+    browser.waitForFinished(10000);
+
+    PlacesWriter db(places);
+    QVERIFY(db.db.isOpen());
+    const qint64 toolbar = db.root(u"toolbar_____"_qs);
+    const qint64 dev = db.add(2, toolbar, u"開発"_qs, 1600000100);
+    const qint64 second = db.add(2, dev, u"第二階層"_qs, 1600000200);
+    const qint64 third = db.add(2, second, u"第三階層"_qs, 1600000300);
+    db.add(1, third, u"検索 & 結果"_qs, 1600000400,
+           u"https://www.example.jp/search?q=日本語&lang=ja"_qs);
+    db.add(3, dev, QVariant(), 1600000450);
+    db.add(1, dev, u"Qt <6>"_qs, 1600000500, u"https://doc.qt.io/"_qs);
+    db.add(1, dev, u"Qt <6>"_qs, 1600000600, u"https://doc.qt.io/qt-6/"_qs);
+    db.add(1, toolbar, QVariant(), 1600000700, u"https://example.org/untitled"_qs);
+    db.add(1, toolbar, u"最近のタグ"_qs, 1600000800, u"place:type=6&sort=14&maxResults=10"_qs);
+    const qint64 tag = db.add(2, db.root(u"tags________"_qs), u"タグ付き"_qs, 1600000900);
+    db.add(1, tag, QVariant(), 1600000900, u"https://tagged.example/"_qs);
+    const QStringList expected{
+        u"ブックマークツールバー/|*"_qs,
+        u"ブックマークツールバー/開発/|1600000100"_qs,
+        u"ブックマークツールバー/開発/第二階層/|1600000200"_qs,
+        u"ブックマークツールバー/開発/第二階層/第三階層/|1600000300"_qs,
+        u"ブックマークツールバー/開発/第二階層/第三階層/検索 & 結果.url|https://www.example.jp/search?q=日本語&lang=ja 1600000400"_qs,
+        u"ブックマークツールバー/開発/Qt ＜6＞.url|https://doc.qt.io/ 1600000500"_qs,
+        u"ブックマークツールバー/開発/Qt ＜6＞ (2).url|https://doc.qt.io/qt-6/ 1600000600"_qs,
+        u"ブックマークツールバー/https：／／example.org／untitled.url|https://example.org/untitled 1600000700"_qs};
+
+    const QString after = m_dir->filePath(u"after"_qs);
+    QStringList log;
+    QVERIFY(importInto(places, after, &log));
+    compareTree(below(importedTree(after), u"ブックマークツールバー/"_qs), expected);
+    QVERIFY(QFileInfo(after + u"/他のブックマーク"_qs).isDir());
+    QVERIFY(!log.filter(u"Get Help"_qs).isEmpty());
+    QVERIFY(log.filter(u"タグ付き"_qs).isEmpty());
+
+    // Another program holding the database as Firefox does, in the middle of a change.
+    db.exec(u"PRAGMA locking_mode = EXCLUSIVE"_qs);
+    db.exec(u"BEGIN EXCLUSIVE"_qs);
+    db.add(1, toolbar, u"未確定"_qs, 1600001000, u"https://uncommitted.example/"_qs);
+    const QString locked = m_dir->filePath(u"locked"_qs);
+    QVERIFY(importInto(places, locked));
+    compareTree(below(importedTree(locked), u"ブックマークツールバー/"_qs), expected);
+    db.exec(u"ROLLBACK"_qs);
+}
+
+void TestConvert::chromiumBookmarksImportTheThreeRoots()
+{
+    const QString base = m_dir->filePath(u"base"_qs);
+    QStringList log;
+    QVERIFY(importInto(QStringLiteral(VELLUMDEX_TEST_DATA "/browsers/chromium/Default/Bookmarks"),
+                       base, &log));
+    compareTree(
+        importedTree(base),
+        {u"ブックマーク バー/|1600000000"_qs,
+         u"ブックマーク バー/Example & Co.url|https://www.example.com/?a=1&b=2 1600000100"_qs,
+         u"ブックマーク バー/開発/|1600000200"_qs,
+         u"ブックマーク バー/開発/Qt 6 ＜docs＞.url|https://doc.qt.io/qt-6/ 1600000300"_qs,
+         u"ブックマーク バー/開発/深い/|1600000400"_qs,
+         u"ブックマーク バー/開発/深い/さらに深い/|1600000500"_qs,
+         u"ブックマーク バー/開発/深い/さらに深い/日本語のページ.url|https://ja.wikipedia.org/wiki/日本語 1600000600"_qs,
+         u"ブックマーク バー/開発/Qt 6 ＜docs＞ (2).url|https://doc.qt.io/qt-6/qtcore-index.html 1600000700"_qs,
+         u"その他のブックマーク/|1600000800"_qs,
+         u"その他のブックマーク/ニュース： 今日／明日.url|https://news.example.org/ 1600000900"_qs,
+         u"モバイルのブックマーク/|1600001000"_qs,
+         u"モバイルのブックマーク/モバイルで見た.url|https://m.example.jp/ 1600001100"_qs});
+    QCOMPARE(log.first(), u"ブックマークファイルを読み込んでいます"_qs);
+    QCOMPARE(log.last(), u"ブックマークファイルを読み込みました (フォルダ 6、リンク 6)"_qs);
+}
+
+void TestConvert::browserBookmarksBadInputWritesNothing_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("sql"); // makes an SQLite database instead
+    QTest::addColumn<QString>("message");
+    QFile damaged(QStringLiteral(VELLUMDEX_TEST_DATA "/browsers/damaged-places.sqlite"));
+    QVERIFY(damaged.open(QIODevice::ReadOnly));
+    QTest::newRow("damaged database")
+        << damaged.readAll() << QString()
+        << u"Firefox のブックマークを読み込めません [%1] (データベースのファイルではありません)"_qs;
+    QTest::newRow("another program's database")
+        << QByteArray() << u"CREATE TABLE notes (id INTEGER, body TEXT)"_qs
+        << u"Firefox のブックマークを読み込めません [%1] (Firefox のデータベースではありません)"_qs;
+    QTest::newRow("Firefox's tables without its roots")
+        << QByteArray()
+        << u"CREATE TABLE moz_bookmarks (id INTEGER, type INTEGER, fk INTEGER, parent INTEGER, "
+           "position INTEGER, title TEXT, dateAdded INTEGER, guid TEXT); CREATE TABLE moz_places "
+           "(id INTEGER, url TEXT)"_qs
+        << u"Firefox のブックマークが見つかりません [%1]"_qs;
+    QTest::newRow("JSON that is not bookmarks")
+        << QByteArray(R"({"profile": {"info_cache": {}}, "roots": [1, 2]})") << QString()
+        << u"Chromium 系ブラウザのブックマークが見つかりません [%1]"_qs;
+    QTest::newRow("JSON cut short")
+        << QByteArray(R"({"roots": {"bookmark_bar": {"children": [)") << QString()
+        << u"Chromium 系ブラウザのブックマークとして読めません (JSON の 41 バイト目) [%1]"_qs;
+}
+
+void TestConvert::browserBookmarksBadInputWritesNothing()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, sql);
+    QFETCH(QString, message);
+    const QString file = m_dir->filePath(u"input"_qs);
+    if (sql.isEmpty()) {
+        writeBytes(file, bytes);
+    } else {
+        PlacesWriter db(file);
+        for (const QString &statement : sql.split(u"; "_qs))
+            db.exec(statement);
+    }
+    const QString base = m_dir->filePath(u"base"_qs);
+    QStringList log;
+    QVERIFY(!importInto(file, base, &log));
+    QCOMPARE(log.last(), message.arg(file));
+    QVERIFY(!QFileInfo::exists(base));
 }
 
 namespace {

@@ -567,6 +567,29 @@ private slots:
         QCOMPARE(f.stored(u"SaveFile"_qs), page);
     }
 
+    // A browser's own bookmarks chosen as the page are imported, and never become the page the
+    // next conversion writes over.
+    void restoreChooserImportsBrowserBookmarks()
+    {
+        const QString page = f.dir->filePath(u"page.html"_qs);
+        f.store(u"SaveFile"_qs, page);
+        auto w = f.start();
+        CommonDialog::Request asked;
+        w->commonDialog().setChooser([&](const CommonDialog::Request &r) {
+            asked = r;
+            return QStringLiteral(VELLUMDEX_TEST_DATA "/browsers/chromium/Default/Bookmarks");
+        });
+        const QString target = f.dir->filePath(u"復元先"_qs);
+        mSHBF::setFolderDialog([&](QWidget *, const QString &, const QString &) { return target; });
+        click(child<QPushButton>(w.get(), u"cmd_decode"_qs));
+        QCOMPARE(asked.filter,
+                 u"HTMLファイル (*.html);;ブラウザのブックマーク (places.sqlite Bookmarks)"_qs);
+        QVERIFY(w->makeForm());
+        QVERIFY(QFileInfo::exists(target + u"/その他のブックマーク/ニュース： 今日／明日.url"_qs));
+        closeProcessingWindow(*w);
+        QCOMPARE(f.stored(u"SaveFile"_qs), page);
+    }
+
     void sortChoicesReachTheRun_data()
     {
         QTest::addColumn<QStringList>("clicks");

@@ -1,0 +1,23 @@
+#include "BookmarkTree.h"
+
+void BookmarkTree::startFolder(const QString &title, qint64 addDate)
+{
+    m_items.push_back({BookmarkFile::Item::FolderStart, title, QString(), addDate});
+}
+
+void BookmarkTree::endFolder()
+{
+    m_items.push_back({BookmarkFile::Item::FolderEnd, QString(), QString(), 0});
+}
+
+void BookmarkTree::addLink(const QString &title, const QString &url, qint64 addDate)
+{
+    m_items.push_back({BookmarkFile::Item::Link, title, url, addDate});
+}
+
+BookmarkFile::Item BookmarkTree::next()
+{
+    if (m_next >= m_items.size())
+        return BookmarkFile::Item();
+    return std::move(m_items[m_next++]);
+}
