@@ -7,6 +7,7 @@
 #include "ftp/cls_FtpData.h"
 #include "run/FtpConnections.h"
 #include "run/MakeHtmlProcess.h"
+#include "startup/Cp932.h"
 #include "startup/code_main.h"
 
 #include <QCommandLineParser>
@@ -230,6 +231,18 @@ int CliTool::convert(const QStringList &arguments, bool toFtp)
         return 2;
     }
 
+    const QString remote = !toFtp ? QString()
+                           : parser.isSet(u"remote-name"_qs)
+                               ? parser.value(u"remote-name"_qs)
+                               : setting(u"FTPSaveFile"_qs, u"Favorites.html"_qs);
+    // An FTP server receives the name in code page 932: one it cannot carry is refused, never
+    // sent with "?" in its place.
+    if (toFtp && connection->FtpProtocol() != cls_FtpData::Protocol::Sftp &&
+        !Cp932::canHold(remote)) {
+        err(u"ＦＴＰサーバーに送れない文字がファイル名に含まれています ["_qs + remote + u"]"_qs);
+        return 2;
+    }
+
     try {
         definition->Htmlcfg_Open();
     } catch (const RunError &e) {
@@ -257,9 +270,6 @@ int CliTool::convert(const QStringList &arguments, bool toFtp)
                 key.Fingerprint());
             return true;
         });
-        const QString remote = parser.isSet(u"remote-name"_qs)
-                                   ? parser.value(u"remote-name"_qs)
-                                   : setting(u"FTPSaveFile"_qs, u"Favorites.html"_qs);
         return finish(run.SendFtp(*definition, *connection, remote), cause);
     }
     return finish(run.MakeHtml(output, *definition), cause);

@@ -308,6 +308,12 @@ void TestCli::publishSendsThePageToTheStoredConnection()
     QVERIFY(sent.contains(Cp932::fromUnicode(u"天気予報"_qs)));
     QVERIFY(!sent.contains("\r\r"));
     QCOMPARE(sent.count("\r\n"), sent.count('\n'));
+    // A name the code page cannot carry is refused before anything goes out, not sent as "caf?".
+    QCOMPARE(cli({u"publish"_qs, u"--connection"_qs, u"試験サーバー"_qs, u"--input"_qs, samples,
+                  u"--remote-name"_qs, u"café.html"_qs},
+                 &out, &err),
+             2);
+    QVERIFY(QDir(root + u"/www"_qs).entryList(QDir::Files).size() == 1);
 
     // A refused login is a failed publication, and the tool says so by its exit status.
     record.setFtpPwd(u"wrong"_qs);
