@@ -149,5 +149,15 @@ QString Cp932::toUnicode(QByteArrayView bytes)
 
 bool Cp932::canHold(QStringView text)
 {
+    // Titles and addresses are mostly ASCII, which code page 932 holds unchanged.
+    bool ascii = true;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return true;
     return roundTrip(text) == text;
 }
