@@ -32,14 +32,7 @@ qsizetype utf8Size(const QString &text)
 // The modification time of a file or folder; the time of access is left as it is.
 void setModified(const QString &path, qint64 seconds)
 {
-    if (seconds <= 0)
-        return;
-    struct timespec times[2];
-    times[0].tv_sec = 0;
-    times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = time_t(seconds);
-    times[1].tv_nsec = 0;
-    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+    CheckedFile::setModified(AT_FDCWD, QFile::encodeName(path).constData(), seconds);
 }
 
 // A new shortcut is created only where nothing is, not even a link, so nothing is written

@@ -194,18 +194,6 @@ bool isSafeBytes(const QByteArray &name)
            !name.contains('\0') && name.size() <= SafeFileName::MaxBytes;
 }
 
-void setModified(int fd, qint64 seconds)
-{
-    if (seconds <= 0)
-        return;
-    struct timespec times[2];
-    times[0].tv_sec = 0;
-    times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = time_t(seconds);
-    times[1].tv_nsec = 0;
-    ::futimens(fd, times);
-}
-
 bool writeAll(int fd, const QByteArray &data)
 {
     qsizetype done = 0;
@@ -245,7 +233,7 @@ int writeShortcut(int dir, const QByteArray &name, const QByteArray &data, qint6
     bool ok = writeAll(fd, data);
     int error = ok ? 0 : errno;
     if (ok)
-        setModified(fd, date);
+        CheckedFile::setModified(fd, nullptr, date);
     if (::close(fd) != 0 && ok) {
         ok = false;
         error = errno;
@@ -351,7 +339,7 @@ public:
     // Up one folder; the folder left gets its date when asked (nothing more is written there).
     bool up(qint64 date)
     {
-        setModified(m_fd, date);
+        CheckedFile::setModified(m_fd, nullptr, date);
         const int parent = ::openat(m_fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (parent < 0)
             return false;

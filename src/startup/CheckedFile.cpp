@@ -234,3 +234,18 @@ void CheckedFile::removeStrays(const QString &folder)
     }
     ::closedir(dir);
 }
+
+void CheckedFile::setModified(int dirFd, const char *name, qint64 seconds)
+{
+    if (seconds <= 0)
+        return;
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = time_t(seconds);
+    times[1].tv_nsec = 0;
+    if (name)
+        ::utimensat(dirFd, name, times, 0);
+    else
+        ::futimens(dirFd, times);
+}

@@ -57,6 +57,11 @@ public:
     // between naming one and renaming or removing it). Each folder is looked at once a process.
     static void removeStrays(const QString &folder);
 
+    // Gives a file or folder its modification time (Unix seconds; 0 or less leaves it), the
+    // time of access as it was: name below the folder open as dirFd, or with no name the file
+    // open as dirFd itself.
+    static void setModified(int dirFd, const char *name, qint64 seconds);
+
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
     qint64 writeData(const char *data, qint64 size) override;
