@@ -2,6 +2,7 @@
 
 #include "FavoritesRestore.h"
 #include "RunError.h"
+#include "cls_FileSystemObject.h"
 #include "startup/Cp932.h"
 #include "startup/ProfileFile.h"
 #include "startup/TextLines.h"
@@ -44,6 +45,26 @@ void breakCommentEnds(QString &text)
     }
 }
 
+bool isMarkup(char16_t u)
+{
+    return u == u'&' || u == u'<' || u == u'>' || u == u'"';
+}
+
+bool isControl(char16_t u)
+{
+    return u < 0x20 || u == 0x7f;
+}
+
+// Most titles need no change at all: a look at each character, and the text is used as it is.
+template <typename Test> bool noneOf(QStringView text, Test test)
+{
+    for (const QChar c : text) {
+        if (test(c.unicode()))
+            return false;
+    }
+    return true;
+}
+
 bool readShortcut(const QByteArray &path, QByteArray *content, qint64 *modified)
 {
     // Non-blocking, so that a FIFO put in place of a file since the listing cannot hold the
@@ -80,6 +101,8 @@ bool readShortcut(const QByteArray &path, QByteArray *content, qint64 *modified)
 
 QString cls_URL::EscapeHtml(const QString &text)
 {
+    if (noneOf(text, isMarkup))
+        return text;
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
@@ -105,6 +128,9 @@ QString cls_URL::EscapeHtml(const QString &text)
 
 QString cls_URL::PageText(const QString &text)
 {
+    if (noneOf(text, [](char16_t u) { return isMarkup(u) || isControl(u); }) &&
+        Cp932::canHold(text))
+        return text;
     const QString escaped = EscapeHtml(text);
     QString out;
     out.reserve(escaped.size());
@@ -122,6 +148,12 @@ QString cls_URL::PageText(const QString &text)
 
 QString cls_URL::RecordText(const QString &text, bool escapeMarkup)
 {
+    if (noneOf(text,
+               [escapeMarkup](char16_t u) {
+                   return (escapeMarkup && isMarkup(u)) || isControl(u) || u == u'\\';
+               }) &&
+        Cp932::canHold(text) && !text.contains(u"--"_qs))
+        return text;
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -142,14 +174,28 @@ QString cls_URL::RecordText(const QString &text, bool escapeMarkup)
 QString cls_URL::RecordLine(const QString &line)
 {
     QString out;
-    out.reserve(line.size());
+    appendRecordLine(out, line);
+    return out;
+}
+
+void cls_URL::appendRecordLine(QString &out, QStringView line)
+{
+    if (Cp932::canHold(line) && !line.contains(u"--"_qs)) {
+        out += line;
+        return;
+    }
+    QString piece;
+    piece.reserve(line.size());
     for (qsizetype i = 0; i < line.size(); ++i) {
-        const QStringView one = QStringView(line).mid(i, charLength(line, i));
-        out += Cp932::canHold(one) ? one.toString() : reference(one);
+        const QStringView one = line.mid(i, charLength(line, i));
+        if (Cp932::canHold(one))
+            piece += one;
+        else
+            piece += reference(one);
         i += one.size() - 1;
     }
-    breakCommentEnds(out);
-    return out;
+    breakCommentEnds(piece);
+    out += piece;
 }
 
 QString cls_URL::AddressText(const QString &url)
@@ -221,52 +267,98 @@ QString cls_URL::decodeUtf7(QStringView text)
 
 void cls_URL::SetFileName(const QString &folderPath, const QString &fileName)
 {
-    if (!load(QFile::encodeName(folderPath), QFile::encodeName(fileName), fileName))
+    if (!load(QFile::encodeName(folderPath), QFile::encodeName(fileName)))
         throw RunError(u"ショートカットを読み出せません ["_qs + folderPath + fileName + u"]"_qs);
 }
 
-bool cls_URL::load(const QByteArray &folderPath, const QByteArray &nameBytes,
-                   const QString &fileName)
+bool cls_URL::load(const QByteArray &folderPath, const QByteArray &nameBytes)
 {
     if (!readShortcut(folderPath + nameBytes, &m_content, &m_modified))
         return false;
     m_name = nameBytes;
-    m_stem = fileName.chopped(qMin<qsizetype>(4, fileName.size()));
-
-    ProfileFile ini(QFile::decodeName(folderPath + nameBytes));
-    ini.setText(FileText(m_content));
-    // Windows adds the address in UTF-7 where the code page cannot hold it.
-    QString url = decodeUtf7(ini.value(u"InternetShortcut.W"_qs, u"URL"_qs).value_or(QString()));
-    if (url.isEmpty())
-        url = ini.value(u"InternetShortcut"_qs, u"URL"_qs).value_or(QString());
-    m_url = EscapeHtml(AddressText(url));
-    m_title = PageText(m_stem);
+    m_exact = Unknown;
     return true;
+}
+
+QString cls_URL::stem() const
+{
+    const QString name = cls_FileSystemObject::decodeName(m_name);
+    return name.chopped(qMin<qsizetype>(4, name.size()));
+}
+
+QString cls_URL::Title() const
+{
+    return PageText(stem());
+}
+
+QString cls_URL::URL() const
+{
+    const QString text = FileText(m_content);
+    // Windows adds the address in UTF-7 where the code page cannot hold it.
+    QString url = decodeUtf7(
+        ProfileFile::valueIn(text, u"InternetShortcut.W"_qs, u"URL"_qs).value_or(QString()));
+    if (url.isEmpty())
+        url = ProfileFile::valueIn(text, u"InternetShortcut"_qs, u"URL"_qs).value_or(QString());
+    return EscapeHtml(AddressText(url));
+}
+
+void cls_URL::appendRecord(QString &out, int ParentID, quint8 *needs) const
+{
+    const QString text = FileText(m_content);
+    const QString name = RecordText(stem(), true);
+    qsizetype lines = 0;
+    TextLines::forEachLine(text, [&lines](QStringView) { ++lines; });
+    out += u"FileName="_qs + name + u"\r\nParentID="_qs + QString::number(ParentID) +
+           u"\r\nFileLine="_qs + QString::number(lines) + u"\r\n"_qs;
+    const qsizetype linesStart = out.size();
+    TextLines::forEachLine(text, [&out](QStringView line) {
+        appendRecordLine(out, line);
+        out += u"\r\n"_qs;
+    });
+    if (!needs)
+        return;
+    // What the restore makes of the record alone, checked against what it must give back.
+    *needs = Checked;
+    if (QFile::encodeName(FavoritesRestore::decodeEntities(name) + u".url"_qs) != m_name)
+        *needs |= NeedsName;
+    if (Cp932::fromUnicode(QStringView(out).sliced(linesStart)) != m_content)
+        *needs |= NeedsBytes;
+}
+
+quint8 cls_URL::exactNeeds() const
+{
+    if (m_exact == Unknown) {
+        QString record;
+        appendRecord(record, 0, &m_exact);
+    }
+    return m_exact;
 }
 
 QString cls_URL::DecodeCode(int ParentID) const
 {
-    const QStringList lines = TextLines::split(FileText(m_content));
-    QString out = u"FileName="_qs + RecordText(m_stem, true) + u"\r\nParentID="_qs +
-                  QString::number(ParentID) + u"\r\nFileLine="_qs + QString::number(lines.size()) +
-                  u"\r\n"_qs;
-    for (const QString &l : lines)
-        out.append(RecordLine(l)).append(u"\r\n"_qs);
+    QString out;
+    appendDecodeCode(out, ParentID);
     return out;
+}
+
+void cls_URL::appendDecodeCode(QString &out, int ParentID) const
+{
+    appendRecord(out, ParentID, m_exact == Unknown ? &m_exact : nullptr);
 }
 
 QString cls_URL::ExactCode() const
 {
-    QString out = u"L T="_qs + QString::number(m_modified);
-    const QStringList lines = TextLines::split(FileText(m_content));
-    // What the restore makes of the record alone, checked against what it must give back.
-    const QString recorded = FavoritesRestore::decodeEntities(RecordText(m_stem, true));
-    if (QFile::encodeName(recorded + u".url"_qs) != m_name)
-        out += u" N="_qs + QString::fromLatin1(m_name.toPercentEncoding());
-    QString plain;
-    for (const QString &l : lines)
-        plain.append(RecordLine(l)).append(u"\r\n"_qs);
-    if (Cp932::fromUnicode(plain) != m_content)
-        out += u" D="_qs + QString::fromLatin1(m_content.toBase64());
+    QString out;
+    appendExactCode(out);
     return out;
+}
+
+void cls_URL::appendExactCode(QString &out) const
+{
+    const quint8 needs = exactNeeds();
+    out += u"L T="_qs + QString::number(m_modified);
+    if (needs & NeedsName)
+        out += u" N="_qs + QString::fromLatin1(m_name.toPercentEncoding());
+    if (needs & NeedsBytes)
+        out += u" D="_qs + QString::fromLatin1(m_content.toBase64());
 }

@@ -4,7 +4,9 @@
 #include <QString>
 
 // One internet shortcut file of a favorites folder: its title (the file name less ".url"),
-// its address, its date, and its records for the restore block.
+// its address, its date, and its records for the restore block. Only the name's and the
+// file's bytes are kept; the texts are made from them when the page asks, so a tree of many
+// thousands of shortcuts stays small.
 class cls_URL
 {
 public:
@@ -16,16 +18,18 @@ public:
     void SetFileName(const QString &folderPath, const QString &fileName);
     // The same from the names' own bytes; answers false when the file cannot be read or is
     // no regular file (nothing is opened that could block).
-    bool load(const QByteArray &folderPath, const QByteArray &nameBytes, const QString &fileName);
+    bool load(const QByteArray &folderPath, const QByteArray &nameBytes);
 
-    const QString &Title() const { return m_title; }
-    const QString &URL() const { return m_url; }
+    QString Title() const;
+    QString URL() const;
     qint64 Modified() const { return m_modified; }
     // The link record as the Windows program reads it.
     QString DecodeCode(int ParentID) const;
+    void appendDecodeCode(QString &out, int ParentID) const;
     // This link's line of the exact part: its date, and its name and bytes where the record
     // alone would not give them back.
     QString ExactCode() const;
+    void appendExactCode(QString &out) const;
 
     // "&", "<", ">" and the double quote as entities, so a title or address cannot leave
     // the attribute or element it is put into.
@@ -38,6 +42,7 @@ public:
     static QString RecordText(const QString &text, bool escapeMarkup);
     // The lines of a text as the block carries them (see RecordText).
     static QString RecordLine(const QString &line);
+    static void appendRecordLine(QString &out, QStringView line);
     // The characters of an address the code page cannot hold, percent-encoded as UTF-8.
     static QString AddressText(const QString &url);
     // Text of a shortcut file: UTF-16LE or UTF-8 after their byte-order marks, else code
@@ -46,10 +51,21 @@ public:
     static QString decodeUtf7(QStringView text);
 
 private:
-    QString m_url;
-    QString m_title;
-    QString m_stem;       // the file name less ".url", as text
+    QString stem() const; // the file name less ".url", as text
+    // What the exact part must carry besides the date; found with the record, which is
+    // made first, so the same texts are not made twice.
+    enum Exact : quint8
+    {
+        Unknown = 0,
+        Checked = 1,
+        NeedsName = 2,
+        NeedsBytes = 4
+    };
+    quint8 exactNeeds() const;
+    void appendRecord(QString &out, int ParentID, quint8 *needs) const;
+
     QByteArray m_name;    // the file name's own bytes
-    QByteArray m_content; // the file as read, for the restore block
+    QByteArray m_content; // the file as read
     qint64 m_modified = 0;
+    mutable quint8 m_exact = Unknown;
 };

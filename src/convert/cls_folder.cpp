@@ -122,7 +122,7 @@ bool cls_folder::read(const QByteArray &path, const QByteArray &name, cls_folder
         if (e.folder || !isShortcutName(e.name))
             continue;
         auto link = std::make_unique<cls_URL>();
-        if (!link->load(folder, e.bytes, e.name)) {
+        if (!link->load(folder, e.bytes)) {
             MessageSink::show(cls_FileSystemObject::decodeName(folder + e.bytes) +
                               u"\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
                               u"このファイルを除いて処理を続行します"_qs);
@@ -277,7 +277,7 @@ void cls_folder::appendFolderCode(QString &out) const
 void cls_folder::appendLinkCode(QString &out, const std::function<void(QString &)> &drain) const
 {
     for (const auto &link : m_links)
-        out += link->DecodeCode(m_id);
+        link->appendDecodeCode(out, m_id);
     if (drain)
         drain(out);
     for (const auto &sub : m_subfolders)
@@ -310,8 +310,10 @@ void cls_folder::appendExactFolders(QString &out) const
 
 void cls_folder::appendExactLinks(QString &out, const std::function<void(QString &)> &drain) const
 {
-    for (const auto &link : m_links)
-        out += link->ExactCode() + u"\r\n"_qs;
+    for (const auto &link : m_links) {
+        link->appendExactCode(out);
+        out += u"\r\n"_qs;
+    }
     if (drain)
         drain(out);
     for (const auto &sub : m_subfolders)

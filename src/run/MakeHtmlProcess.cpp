@@ -23,24 +23,32 @@ const QString Rule = u"----------------------------"_qs;
 class PageWriter
 {
 public:
-    PageWriter(QIODevice &out, const QString &path) : m_out(out), m_path(path) {}
-    // In pieces, so that a page of many megabytes is never held twice, as text and as bytes.
+    PageWriter(QIODevice &out, const QString &path) : m_out(out), m_path(path)
+    {
+        m_bytes.reserve(2 * Piece);
+    }
+    // The page's bytes go out in pieces of 64 KiB: never held whole, and not a write for
+    // every line. finish() writes the last piece; every write is checked.
     void write(QStringView text)
     {
-        constexpr qsizetype Piece = 64 * 1024;
-        while (!text.isEmpty()) {
-            qsizetype n = qMin(Piece, text.size());
-            if (n < text.size() && text.at(n - 1).isHighSurrogate())
-                ++n; // a surrogate pair is one character of the page
-            const QByteArray bytes = Cp932::fromUnicode(text.first(n));
-            if (m_out.write(bytes) != bytes.size())
-                throw RunError(u"ファイルを書き込めません ["_qs + m_path + u"] "_qs +
-                               m_out.errorString());
-            text = text.sliced(n);
-        }
+        Cp932::append(m_bytes, text);
+        if (m_bytes.size() >= Piece)
+            flush();
     }
+    void finish() { flush(); }
 
 private:
+    static constexpr qsizetype Piece = 64 * 1024;
+
+    void flush()
+    {
+        if (!m_bytes.isEmpty() && m_out.write(m_bytes) != m_bytes.size())
+            throw RunError(u"ファイルを書き込めません ["_qs + m_path + u"] "_qs +
+                           m_out.errorString());
+        m_bytes.resize(0);
+    }
+
+    QByteArray m_bytes;
     QIODevice &m_out;
     QString m_path;
 };
@@ -144,6 +152,7 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
         page.write(u"-->\r\n\r\n"_qs);
         AddLog(u"復元情報を作成しました"_qs);
     }
+    page.finish();
 }
 
 bool MakeHtmlProcess::DecodeStart(const QString &LoadFile, const QString &BasePath)

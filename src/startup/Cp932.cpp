@@ -28,6 +28,7 @@ struct Tables
     std::array<quint16, 0x10000> encode{}; // 0 = not held; < 0x100 single byte
     std::array<char16_t, 256> single{};
     std::array<char16_t, 0x10000> pair{}; // indexed by lead << 8 | trail
+    std::array<bool, 0x10000> held{};     // comes back unchanged from a trip through the code page
 
     Tables()
     {
@@ -69,6 +70,15 @@ struct Tables
                 encode[c] = quint16((uchar(b[0]) << 8) | uchar(b[1]));
             }
         }
+        // Characters whose bytes read back as another (the duplicates of NEC and IBM) are
+        // not held: what comes back is not what went in.
+        for (int c = 0; c < 0x10000; ++c) {
+            const quint16 code = encode[c];
+            if (c < 0x80)
+                held[c] = true;
+            else if (code != 0)
+                held[c] = (code < 0x100 ? single[code] : pair[code]) == char16_t(c);
+        }
     }
 };
 
@@ -82,11 +92,19 @@ const Tables &tables()
 
 QByteArray Cp932::fromUnicode(QStringView text)
 {
+    QByteArray out;
+    append(out, text);
+    return out;
+}
+
+void Cp932::append(QByteArray &out, QStringView text)
+{
     const Tables &t = tables();
     const qsizetype n = text.size();
+    const qsizetype start = out.size();
     // At most two bytes a code unit; written through a pointer, then cut to size.
-    QByteArray out(n * 2, Qt::Uninitialized);
-    char *o = out.data();
+    out.resize(start + n * 2);
+    char *o = out.data() + start;
     const char16_t *in = text.utf16();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = in[i];
@@ -111,7 +129,6 @@ QByteArray Cp932::fromUnicode(QStringView text)
         }
     }
     out.truncate(o - out.constData());
-    return out;
 }
 
 QString Cp932::toUnicode(QByteArrayView bytes)
@@ -149,15 +166,19 @@ QString Cp932::toUnicode(QByteArrayView bytes)
 
 bool Cp932::canHold(QStringView text)
 {
-    // Titles and addresses are mostly ASCII, which code page 932 holds unchanged.
-    bool ascii = true;
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (ascii)
+    // Titles and addresses are mostly ASCII, which code page 932 holds unchanged; no
+    // character outside the BMP is in the code page, so a surrogate never is.
+    const char16_t *in = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n && in[i] < 0x80)
+        ++i;
+    if (i == n)
         return true;
-    return roundTrip(text) == text;
+    const Tables &t = tables();
+    for (; i < n; ++i) {
+        if (!t.held[in[i]])
+            return false;
+    }
+    return true;
 }

@@ -10,6 +10,8 @@ class Cp932
 {
 public:
     static QByteArray fromUnicode(QStringView text);
+    // The same bytes added to the end of out.
+    static void append(QByteArray &out, QStringView text);
     static QString toUnicode(QByteArrayView bytes);
     // The text as it comes back from a trip through the code page.
     static QString roundTrip(QStringView text) { return toUnicode(fromUnicode(text)); }

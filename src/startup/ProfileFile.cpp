@@ -175,6 +175,28 @@ std::optional<QString> ProfileFile::value(const QString &section, const QString 
     return valueOf(m_lines.at(i).text);
 }
 
+std::optional<QString> ProfileFile::valueIn(QStringView text, const QString &section,
+                                            const QString &key)
+{
+    // As findSection and findKey: the first section of the name, up to the next header, and
+    // its first line of the key.
+    enum { Before, Inside, After } where = Before;
+    std::optional<QString> found;
+    TextLines::forEachLine(text, [&](QStringView line) {
+        if (where == After)
+            return;
+        if (const auto name = headerName(line)) {
+            where = where == Inside ? After : sameName(*name, section) ? Inside : Before;
+            return;
+        }
+        if (where == Inside && !trimmed(line).isEmpty() && sameName(keyOf(line), key)) {
+            found = valueOf(line);
+            where = After;
+        }
+    });
+    return found;
+}
+
 std::optional<QStringList> ProfileFile::sectionEntries(const QString &section) const
 {
     const Range r = findSection(section);

@@ -50,6 +50,11 @@ public:
     void removeKey(const QString &section, const QString &key);
     void removeSection(const QString &section);
 
+    // One value of a text already read, as value() reads it, without keeping its lines:
+    // for the many small files read once each.
+    static std::optional<QString> valueIn(QStringView text, const QString &section,
+                                          const QString &key);
+
     // One-call forms for callers that do a single read or write.
     static QString readValue(const QString &path, const QString &section, const QString &key,
                              const QString &defaultValue);

@@ -13,6 +13,23 @@ public:
     // Lines of the text; a final line counts whether or not a line break follows it, and an
     // empty text has no lines.
     static QStringList split(QStringView text);
+    // The same lines handed to line one by one, as views into text.
+    template <typename Line> static void forEachLine(QStringView text, Line line)
+    {
+        const qsizetype n = text.size();
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            const QChar c = text[i];
+            if (c == u'\r' || c == u'\n') {
+                line(text.mid(start, i - start));
+                if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
+                    ++i;
+                start = i + 1;
+            }
+        }
+        if (start < n)
+            line(text.mid(start));
+    }
     static QString join(const QStringList &lines); // every line followed by CR LF
 
     // Reads a whole file. Answers false (and sets *error) when it cannot be opened or read.
