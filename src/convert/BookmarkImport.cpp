@@ -7,14 +7,17 @@
 #include "SafeFileName.h"
 #include "startup/CheckedFile.h"
 #include "startup/Cp932.h"
+#include "startup/SystemError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -29,32 +32,6 @@ qsizetype utf8Size(const QString &text)
     return bytes;
 }
 
-// The modification time of a file or folder; the time of access is left as it is.
-void setModified(const QString &path, qint64 seconds)
-{
-    CheckedFile::setModified(AT_FDCWD, QFile::encodeName(path).constData(), seconds);
-}
-
-// A new shortcut is created only where nothing is, not even a link, so nothing is written
-// through a link planted in the base folder; one that is already there (or a link of its name)
-// is replaced by a whole new file renamed over it, which replaces a link itself, never what it
-// points to. Answers the cause of a failure, nothing on success.
-QString writeShortcut(const QString &fileName, const QByteArray &data, qint64 date)
-{
-    // Most shortcuts are new: try that first, and look only when the name is taken.
-    QString cause;
-    if (!CheckedFile::writeFile(fileName, data, &cause, CheckedFile::Mode::NewOnly)) {
-        const QFileInfo info(fileName);
-        if (!info.exists() && !info.isSymLink())
-            return cause;
-        cause.clear();
-        if (!CheckedFile::writeFile(fileName, data, &cause, CheckedFile::Mode::ReplaceMany))
-            return cause;
-    }
-    setModified(fileName, date);
-    return cause;
-}
-
 QString malformedMessage(const BookmarkFile &file)
 {
     return u"ブックマークファイルの形式が正しくありません ("_qs +
@@ -66,12 +43,15 @@ QString malformedMessage(const BookmarkTree &)
     return u"ブックマークの形式が正しくありません"_qs;
 }
 
+// A folder being filled, open as fd: its shortcuts are made in it by name, so a deep folder
+// costs what a shallow one does.
 struct OpenFolder
 {
     QString path; // ends in "/"
     qsizetype pathBytes = 0;
     qint64 date = 0;
     UniqueNames names;
+    int fd = -1;
 };
 
 } // namespace
@@ -188,6 +168,15 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
     std::vector<OpenFolder> folders(1);
     folders[0].path = base;
     folders[0].pathBytes = utf8Size(base);
+    folders[0].fd = ::open(QFile::encodeName(base).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const auto closeAll = qScopeGuard([&folders] {
+        for (const OpenFolder &f : folders) {
+            if (f.fd >= 0)
+                ::close(f.fd);
+        }
+    });
+    if (folders[0].fd < 0)
+        return fail(u"フォルダを作成できません ["_qs + base + u"] "_qs + SystemError::text(errno));
     std::vector<bool> levelIsFolder;
     bool topSeen = false;
     qint64 items = 0;
@@ -217,11 +206,19 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
             folder.path = parent.path + name + u'/';
             folder.pathBytes = pathBytes;
             folder.date = item.addDate;
-            const QByteArray encoded = QFile::encodeName(folder.path);
-            const bool made = ::mkdir(encoded.constData(), 0777) == 0;
-            // A folder made just now inside a folder already checked is inside too; one that
-            // was there may be a link leading anywhere.
-            if (!made && (!QFileInfo(folder.path).isDir() || !insideBase(folder.path)))
+            const QByteArray encoded = QFile::encodeName(name);
+            if (::mkdirat(parent.fd, encoded.constData(), 0777) != 0 && errno != EEXIST)
+                return fail(u"フォルダを作成できません ["_qs + folder.path + u"] "_qs +
+                            SystemError::text(errno));
+            folder.fd = ::openat(parent.fd, encoded.constData(),
+                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            // A folder in a folder already checked is inside too; a link that was there, or
+            // one put in place of the folder made just now, is followed only when it leads
+            // inside the base folder.
+            if (folder.fd < 0 && QFileInfo(folder.path).isDir() && insideBase(folder.path))
+                folder.fd = ::open(QFile::encodeName(folder.path).constData(),
+                                   O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (folder.fd < 0)
                 return fail(u"フォルダを作成できません ["_qs + folder.path + u"]"_qs);
             emit logLine(u"フォルダ復元["_qs + folder.path + u"]"_qs);
             ++m_folders;
@@ -234,7 +231,8 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
                 break;
             if (levelIsFolder.back()) {
                 // Its content is complete: nothing changes the folder's own date after this.
-                setModified(folders.back().path, folders.back().date);
+                CheckedFile::setModified(folders.back().fd, nullptr, folders.back().date);
+                ::close(folders.back().fd);
                 folders.pop_back();
             }
             levelIsFolder.pop_back();
@@ -242,11 +240,11 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
         case BookmarkFile::Item::Link: {
             OpenFolder &folder = folders.back();
             const QString name = folder.names.take(SafeFileName::clean(item.title), u".url");
-            const QString fileName = folder.path + name + u".url"_qs;
-            if (const QString cause =
-                    writeShortcut(fileName, shortcutBytes(item.url), item.addDate);
-                !cause.isEmpty())
-                return fail(u"ファイルを書き込めません ["_qs + fileName + u"] "_qs + cause);
+            if (const int error =
+                    CheckedFile::writeSmallFile(folder.fd, QFile::encodeName(name + u".url"_qs),
+                                                shortcutBytes(item.url), item.addDate))
+                return fail(u"ファイルを書き込めません ["_qs + folder.path + name + u".url] "_qs +
+                            SystemError::text(error));
             emit logLine(u"リンク復元["_qs + name + u"]"_qs);
             ++m_links;
             break;

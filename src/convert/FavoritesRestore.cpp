@@ -194,59 +194,6 @@ bool isSafeBytes(const QByteArray &name)
            !name.contains('\0') && name.size() <= SafeFileName::MaxBytes;
 }
 
-bool writeAll(int fd, const QByteArray &data)
-{
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
-// A new shortcut is created only where nothing is, not even a link (so nothing is written
-// through a link planted in the base folder); one that is already there is replaced through a
-// temporary file renamed over it, so a full disk leaves the old file as it was. The temporary
-// name is short, so that a name of any length that can be made can be replaced.
-int writeShortcut(int dir, const QByteArray &name, const QByteArray &data, qint64 date)
-{
-    constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    int fd = ::openat(dir, name.constData(), flags, 0666);
-    const bool replace = fd < 0 && errno == EEXIST;
-    QByteArray temp;
-    for (int attempt = 0; replace && fd < 0 && attempt < 16; ++attempt) {
-        // Named as the next run recognises its strays.
-        const QByteArray path = QFile::encodeName(CheckedFile::temporaryName(u"."_qs));
-        temp = path.mid(path.lastIndexOf('/') + 1);
-        fd = ::openat(dir, temp.constData(), flags, 0666);
-    }
-    if (fd < 0)
-        return errno;
-    const QByteArray &written = replace ? temp : name;
-    bool ok = writeAll(fd, data);
-    int error = ok ? 0 : errno;
-    if (ok)
-        CheckedFile::setModified(fd, nullptr, date);
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok && replace && ::renameat(dir, temp.constData(), dir, name.constData()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok)
-        ::unlinkat(dir, written.constData(), 0);
-    return error;
-}
-
 // The names given in one folder in this run; a name taken gets " (2)", " (3)" and so on,
 // compared case-folded where the target folds case.
 struct TakenNames
@@ -606,7 +553,7 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
             emit logLine(u"名前が重なるため ["_qs + cls_FileSystemObject::decodeName(wanted) +
                          u"] を ["_qs + cls_FileSystemObject::decodeName(name) +
                          u"] として復元しました"_qs);
-        if (const int error = writeShortcut(cursor.fd(), name, content, e.time))
+        if (const int error = CheckedFile::writeSmallFile(cursor.fd(), name, content, e.time))
             return fail(u"ファイルを書き込めません ["_qs + cursor.shown(name) + u"] "_qs +
                         SystemError::text(error));
         emit logLine(u"リンク復元["_qs + shownName + u"]"_qs);

@@ -42,7 +42,58 @@ pid_t strayOwner(const char *name)
     return *p == '-' ? pid_t(pid) : 0;
 }
 
+bool writeAll(int fd, const QByteArray &data)
+{
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
 } // namespace
+
+// The temporary name is short, so that a name of any length that can be made can be replaced.
+int CheckedFile::writeSmallFile(int dir, const QByteArray &name, const QByteArray &data,
+                                qint64 date)
+{
+    constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::openat(dir, name.constData(), flags, 0666);
+    const bool replace = fd < 0 && errno == EEXIST;
+    QByteArray temp;
+    for (int attempt = 0; replace && fd < 0 && attempt < 16; ++attempt) {
+        // Named as the next run recognises its strays.
+        const QByteArray path = QFile::encodeName(temporaryName(u"."_qs));
+        temp = path.mid(path.lastIndexOf('/') + 1);
+        fd = ::openat(dir, temp.constData(), flags, 0666);
+    }
+    if (fd < 0)
+        return errno;
+    const QByteArray &written = replace ? temp : name;
+    bool ok = writeAll(fd, data);
+    int error = ok ? 0 : errno;
+    if (ok)
+        setModified(fd, nullptr, date);
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && replace && ::renameat(dir, temp.constData(), dir, name.constData()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok)
+        ::unlinkat(dir, written.constData(), 0);
+    return error;
+}
 
 CheckedFile::CheckedFile(const QString &path, Mode mode, Permissions permissions)
     : m_path(path), m_mode(mode), m_permissions(permissions)

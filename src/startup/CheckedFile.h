@@ -50,6 +50,15 @@ public:
                           Mode mode = Mode::Replace,
                           Permissions permissions = Permissions::Default);
 
+    // One of the many small files of a restore or an import, named below the folder open as
+    // dirFd, given the modification time date (Unix seconds; 0 or less leaves it). It is
+    // created only where nothing is, not even a link, so nothing is written through a link
+    // planted there; one already there is replaced through a temporary file renamed over
+    // it (as ReplaceMany), which replaces a link itself, never what it leads to, and a
+    // failure leaves the old file as it was. Answers 0, or the errno of the failure.
+    static int writeSmallFile(int dirFd, const QByteArray &name, const QByteArray &data,
+                              qint64 date);
+
     // A fresh name in folder that removeStrays recognises. It is short whatever the final
     // name's length, so any name that can be created can also be replaced.
     static QString temporaryName(const QString &folder);
