@@ -1,8 +1,10 @@
 // The processing window against the command-line tool on the same favorites tree: a conversion
 // with the restore block, then the restore of that page (one log line per shortcut). The tool
 // runs as its own process with its log thrown away; the window runs here, shown, painting its
-// log as it goes (and, for comparison, painting after every line). Each figure is the best of
-// three runs.
+// log as it goes (and, with --every-line, painting after every line for comparison). Each
+// figure is the best of three runs.
+// "vellumdex-uibench [--shape flat|browser|deep|wide]... [--every-line] [shortcuts...]": the
+// trees are those of vellumdex-bench, every shape unless some are named, made below TMPDIR.
 
 #include "AppFonts.h"
 #include "BenchTree.h"
@@ -112,12 +114,27 @@ int main(int argc, char *argv[])
     AppFonts::install();
     QuietSink sink;
     MessageSink::install(&sink);
-    QList<int> sizes{100000};
-    if (argc > 1) {
-        sizes.clear();
-        for (const QString &a : app.arguments().mid(1))
-            sizes.append(a.toInt());
+    QList<int> sizes;
+    QList<TreeShape> shapes;
+    bool everyLine = false;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args.at(i) == u"--every-line"_qs) {
+            everyLine = true;
+        } else if (args.at(i) == u"--shape"_qs && i + 1 < args.size()) {
+            ++i;
+            for (const TreeShape &shape : treeShapes()) {
+                if (args.at(i) == QLatin1StringView(shape.name))
+                    shapes.append(shape);
+            }
+        } else {
+            sizes.append(args.at(i).toInt());
+        }
     }
+    if (sizes.isEmpty())
+        sizes = {100000};
+    if (shapes.isEmpty())
+        shapes = treeShapes();
 
     // One program folder for both: the shipped definitions beside a copy of the tool.
     QTemporaryDir dir;
@@ -137,58 +154,63 @@ int main(int argc, char *argv[])
 
     std::printf("platform %s, definition %s\n", qPrintable(QGuiApplication::platformName()),
                 qPrintable(definition->Caption()));
-    std::printf("%9s | %9s %9s %6s %11s | %9s %9s %6s | %9s\n", "shortcuts", "cli conv", "window",
-                "ratio", "every line", "cli rest", "window", "ratio", "log lines");
-    for (int n : sizes) {
-        const QString tree = dir.filePath(u"Favorites"_qs);
-        QDir(tree).removeRecursively();
-        makeTree(tree, n);
-        const QString page = dir.filePath(u"page.html"_qs);
-        const QString restored = dir.filePath(u"restored"_qs);
-        auto clean = [&] { QDir(restored).removeRecursively(); };
+    std::printf("%-8s %9s | %9s %9s %6s %11s | %9s %9s %6s | %9s\n", "shape", "shortcuts",
+                "cli conv", "window", "ratio", "every line", "cli rest", "window", "ratio",
+                "log lines");
+    for (const TreeShape &shape : std::as_const(shapes)) {
+        for (int n : sizes) {
+            const QString tree = dir.filePath(u"Favorites"_qs);
+            QProcess::execute(u"rm"_qs, {u"-rf"_qs, tree});
+            shape.make(tree, n);
+            const QString page = dir.filePath(u"page.html"_qs);
+            const QString restored = dir.filePath(u"restored"_qs);
+            // Deeper than a path can name: rm works through the folders themselves.
+            auto clean = [&] { QProcess::execute(u"rm"_qs, {u"-rf"_qs, restored}); };
 
-        const double cliConvert = best([&] {
-            return cli(tool, {u"convert"_qs, u"--input"_qs, tree, u"--output"_qs, page,
-                              u"--definition"_qs, definition->Caption(), u"--no-sort"_qs,
-                              u"--restore-block"_qs});
-        });
-        qsizetype convertLines = 0;
-        auto windowConvert = [&](int repaintInterval) {
-            return best([&] {
-                const WindowRun run = window([&](frm_MakeHtml &form) {
-                    form.setRepaintInterval(repaintInterval);
-                    form.setInputFolder(tree);
-                    form.setDecodeFlag(true);
-                    definition->Htmlcfg_Open();
-                    return form.MakeHtml(page, *definition);
-                });
-                convertLines = run.lines;
-                return run.seconds;
+            const double cliConvert = best([&] {
+                return cli(tool, {u"convert"_qs, u"--input"_qs, tree, u"--output"_qs, page,
+                                  u"--definition"_qs, definition->Caption(), u"--no-sort"_qs,
+                                  u"--restore-block"_qs});
             });
-        };
-        const double batched = windowConvert(frm_MakeHtml::RepaintInterval);
-        // What the window would cost if it painted after every line.
-        const double everyLine = windowConvert(0);
-        const double cliRestore = best(
-            [&] {
-                return cli(tool, {u"restore"_qs, page, restored});
-            },
-            clean);
-        qsizetype restoreLines = 0;
-        const double windowRestore = best(
-            [&] {
-                const WindowRun run =
-                    window([&](frm_MakeHtml &form) { return form.DecodeStart(page, restored); });
-                restoreLines = run.lines;
-                return run.seconds;
-            },
-            clean);
-        clean();
-        std::printf("%9d | %8.3fs %8.3fs %6.2f %10.3fs | %8.3fs %8.3fs %6.2f | %4lld/%lld\n", n,
-                    cliConvert, batched, batched / cliConvert, everyLine, cliRestore, windowRestore,
-                    windowRestore / cliRestore, static_cast<long long>(convertLines),
-                    static_cast<long long>(restoreLines));
-        std::fflush(stdout);
+            qsizetype convertLines = 0;
+            auto windowConvert = [&](int repaintInterval) {
+                return best([&] {
+                    const WindowRun run = window([&](frm_MakeHtml &form) {
+                        form.setRepaintInterval(repaintInterval);
+                        form.setInputFolder(tree);
+                        form.setDecodeFlag(true);
+                        definition->Htmlcfg_Open();
+                        return form.MakeHtml(page, *definition);
+                    });
+                    convertLines = run.lines;
+                    return run.seconds;
+                });
+            };
+            const double batched = windowConvert(frm_MakeHtml::RepaintInterval);
+            // What the window would cost if it painted after every line.
+            const double everyLineTime = everyLine ? windowConvert(0) : 0;
+            const double cliRestore = best(
+                [&] {
+                    return cli(tool, {u"restore"_qs, page, restored});
+                },
+                clean);
+            qsizetype restoreLines = 0;
+            const double windowRestore = best(
+                [&] {
+                    const WindowRun run = window(
+                        [&](frm_MakeHtml &form) { return form.DecodeStart(page, restored); });
+                    restoreLines = run.lines;
+                    return run.seconds;
+                },
+                clean);
+            clean();
+            std::printf(
+                "%-8s %9d | %8.3fs %8.3fs %6.2f %10.3fs | %8.3fs %8.3fs %6.2f | %4lld/%lld\n",
+                shape.name, n, cliConvert, batched, batched / cliConvert, everyLineTime, cliRestore,
+                windowRestore, windowRestore / cliRestore, static_cast<long long>(convertLines),
+                static_cast<long long>(restoreLines));
+            std::fflush(stdout);
+        }
     }
     MessageSink::install(nullptr);
     return 0;

@@ -54,6 +54,8 @@ struct OpenFolder
     int fd = -1;
 };
 
+constexpr size_t HeldFolders = 256;
+
 } // namespace
 
 QString BookmarkImport::shortcutAddress(const QString &url)
@@ -223,6 +225,13 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
             emit logLine(u"フォルダ復元["_qs + folder.path + u"]"_qs);
             ++m_folders;
             folders.push_back(std::move(folder));
+            // The folders along the path are held open up to a number; one further up is
+            // opened again by its path when the import comes back to it.
+            if (folders.size() > HeldFolders) {
+                OpenFolder &far = folders[folders.size() - 1 - HeldFolders];
+                ::close(far.fd);
+                far.fd = -1;
+            }
             levelIsFolder.push_back(true);
             break;
         }
@@ -234,6 +243,13 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
                 CheckedFile::setModified(folders.back().fd, nullptr, folders.back().date);
                 ::close(folders.back().fd);
                 folders.pop_back();
+                OpenFolder &back = folders.back();
+                if (back.fd < 0)
+                    back.fd = ::open(QFile::encodeName(back.path).constData(),
+                                     O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                if (back.fd < 0)
+                    return fail(u"フォルダを作成できません ["_qs + back.path + u"] "_qs +
+                                SystemError::text(errno));
             }
             levelIsFolder.pop_back();
             break;

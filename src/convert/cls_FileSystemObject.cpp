@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -63,10 +65,19 @@ void cls_FileSystemObject::sortLikeNtfs(QStringList &names)
         names[i] = std::move(keyed[i].second);
 }
 
-std::vector<cls_FileSystemObject::Entry>
-cls_FileSystemObject::Entries(const QByteArray &folderPath) const
+std::vector<cls_FileSystemObject::Entry> cls_FileSystemObject::Entries(const QByteArray &folderPath,
+                                                                       int folderFd) const
 {
-    DIR *dir = ::opendir(folderPath.constData());
+    // A listing of its own through the folder already open: no walk along its path.
+    DIR *dir = nullptr;
+    if (folderFd < 0) {
+        dir = ::opendir(folderPath.constData());
+    } else if (const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+               fd >= 0) {
+        dir = ::fdopendir(fd);
+        if (!dir)
+            ::close(fd);
+    }
     if (!dir) {
         const int err = errno;
         const QString path = decodeName(folderPath);
@@ -90,7 +101,8 @@ cls_FileSystemObject::Entries(const QByteArray &folderPath) const
         } else {
             struct stat st;
             if ((type != DT_LNK && type != DT_UNKNOWN) ||
-                ::stat((folderPath + entry.bytes).constData(), &st) != 0 ||
+                (folderFd < 0 ? ::stat((folderPath + entry.bytes).constData(), &st)
+                              : ::fstatat(folderFd, n, &st, 0)) != 0 ||
                 !(S_ISDIR(st.st_mode) || S_ISREG(st.st_mode))) {
                 skipped(decodeName(folderPath + entry.bytes));
                 continue;

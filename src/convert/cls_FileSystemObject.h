@@ -27,7 +27,9 @@ public:
     // Folders (links to folders followed) and regular files of the folder whose path bytes
     // end in "/", in NTFS order of their names. Anything else (a FIFO, a device, a socket, a
     // broken link) is left out with a message and never opened. Throws RunError as above.
-    std::vector<Entry> Entries(const QByteArray &folderPath) const;
+    // With folderFd, the folder is the one open as folderFd, and folderPath names it in
+    // messages only.
+    std::vector<Entry> Entries(const QByteArray &folderPath, int folderFd = -1) const;
 
     // A name as text: UTF-8 when its bytes are UTF-8, else code page 932, as a Windows
     // archive leaves them.

@@ -65,13 +65,14 @@ template <typename Test> bool noneOf(QStringView text, Test test)
     return true;
 }
 
-bool readShortcut(const QByteArray &path, QByteArray *content, qint64 *modified)
+// name below the folder open as folderFd, or a whole path with AT_FDCWD.
+bool readShortcut(int folderFd, const char *name, QByteArray *content, qint64 *modified)
 {
     // Non-blocking, so that a FIFO put in place of a file since the listing cannot hold the
     // run; only a regular file is read.
     int fd;
     do
-        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        fd = ::openat(folderFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return false;
@@ -271,9 +272,11 @@ void cls_URL::SetFileName(const QString &folderPath, const QString &fileName)
         throw RunError(u"ショートカットを読み出せません ["_qs + folderPath + fileName + u"]"_qs);
 }
 
-bool cls_URL::load(const QByteArray &folderPath, const QByteArray &nameBytes)
+bool cls_URL::load(const QByteArray &folderPath, const QByteArray &nameBytes, int folderFd)
 {
-    if (!readShortcut(folderPath + nameBytes, &m_content, &m_modified))
+    if (!(folderFd < 0 ? readShortcut(AT_FDCWD, (folderPath + nameBytes).constData(), &m_content,
+                                      &m_modified)
+                       : readShortcut(folderFd, nameBytes.constData(), &m_content, &m_modified)))
         return false;
     m_name = nameBytes;
     m_exact = Unknown;

@@ -17,8 +17,9 @@ public:
     // folderPath ends in "/". Throws RunError when the file cannot be read.
     void SetFileName(const QString &folderPath, const QString &fileName);
     // The same from the names' own bytes; answers false when the file cannot be read or is
-    // no regular file (nothing is opened that could block).
-    bool load(const QByteArray &folderPath, const QByteArray &nameBytes);
+    // no regular file (nothing is opened that could block). With folderFd, the file is
+    // opened in the folder open as folderFd, which folderPath names.
+    bool load(const QByteArray &folderPath, const QByteArray &nameBytes, int folderFd = -1);
 
     QString Title() const;
     QString URL() const;

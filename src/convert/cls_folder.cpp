@@ -8,16 +8,23 @@
 #include "startup/MessageSink.h"
 
 #include <QFile>
+#include <QScopeGuard>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <limits>
 #include <numeric>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 struct cls_folder::Walk
 {
+    // The folders along the path are held open up to this many; a deeper one is opened
+    // again by its path for its own shortcuts, once a folder.
+    static constexpr int HeldFolders = 256;
     std::set<std::pair<dev_t, ino_t>> visited;
+    int held = 0;
 };
 
 namespace {
@@ -25,7 +32,7 @@ namespace {
 // The order of a sorted page: ascending keeps equal keys in listing order, descending is the
 // ascending order reversed.
 void sortEntries(std::vector<cls_FileSystemObject::Entry> &entries, const QByteArray &path,
-                 int order, bool desc)
+                 int folderFd, int order, bool desc)
 {
     const size_t n = entries.size();
     std::vector<size_t> index(n);
@@ -34,7 +41,8 @@ void sortEntries(std::vector<cls_FileSystemObject::Entry> &entries, const QByteA
         std::vector<qint64> keys(n);
         for (size_t i = 0; i < n; ++i) {
             struct stat st;
-            if (::stat((path + entries[i].bytes).constData(), &st) != 0)
+            if ((folderFd < 0 ? ::stat((path + entries[i].bytes).constData(), &st)
+                              : ::fstatat(folderFd, entries[i].bytes.constData(), &st, 0)) != 0)
                 throw RunError(u"更新日時を読み出せません ["_qs +
                                cls_FileSystemObject::decodeName(path + entries[i].bytes) + u"]"_qs);
             keys[i] = qint64(st.st_mtim.tv_sec);
@@ -73,11 +81,12 @@ bool cls_folder::GetData(QString Path, cls_folder *TopFolder, bool SortFlag, int
     QByteArray path = QFile::encodeName(Path);
     const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
     Walk walk;
-    return read(path, name, TopFolder, SortFlag, Order, DESC, IDKey, walk);
+    return read(path, name, -1, TopFolder, SortFlag, Order, DESC, IDKey, walk);
 }
 
-bool cls_folder::read(const QByteArray &path, const QByteArray &name, cls_folder *TopFolder,
-                      bool SortFlag, int Order, bool DESC, int &IDKey, Walk &walk)
+bool cls_folder::read(const QByteArray &path, const QByteArray &name, int parentFd,
+                      cls_folder *TopFolder, bool SortFlag, int Order, bool DESC, int &IDKey,
+                      Walk &walk)
 {
     m_links.clear();
     m_subfolders.clear();
@@ -89,10 +98,20 @@ bool cls_folder::read(const QByteArray &path, const QByteArray &name, cls_folder
     if (m_events)
         m_events->raiseGetData(m_title);
 
+    // The folder is opened once and what it holds is opened in it by name, so a file deep in
+    // the tree costs what a shallow one does. A link to a folder is followed, as everywhere.
+    constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    int fd = parentFd >= 0 ? ::openat(parentFd, name.constData(), folderFlags)
+                           : ::open(folder.constData(), folderFlags);
+    const auto closeFolder = qScopeGuard([&fd] {
+        if (fd >= 0)
+            ::close(fd);
+    });
+
     // Each real folder once: a link back up the tree, or a second link to one folder, is
     // left out with a word.
     struct stat st;
-    if (::stat(folder.constData(), &st) == 0) {
+    if ((fd >= 0 ? ::fstat(fd, &st) : ::stat(folder.constData(), &st)) == 0) {
         m_modified = qint64(st.st_mtim.tv_sec);
         if (!walk.visited.insert({st.st_dev, st.st_ino}).second) {
             MessageSink::show(cls_FileSystemObject::decodeName(folder) +
@@ -103,26 +122,37 @@ bool cls_folder::read(const QByteArray &path, const QByteArray &name, cls_folder
     }
 
     cls_FileSystemObject fso;
-    std::vector<cls_FileSystemObject::Entry> entries = fso.Entries(folder);
+    std::vector<cls_FileSystemObject::Entry> entries = fso.Entries(folder, fd);
     if (SortFlag)
-        sortEntries(entries, folder, Order, DESC);
+        sortEntries(entries, folder, fd, Order, DESC);
+    const bool hold = walk.held < Walk::HeldFolders;
+    if (hold) {
+        ++walk.held;
+    } else if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
     for (const auto &e : entries) {
         if (!e.folder)
             continue;
         auto child = std::make_unique<cls_folder>();
         child->m_events = m_events;
         child->m_config = m_config;
-        if (child->read(folder + e.bytes, e.bytes, this, SortFlag, Order, DESC, IDKey, walk)) {
+        if (child->read(folder + e.bytes, e.bytes, fd, this, SortFlag, Order, DESC, IDKey, walk)) {
             m_subfolders.push_back(std::move(child));
             retained = true;
         }
     }
+    if (hold)
+        --walk.held;
+    else
+        fd = ::open(folder.constData(), folderFlags);
 
     for (const auto &e : entries) {
         if (e.folder || !isShortcutName(e.name))
             continue;
         auto link = std::make_unique<cls_URL>();
-        if (!link->load(folder, e.bytes)) {
+        if (!link->load(folder, e.bytes, fd)) {
             MessageSink::show(cls_FileSystemObject::decodeName(folder + e.bytes) +
                               u"\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
                               u"このファイルを除いて処理を続行します"_qs);

@@ -58,8 +58,10 @@ public:
 
 private:
     struct Walk; // what one reading of a tree shares: the real folders already visited
-    bool read(const QByteArray &path, const QByteArray &name, cls_folder *TopFolder, bool SortFlag,
-              int Order, bool DESC, int &IDKey, Walk &walk);
+    // path names the folder; it is opened as name below the folder open as parentFd, or by
+    // path when parentFd is -1.
+    bool read(const QByteArray &path, const QByteArray &name, int parentFd, cls_folder *TopFolder,
+              bool SortFlag, int Order, bool DESC, int &IDKey, Walk &walk);
     void appendExactFolders(QString &out) const;
     void appendExactLinks(QString &out, const std::function<void(QString &)> &drain) const;
     // The links' blocks, then each subfolder's markup, in page order.

@@ -180,7 +180,12 @@ std::optional<QString> ProfileFile::valueIn(QStringView text, const QString &sec
 {
     // As findSection and findKey: the first section of the name, up to the next header, and
     // its first line of the key.
-    enum { Before, Inside, After } where = Before;
+    enum
+    {
+        Before,
+        Inside,
+        After
+    } where = Before;
     std::optional<QString> found;
     TextLines::forEachLine(text, [&](QStringView line) {
         if (where == After)
