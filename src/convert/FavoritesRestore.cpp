@@ -47,21 +47,19 @@ public:
     bool read(QByteArray *line)
     {
         for (;;) {
+            const char *data = m_buffer.constData();
+            const qsizetype size = m_buffer.size();
             qsizetype end = m_pos;
-            while (end < m_buffer.size() && m_buffer[end] != '\r' && m_buffer[end] != '\n')
+            while (end < size && data[end] != '\r' && data[end] != '\n')
                 ++end;
             // A CR at the buffer's end may be the first half of a CR LF.
-            if ((end < m_buffer.size() && !(m_buffer[end] == '\r' && end + 1 == m_buffer.size())) ||
-                m_eof) {
-                if (end == m_buffer.size() && end == m_pos)
+            if ((end < size && !(data[end] == '\r' && end + 1 == size)) || m_eof) {
+                if (end == size && end == m_pos)
                     return false;
                 *line = m_buffer.sliced(m_pos, end - m_pos);
                 qsizetype next = end;
-                if (next < m_buffer.size())
-                    next += m_buffer[next] == '\r' && next + 1 < m_buffer.size() &&
-                                    m_buffer[next + 1] == '\n'
-                                ? 2
-                                : 1;
+                if (next < size)
+                    next += data[next] == '\r' && next + 1 < size && data[next + 1] == '\n' ? 2 : 1;
                 m_offset += next - m_pos;
                 m_pos = next;
                 return true;
@@ -489,7 +487,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         return fail(u"リンク情報が見つかりません"_qs);
     emit logLine(u"リンク情報読み出し"_qs);
     const qint64 linkCount = leadingNumber(QByteArrayView(line).sliced(5));
-    if (linkCount < 0 || linkCount > page.size() / 8)
+    const qint64 pageSize = page.size(); // a look at the file each time it is asked
+    if (linkCount < 0 || linkCount > pageSize / 8)
         return fail(linkFailed);
 
     qint64 lastOrder = 0;
@@ -507,7 +506,7 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
             return fail(linkFailed);
         const qint64 n = leadingNumber(QByteArrayView(line).sliced(9));
         if (pid < 0 || pid > folderCount || folders[size_t(pid)].parent < 0 || n < 0 ||
-            n > page.size() || folders[size_t(pid)].order < lastOrder)
+            n > pageSize || folders[size_t(pid)].order < lastOrder)
             return fail(linkFailed);
         QByteArray content;
         for (qint64 k = 0; k < n; ++k) {
