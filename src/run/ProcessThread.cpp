@@ -7,7 +7,11 @@
 
 #include <exception>
 
-ProcessThread::ProcessThread(QObject *parent) : QObject(parent) {}
+ProcessThread::ProcessThread(QObject *parent) : QObject(parent)
+{
+    m_gathered.setInterval(20);
+    connect(&m_gathered, &QTimer::timeout, this, &ProcessThread::deliver);
+}
 
 ProcessThread::~ProcessThread()
 {
@@ -37,13 +41,13 @@ void ProcessThread::start(Action action)
     // Emitted on the run's thread, handled on this one once every line before it is there.
     connect(m_thread.get(), &QThread::finished, this, &ProcessThread::end, Qt::QueuedConnection);
     m_thread->start();
+    m_gathered.start();
 }
 
 void ProcessThread::relayLine(const QString &line)
 {
     const QMutexLocker lock(&m_mutex);
     m_lines.append(line);
-    postDeliveryLocked();
 }
 
 void ProcessThread::relayProgress(qint64 value, qint64 maximum)
@@ -52,17 +56,6 @@ void ProcessThread::relayProgress(qint64 value, qint64 maximum)
     m_value = value;
     m_maximum = maximum;
     m_progressChanged = true;
-    postDeliveryLocked();
-}
-
-// One delivery on its way at a time: a run logging thousands of lines a second posts a few
-// events a second to the starting thread, however busy that one is painting.
-void ProcessThread::postDeliveryLocked()
-{
-    if (m_deliveryPosted)
-        return;
-    m_deliveryPosted = true;
-    QMetaObject::invokeMethod(this, &ProcessThread::deliver, Qt::QueuedConnection);
 }
 
 void ProcessThread::deliver()
@@ -78,7 +71,6 @@ void ProcessThread::deliver()
         m_progressChanged = false;
         value = m_value;
         maximum = m_maximum;
-        m_deliveryPosted = false;
     }
     if (!lines.isEmpty())
         emit linesLogged(lines);
@@ -88,6 +80,7 @@ void ProcessThread::deliver()
 
 void ProcessThread::end()
 {
+    m_gathered.stop();
     m_thread->wait();
     m_thread.reset();
     deliver();

@@ -3,6 +3,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -12,8 +13,10 @@ class QThread;
 
 // Runs one action of a MakeHtmlProcess on a thread of its own, so that the thread that
 // started it stays free to paint and to take input. What the run reports reaches the starting
-// thread through queued signals, gathered: the log lines logged since the last delivery in one
-// linesLogged, the latest progress in one progressed, and at the end finished.
+// thread gathered, every 20 ms while it runs: the log lines logged since the last delivery in
+// one linesLogged, the latest progress in one progressed, and at the end the rest and finished.
+// The run's thread only adds to the gathering; it never wakes the starting thread itself, which
+// a run logging a line for every one of many thousands of files would do thousands of times.
 //
 // The process is made on the run's thread and lives only there. What the action touches
 // (the definition, the connection) belongs to the run until finished: the starting thread
@@ -42,16 +45,15 @@ signals:
 private:
     void relayLine(const QString &line);
     void relayProgress(qint64 value, qint64 maximum);
-    void postDeliveryLocked();
     void deliver();
     void end();
 
     std::unique_ptr<QThread> m_thread;
+    QTimer m_gathered; // on the starting thread
     QMutex m_mutex;
     QStringList m_lines;
     qint64 m_value = 0;
     qint64 m_maximum = 0;
     bool m_progressChanged = false;
-    bool m_deliveryPosted = false;
     bool m_ok = false;
 };
