@@ -24,6 +24,7 @@ void ProcessThread::start(Action action)
     if (m_thread)
         return;
     m_ok = false;
+    m_sinceDelivery.invalidate();
     m_thread.reset(QThread::create([this, action = std::move(action)] {
         MakeHtmlProcess process;
         connect(&process, &MakeHtmlProcess::logLine, &process,
@@ -48,6 +49,7 @@ void ProcessThread::relayLine(const QString &line)
 {
     const QMutexLocker lock(&m_mutex);
     m_lines.append(line);
+    postDeliveryLocked();
 }
 
 void ProcessThread::relayProgress(qint64 value, qint64 maximum)
@@ -56,6 +58,15 @@ void ProcessThread::relayProgress(qint64 value, qint64 maximum)
     m_value = value;
     m_maximum = maximum;
     m_progressChanged = true;
+    postDeliveryLocked();
+}
+
+void ProcessThread::postDeliveryLocked()
+{
+    if (m_deliveryPosted || (m_sinceDelivery.isValid() && m_sinceDelivery.elapsed() < 20))
+        return; // the timer takes it
+    m_deliveryPosted = true;
+    QMetaObject::invokeMethod(this, &ProcessThread::deliver, Qt::QueuedConnection);
 }
 
 void ProcessThread::deliver()
@@ -71,6 +82,8 @@ void ProcessThread::deliver()
         m_progressChanged = false;
         value = m_value;
         maximum = m_maximum;
+        m_deliveryPosted = false;
+        m_sinceDelivery.start();
     }
     if (!lines.isEmpty())
         emit linesLogged(lines);
