@@ -13,6 +13,20 @@
 #include <functional>
 #include <utime.h>
 
+// One shortcut of the trees below, with a date from rng.
+inline void makeShortcut(const QString &name, int made, QRandomGenerator &rng)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(name));
+    file.write(Cp932::fromUnicode(u"[InternetShortcut]\r\nURL=https://example.com/"_qs +
+                                  QString::number(made) + u"?q=検索&x=1\r\n"_qs));
+    file.close();
+    struct utimbuf t;
+    t.actime = t.modtime = time_t(1600000000 + rng.bounded(100000));
+    ::utime(QFile::encodeName(name).constData(), &t);
+}
+
 // Folders of 20 shortcuts, ten subfolders a folder, Japanese names.
 inline void makeTree(const QString &root, int shortcuts)
 {
@@ -34,31 +48,9 @@ inline void makeTree(const QString &root, int shortcuts)
         for (int i = 0; i < 20 && made < shortcuts; ++i, ++made) {
             const QString name = folder + u"/リンク "_qs + QString::number(made) + u" "_qs +
                                  words.at(rng.bounded(words.size())) + u".url"_qs;
-            QFile file(name);
-            if (!file.open(QIODevice::WriteOnly))
-                qFatal("cannot write %s", qPrintable(name));
-            file.write(Cp932::fromUnicode(u"[InternetShortcut]\r\nURL=https://example.com/"_qs +
-                                          QString::number(made) + u"?q=検索&x=1\r\n"_qs));
-            file.close();
-            struct utimbuf t;
-            t.actime = t.modtime = time_t(1600000000 + rng.bounded(100000));
-            ::utime(QFile::encodeName(name).constData(), &t);
+            makeShortcut(name, made, rng);
         }
     }
-}
-
-// One shortcut as makeTree writes it, with a date from rng.
-inline void makeShortcut(const QString &name, int made, QRandomGenerator &rng)
-{
-    QFile file(name);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(name));
-    file.write(Cp932::fromUnicode(u"[InternetShortcut]\r\nURL=https://example.com/"_qs +
-                                  QString::number(made) + u"?q=検索&x=1\r\n"_qs));
-    file.close();
-    struct utimbuf t;
-    t.actime = t.modtime = time_t(1600000000 + rng.bounded(100000));
-    ::utime(QFile::encodeName(name).constData(), &t);
 }
 
 inline void makeLinks(const QString &folder, int first, int count, QRandomGenerator &rng)
@@ -120,4 +112,17 @@ inline const QList<TreeShape> &treeShapes()
                                          {"deep", makeDeepTree},
                                          {"wide", makeWideTree}};
     return shapes;
+}
+
+// "--shape NAME" at args[i]: the shape named is added to shapes and i moved past the name.
+inline bool takeShapeArgument(const QStringList &args, qsizetype &i, QList<TreeShape> &shapes)
+{
+    if (args.at(i) != QLatin1StringView("--shape") || i + 1 >= args.size())
+        return false;
+    ++i;
+    for (const TreeShape &shape : treeShapes()) {
+        if (args.at(i) == QLatin1StringView(shape.name))
+            shapes.append(shape);
+    }
+    return true;
 }

@@ -189,7 +189,6 @@ void makeChromiumBookmarks(const QString &path, int links)
         qFatal("cannot write %s", qPrintable(path));
 }
 
-
 // This process's own peak (VmHWM): getrusage's ru_maxrss would carry over what the parent
 // held when it started the child.
 long peakKiB()
@@ -515,15 +514,8 @@ int main(int argc, char *argv[])
     QList<int> sizes;
     QList<TreeShape> shapes;
     for (qsizetype i = bookmarks || browsers ? 2 : 1; i < args.size(); ++i) {
-        if (args.at(i) == u"--shape"_qs && i + 1 < args.size()) {
-            ++i;
-            for (const TreeShape &shape : treeShapes()) {
-                if (args.at(i) == QLatin1StringView(shape.name))
-                    shapes.append(shape);
-            }
-        } else {
+        if (!takeShapeArgument(args, i, shapes))
             sizes.append(args.at(i).toInt());
-        }
     }
     if (sizes.isEmpty())
         sizes = {1000, 10000, 100000};

@@ -121,13 +121,7 @@ int main(int argc, char *argv[])
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args.at(i) == u"--every-line"_qs) {
             everyLine = true;
-        } else if (args.at(i) == u"--shape"_qs && i + 1 < args.size()) {
-            ++i;
-            for (const TreeShape &shape : treeShapes()) {
-                if (args.at(i) == QLatin1StringView(shape.name))
-                    shapes.append(shape);
-            }
-        } else {
+        } else if (!takeShapeArgument(args, i, shapes)) {
             sizes.append(args.at(i).toInt());
         }
     }
