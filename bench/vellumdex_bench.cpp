@@ -360,16 +360,9 @@ int measure(const QString &mode, const QString &tree, const QString &work)
         const QString base = work + u"/restored"_qs;
         QDir(base).removeRecursively();
         MakeHtmlProcess run;
-        // Processor time, user and system: on a shared machine the clock says little.
-        const auto cpu = [] {
-            struct rusage u;
-            getrusage(RUSAGE_SELF, &u);
-            return u.ru_utime.tv_sec + u.ru_stime.tv_sec +
-                   (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-        };
-        const double before = cpu();
+        start(timer);
         const bool ok = run.DecodeStart(tree, base);
-        report(cpu() - before, ok);
+        report(timer.elapsed() / 1000.0, ok);
         // Deeper than a path can name: rm works through the folders themselves.
         QProcess::execute(u"rm"_qs, {u"-rf"_qs, base});
         return ok ? 0 : 1;
