@@ -62,10 +62,15 @@ if command -v php >/dev/null && [ -f "$parser" ]; then
     cat >"$work/shaarli.php" <<'PHP'
 <?php
 require_once 'Shaarli/NetscapeBookmarkParser/autoload.php';
-$parser = new Shaarli\NetscapeBookmarkParser\NetscapeBookmarkParser();
+// Its log (a line for every line parsed) goes to the work folder, or nowhere where PSR's
+// null logger is there: the figure is the parsing's alone, and the checkout stays clean.
+$parser = new Shaarli\NetscapeBookmarkParser\NetscapeBookmarkParser(true, [], '0', $argv[2]);
+if (class_exists('Psr\\Log\\NullLogger'))
+    $parser->setLogger(new Psr\Log\NullLogger());
 echo count($parser->parseFile($argv[1])), " links\n";
 PHP
-    step "Shaarli's Netscape parser, parse only" php -d memory_limit=-1 "$work/shaarli.php" "$export"
+    step "Shaarli's Netscape parser, parse only" \
+        php -d memory_limit=-1 "$work/shaarli.php" "$export" "$work/shaarli-logs"
 else
     skipped+=("Shaarli's Netscape parser (Debian packages \"php-netscape-bookmark-parser\", \"php-cli\")")
 fi
