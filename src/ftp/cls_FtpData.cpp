@@ -23,11 +23,11 @@ bool cls_FtpData::put(const QString &FileName, const QString &FtpFile, bool bina
     const qsizetype slash = FileName.lastIndexOf(u'/');
     const QString localFolder = FileName.left(slash + 1);
     const QString localFile = FileName.mid(slash + 1);
-    const QString keyFile = m_protocol == Protocol::Sftp ? m_keyFile : QString();
+    const QString keyFile = m_data.protocol == Protocol::Sftp ? m_data.keyFile : QString();
     const auto send = [&](basftpservice::HostKey *unknownHost) {
         m_lastError.clear();
-        return basftpservice::FtpSendFile(m_ftpSrv, FtpFile, m_ftpDir, m_ftpUid, m_ftpPwd,
-                                          localFile, localFolder, binary, m_ftpPassive, m_protocol,
+        return basftpservice::FtpSendFile(m_data.server, FtpFile, m_data.folder, m_data.user, m_data.password,
+                                          localFile, localFolder, binary, m_data.passive, m_data.protocol,
                                           keyFile, &m_lastError, unknownHost);
     };
     basftpservice::HostKey unknownHost;
@@ -66,34 +66,34 @@ QString cls_FtpData::ConnectData() const
 {
     // Drawn without "," group by group: retrying the whole text until it held none would, for
     // a long password, almost never end.
-    const QString scrambled = cls_Pass().SetPass(m_ftpSrv, m_ftpPwd, u',');
-    QStringList fields{m_viewName, m_ftpSrv,  m_ftpDir,
-                       m_ftpUid,   scrambled, m_ftpPassive ? u"True"_qs : u"False"_qs};
-    if (m_protocol == Protocol::Ftps)
+    const QString scrambled = cls_Pass().SetPass(m_data.server, m_data.password, u',');
+    QStringList fields{m_data.viewName, m_data.server,  m_data.folder,
+                       m_data.user,   scrambled, m_data.passive ? u"True"_qs : u"False"_qs};
+    if (m_data.protocol == Protocol::Ftps)
         fields.append(u"TLS"_qs);
-    else if (m_protocol == Protocol::Sftp)
+    else if (m_data.protocol == Protocol::Sftp)
         fields.append(u"SFTP"_qs);
-    if (m_protocol == Protocol::Sftp && !m_keyFile.isEmpty())
-        fields.append(m_keyFile);
+    if (m_data.protocol == Protocol::Sftp && !m_data.keyFile.isEmpty())
+        fields.append(m_data.keyFile);
     return fields.join(u',');
 }
 
 void cls_FtpData::setConnectData(const QString &DataStr)
 {
     const QStringList pieces = (DataStr + u",,,,,"_qs).split(u',');
-    m_viewName = pieces.at(0);
-    m_ftpSrv = pieces.at(1);
-    m_ftpDir = pieces.at(2);
-    m_ftpUid = pieces.at(3);
-    m_ftpPwd = cls_Pass().GetPass(m_ftpSrv, pieces.at(4));
+    m_data.viewName = pieces.at(0);
+    m_data.server = pieces.at(1);
+    m_data.folder = pieces.at(2);
+    m_data.user = pieces.at(3);
+    m_data.password = cls_Pass().GetPass(m_data.server, pieces.at(4));
     // Anything but a Boolean text here comes from a record shifted by a "," in a field.
-    m_ftpPassive = pieces.at(5).compare(u"True"_qs, Qt::CaseInsensitive) == 0;
+    m_data.passive = pieces.at(5).compare(u"True"_qs, Qt::CaseInsensitive) == 0;
     const QString protocol = pieces.value(6);
-    m_protocol = protocol.compare(u"TLS"_qs, Qt::CaseInsensitive) == 0    ? Protocol::Ftps
+    m_data.protocol = protocol.compare(u"TLS"_qs, Qt::CaseInsensitive) == 0    ? Protocol::Ftps
                  : protocol.compare(u"SFTP"_qs, Qt::CaseInsensitive) == 0 ? Protocol::Sftp
                                                                           : Protocol::Ftp;
     // The key path is the last field: the "," it may hold belong to it.
-    m_keyFile = m_protocol == Protocol::Sftp ? DataStr.section(u',', 7) : QString();
+    m_data.keyFile = m_data.protocol == Protocol::Sftp ? DataStr.section(u',', 7) : QString();
 }
 
 bool cls_FtpData::IsStorableField(const QString &text)

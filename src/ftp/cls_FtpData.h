@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FtpConnectionData.h"
 #include "basftpservice.h"
 
 #include <QObject>
@@ -12,14 +13,6 @@
 class cls_FtpData : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QString ConnectData READ ConnectData WRITE setConnectData)
-    Q_PROPERTY(QString ViewName READ ViewName WRITE setViewName)
-    Q_PROPERTY(QString FtpSrv READ FtpSrv WRITE setFtpSrv)
-    Q_PROPERTY(QString FtpDir READ FtpDir WRITE setFtpDir)
-    Q_PROPERTY(QString FtpUid READ FtpUid WRITE setFtpUid)
-    Q_PROPERTY(QString FtpPwd READ FtpPwd WRITE setFtpPwd)
-    Q_PROPERTY(bool FtpPassive READ FtpPassive WRITE setFtpPassive)
-    Q_PROPERTY(QString FtpKeyFile READ FtpKeyFile WRITE setFtpKeyFile)
 
 public:
     explicit cls_FtpData(QObject *parent = nullptr);
@@ -45,23 +38,27 @@ public:
     // Whether a name, server, folder or user id can be stored and read back as it stands.
     static bool IsStorableField(const QString &text);
 
-    QString ViewName() const { return m_viewName; }
-    void setViewName(const QString &v) { m_viewName = v; }
-    QString FtpSrv() const { return m_ftpSrv; }
-    void setFtpSrv(const QString &v) { m_ftpSrv = v; }
-    QString FtpDir() const { return m_ftpDir; }
-    void setFtpDir(const QString &v) { m_ftpDir = v; }
-    QString FtpUid() const { return m_ftpUid; }
-    void setFtpUid(const QString &v) { m_ftpUid = v; }
-    QString FtpPwd() const { return m_ftpPwd; }
-    void setFtpPwd(const QString &v) { m_ftpPwd = v; }
-    bool FtpPassive() const { return m_ftpPassive; }
-    void setFtpPassive(bool v) { m_ftpPassive = v; }
-    Protocol FtpProtocol() const { return m_protocol; }
-    void setFtpProtocol(Protocol v) { m_protocol = v; }
+    // The connection's fields as one value: a copy of a connection is a copy of this.
+    const FtpConnectionData &data() const { return m_data; }
+    void setData(const FtpConnectionData &data) { m_data = data; }
+
+    QString ViewName() const { return m_data.viewName; }
+    void setViewName(const QString &v) { m_data.viewName = v; }
+    QString FtpSrv() const { return m_data.server; }
+    void setFtpSrv(const QString &v) { m_data.server = v; }
+    QString FtpDir() const { return m_data.folder; }
+    void setFtpDir(const QString &v) { m_data.folder = v; }
+    QString FtpUid() const { return m_data.user; }
+    void setFtpUid(const QString &v) { m_data.user = v; }
+    QString FtpPwd() const { return m_data.password; }
+    void setFtpPwd(const QString &v) { m_data.password = v; }
+    bool FtpPassive() const { return m_data.passive; }
+    void setFtpPassive(bool v) { m_data.passive = v; }
+    Protocol FtpProtocol() const { return m_data.protocol; }
+    void setFtpProtocol(Protocol v) { m_data.protocol = v; }
     // SFTP: the private key to log in with; empty takes one from ~/.ssh.
-    QString FtpKeyFile() const { return m_keyFile; }
-    void setFtpKeyFile(const QString &v) { m_keyFile = v; }
+    QString FtpKeyFile() const { return m_data.keyFile; }
+    void setFtpKeyFile(const QString &v) { m_data.keyFile = v; }
     // "FTP", "FTPS", "SFTP".
     static QString ProtocolName(Protocol protocol);
 
@@ -78,14 +75,7 @@ signals:
 private:
     bool put(const QString &FileName, const QString &FtpFile, bool binary);
 
-    QString m_viewName;
-    QString m_ftpSrv;
-    QString m_ftpDir;
-    QString m_ftpUid;
-    QString m_ftpPwd;
-    bool m_ftpPassive = false;
-    Protocol m_protocol = Protocol::Ftp;
-    QString m_keyFile;
+    FtpConnectionData m_data;
     HostKeyQuestion m_hostKeyQuestion;
     QString m_lastError;
 };

@@ -10,7 +10,6 @@
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QMessageBox>
-#include <QMetaProperty>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -96,12 +95,7 @@ bool frm_MakeHtml::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
     // The run's own copy: the stored connections may be read again on this thread while the
     // run sends.
     auto connection = std::make_shared<cls_FtpData>();
-    const QMetaObject *meta = FtpObj.metaObject();
-    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
-        const QMetaProperty property = meta->property(i);
-        if (property.isWritable() && qstrcmp(property.name(), "ConnectData") != 0)
-            property.write(connection.get(), property.read(&FtpObj));
-    }
+    connection->setData(FtpObj.data());
     return run([this, &ConfigData, connection, SendFileName](MakeHtmlProcess &process) {
         process.setHostKeyQuestion([this](const basftpservice::HostKey &key) {
             // Asked on the run's thread; the question is this window's.

@@ -7,6 +7,7 @@
 #include "startup/Cp932.h"
 #include "startup/TextLines.h"
 #include "startup/code_main.h"
+#include "ftp/TestServers.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -70,112 +71,6 @@ QString unscrambleLikeTheStoredFormat(const QString &key, const QString &text)
     }
     return Cp932::toUnicode(data.left(data.indexOf('\0') < 0 ? data.size() : data.indexOf('\0')));
 }
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-
-// A loopback port that nothing listens on.
-int closedPort()
-{
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
-    close(s);
-    return ntohs(a.sin_port);
-}
-
-class TestServer
-{
-public:
-    ~TestServer() { stop(); }
-    bool start(const QStringList &arguments)
-    {
-        m_process.setProgram(QStringLiteral(PYTHON3_SYSTEM));
-        m_process.setArguments(QStringList{script()} + arguments);
-        m_process.start();
-        if (!m_process.waitForStarted(10000))
-            return false;
-        while (!m_process.canReadLine())
-            if (!m_process.waitForReadyRead(20000))
-                return false;
-        port = m_process.readLine().trimmed().toInt();
-        return port > 0;
-    }
-    void stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    static QString script()
-    {
-        return QStringLiteral(VELLUMDEX_SOURCE_DIR "/tests/ftp/ftpserver.py");
-    }
-    QString address() const { return u"127.0.0.1:"_qs + QString::number(port); }
-
-    int port = 0;
-
-private:
-    QProcess m_process;
-};
-
-// OpenSSH's sshd on a loopback port, with a configuration, host key and authorized keys of its
-// own in folder; every SFTP login starts in folder/root.
-struct SshServer
-{
-    QProcess sshd;
-    int port = 0;
-    ~SshServer()
-    {
-        pause(false);
-        sshd.terminate();
-        sshd.waitForFinished(5000);
-    }
-    bool start(const QString &folder)
-    {
-        port = closedPort();
-        writeBytes(folder + u"/sshd_config"_qs,
-                   QStringLiteral("Port %1\nListenAddress 127.0.0.1\nHostKey %2/host\nUsePAM no\n"
-                                  "AuthorizedKeysFile %2/authorized_keys\nStrictModes no\n"
-                                  "PermitRootLogin yes\nLogLevel VERBOSE\nSubsystem sftp "
-                                  "internal-sftp\nForceCommand internal-sftp -d %2/root\n")
-                       .arg(port)
-                       .arg(folder)
-                       .toUtf8());
-        QDir().mkpath(u"/run/sshd"_qs);                      // for its privilege separation
-        sshd.setStandardErrorFile(folder + u"/sshd.log"_qs); // never a full pipe to block on
-        sshd.start(u"/usr/sbin/sshd"_qs,
-                   {u"-D"_qs, u"-e"_qs, u"-f"_qs, folder + u"/sshd_config"_qs});
-        for (int i = 0; i < 100 && !sshd.waitForFinished(100); ++i)
-            if (readBytes(folder + u"/sshd.log"_qs).contains("Server listening"))
-                return true;
-        return false;
-    }
-    // A stopped sshd still has connections accepted, by the kernel, and says nothing.
-    void pause(bool on)
-    {
-        if (sshd.state() == QProcess::Running)
-            ::kill(pid_t(sshd.processId()), on ? SIGSTOP : SIGCONT);
-    }
-    QString address() const { return u"127.0.0.1:"_qs + QString::number(port); }
-};
 
 enum class Server
 {

@@ -9,6 +9,8 @@
 #include "frm_MakeHtml.h"
 #include "frm_Version.h"
 #include "frm_main.h"
+#include "ftp/TestServers.h"
+#include "ftp/basftpservice.h"
 #include "ftp/cls_FtpData.h"
 #include "mSHBF.h"
 #include "run/FtpConnections.h"
@@ -44,6 +46,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <pwd.h>
 #include <functional>
 
 namespace {
@@ -170,14 +173,18 @@ public:
     {
         code_main::SettingsIni().T_SaveSetting(key, value, u"System"_qs);
     }
-    void storeConnection(const QString &name, const QString &server, bool passive = true)
+    void storeConnection(const QString &name, const QString &server, bool passive = true,
+                         cls_FtpData::Protocol protocol = cls_FtpData::Protocol::Ftp,
+                         const QString &user = u"user"_qs, const QString &keyFile = {})
     {
         auto c = QSharedPointer<cls_FtpData>::create();
         c->setViewName(name);
         c->setFtpSrv(server);
-        c->setFtpUid(u"user"_qs);
+        c->setFtpUid(user);
         c->setFtpPwd(u"秘密のpass"_qs);
         c->setFtpPassive(passive);
+        c->setFtpProtocol(protocol);
+        c->setFtpKeyFile(keyFile);
         run::FtpConnections().append(c);
         QVERIFY(run::SaveFtpList());
     }
@@ -643,21 +650,49 @@ private slots:
         QVERIFY(!w->makeForm());
     }
 
+    // Each protocol as stored: the FTPS server takes nothing before TLS, and the SFTP one
+    // speaks nothing but SSH.
+    void ftpOutputReachesTheServer_data()
+    {
+        QTest::addColumn<cls_FtpData::Protocol>("protocol");
+        QTest::newRow("FTP") << cls_FtpData::Protocol::Ftp;
+        QTest::newRow("FTPS") << cls_FtpData::Protocol::Ftps;
+        QTest::newRow("SFTP") << cls_FtpData::Protocol::Sftp;
+    }
+
     void ftpOutputReachesTheServer()
     {
+        QFETCH(cls_FtpData::Protocol, protocol);
         const QString root = f.dir->filePath(u"ftproot"_qs);
         QDir().mkpath(root);
-        QProcess server;
-        server.start(QStringLiteral(PYTHON3_SYSTEM),
-                     {QStringLiteral(VELLUMDEX_SOURCE_DIR "/tests/ftp/ftpserver.py"), u"--root"_qs,
-                      root, u"--log"_qs, root + u".log"_qs});
-        QVERIFY(server.waitForStarted(10000));
-        while (!server.canReadLine())
-            QVERIFY(server.waitForReadyRead(20000));
-        const int port = server.readLine().trimmed().toInt();
-        QVERIFY(port > 0);
-
-        f.storeConnection(u"テスト鯖"_qs, u"127.0.0.1:"_qs + QString::number(port));
+        TestServer ftp;
+        SshServer ssh;
+        QString arrived = root + u"/fav.html"_qs;
+        if (protocol == cls_FtpData::Protocol::Sftp) {
+            if (!QFileInfo::exists(u"/usr/sbin/sshd"_qs))
+                QSKIP("no /usr/sbin/sshd (openssh-server)");
+            const QString key = f.home + u"/.ssh/id_ed25519"_qs;
+            QByteArray known;
+            QVERIFY(startSshWithKey(ssh, f.dir->filePath(u"ssh"_qs), key, u"秘密のpass"_qs,
+                                    &known));
+            writeBytes(basftpservice::KnownHostsFile(), known);
+            f.storeConnection(u"テスト鯖"_qs, ssh.address(), true, protocol,
+                              QString::fromLocal8Bit(getpwuid(geteuid())->pw_name), key);
+            arrived = f.dir->filePath(u"ssh/root/fav.html"_qs);
+        } else {
+            QStringList arguments{u"--root"_qs, root, u"--log"_qs, root + u".log"_qs};
+            if (protocol == cls_FtpData::Protocol::Ftps) {
+                const QString certs = f.dir->filePath(u"certs"_qs);
+                QDir().mkpath(certs);
+                QCOMPARE(QProcess::execute(QStringLiteral(PYTHON3_SYSTEM),
+                                           {TestServer::script(), u"--make-cert"_qs, certs}),
+                         0);
+                qputenv(basftpservice::CaFileVariable, QFile::encodeName(certs + u"/cert.pem"_qs));
+                arguments << u"--tls"_qs << certs;
+            }
+            QVERIFY(ftp.start(arguments));
+            f.storeConnection(u"テスト鯖"_qs, ftp.address(), true, protocol);
+        }
         f.store(u"FTPName"_qs, u"テスト鯖"_qs);
         f.store(u"Output"_qs, u"1"_qs);
         f.store(u"FTPSaveFile"_qs, u"fav.html"_qs);
@@ -665,19 +700,23 @@ private slots:
         f.store(u"ConfigFile"_qs, u"画像なし"_qs);
         auto w = f.start();
         click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
+        qunsetenv(basftpservice::CaFileVariable);
         frm_MakeHtml *form = w->makeForm();
         QVERIFY(form);
         const QStringList log =
             child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
         QVERIFY2(log.contains(u"転送開始 [fav.html]"_qs), qPrintable(log.join(u'|')));
-        QVERIFY(log.contains(u"○転送成功"_qs));
+        QVERIFY2(log.contains(u"○転送成功"_qs), qPrintable(log.join(u'|')));
         QCOMPARE(log.mid(log.size() - 3),
                  QStringList({Rule, u"  ファイルを転送しました。"_qs, Rule}));
         QVERIFY(!log.contains(u"  変換が終了しました。"_qs));
-        QVERIFY(readFile(root + u"/fav.html"_qs).startsWith("<html><body>\r\n"));
+        QVERIFY(readFile(arrived).startsWith("<html><body>\r\n"));
+        if (protocol != cls_FtpData::Protocol::Sftp) {
+            const QByteArray commands = readBytes(root + u".log"_qs);
+            QCOMPARE(commands.startsWith("AUTH TLS"), protocol == cls_FtpData::Protocol::Ftps);
+            QCOMPARE(commands.contains("PROT P"), protocol == cls_FtpData::Protocol::Ftps);
+        }
         closeProcessingWindow(*w);
-        server.terminate();
-        server.waitForFinished(5000);
     }
 
     // The run goes on its own thread: while the server keeps the transfer waiting, the window
