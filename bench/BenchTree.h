@@ -2,7 +2,7 @@
 
 // The synthetic favorites tree that every benchmark converts and restores.
 
-#include "startup/Cp932.h"
+#include "base/Cp932.h"
 
 #include <QDir>
 #include <QFile>

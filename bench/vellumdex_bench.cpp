@@ -17,15 +17,15 @@
 // and of one with 100,000 sibling folders under 100 levels, against 5 s a MB and 64 MiB + page.
 
 #include "BenchTree.h"
-#include "convert/BookmarkFile.h"
-#include "convert/BookmarkTree.h"
-#include "convert/ChromiumBookmarks.h"
-#include "convert/FirefoxPlaces.h"
-#include "convert/TemplateBlocks.h"
-#include "convert/cls_htmlcfg.h"
+#include "base/Cp932.h"
+#include "base/MessageSink.h"
+#include "bookmarks/BookmarkFile.h"
+#include "bookmarks/BookmarkTree.h"
+#include "bookmarks/ChromiumBookmarks.h"
+#include "bookmarks/FirefoxPlaces.h"
+#include "page/TemplateBlocks.h"
+#include "page/cls_htmlcfg.h"
 #include "run/MakeHtmlProcess.h"
-#include "startup/Cp932.h"
-#include "startup/MessageSink.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

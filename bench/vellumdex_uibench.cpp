@@ -8,12 +8,12 @@
 
 #include "AppFonts.h"
 #include "BenchTree.h"
+#include "base/MessageSink.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
 #include "frm_MakeHtml.h"
-#include "run/FtpConnections.h"
-#include "startup/MessageSink.h"
-#include "startup/code_main.h"
+#include "ftp/FtpConnections.h"
+#include "settings/code_main.h"
 
 #include <QApplication>
 #include <QDirIterator>

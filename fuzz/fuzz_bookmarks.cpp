@@ -3,9 +3,8 @@
 // below the base folder only. The import also takes what looks like a browser's own bookmarks
 // (a Chromium family's JSON, Firefox's SQLite database), seeded from tests/data/browsers.
 #include "FuzzSupport.h"
-#include "convert/BookmarkFile.h"
-#include "convert/BookmarkImport.h"
-
+#include "bookmarks/BookmarkFile.h"
+#include "restore/BookmarkImport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const char *data, size_t size)
 {

@@ -1,10 +1,10 @@
 // A definition file from anyone beside the program: the catalogue takes it only with a
 // caption line, and its image list reads to no more slots and sets than the file names.
 #include "FuzzSupport.h"
+#include "base/Cp932.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
-#include "startup/Cp932.h"
-#include "startup/code_main.h"
+#include "settings/code_main.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const char *data, size_t size)
 {

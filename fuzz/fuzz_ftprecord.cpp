@@ -1,9 +1,9 @@
 // Stored FTP connection records and scrambled passwords from anyone: every text reads to some
 // connection, and a connection written out reads back the same, in bounded time.
 #include "FuzzSupport.h"
+#include "base/Cp932.h"
 #include "ftp/cls_FtpData.h"
 #include "ftp/cls_Pass.h"
-#include "startup/Cp932.h"
 
 namespace {
 

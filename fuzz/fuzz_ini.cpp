@@ -2,8 +2,8 @@
 // value set through IniClass reads back as set, every other entry keeps its value and a
 // second write of the same changes no byte.
 #include "FuzzSupport.h"
-#include "startup/IniClass.h"
-#include "startup/ProfileFile.h"
+#include "settings/IniClass.h"
+#include "settings/ProfileFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const char *data, size_t size)
 {

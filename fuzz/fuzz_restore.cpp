@@ -1,8 +1,7 @@
 // The restore block of a page from anyone: whatever it holds, the restore ends with an answer,
 // creates nothing outside the base folder and writes only ".url" files.
 #include "FuzzSupport.h"
-#include "convert/FavoritesRestore.h"
-
+#include "restore/FavoritesRestore.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const char *data, size_t size)
 {

@@ -1,10 +1,10 @@
 // A favorites tree from anyone's names and bytes, converted with its restore block and
 // restored: the same names and the same bytes come back.
 #include "FuzzSupport.h"
-#include "convert/TemplateBlocks.h"
-#include "convert/cls_htmlcfg.h"
+#include "base/MessageSink.h"
+#include "page/TemplateBlocks.h"
+#include "page/cls_htmlcfg.h"
 #include "run/MakeHtmlProcess.h"
-#include "startup/MessageSink.h"
 
 #include <QMap>
 

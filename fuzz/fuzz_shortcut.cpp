@@ -2,10 +2,10 @@
 // escaped, its restore record counts its lines, no title raises a message of its own (nothing
 // of it is lost), and no temporary file outlives the object.
 #include "FuzzSupport.h"
-#include "convert/RunError.h"
-#include "convert/cls_URL.h"
-#include "startup/MessageSink.h"
-#include "startup/TextLines.h"
+#include "base/MessageSink.h"
+#include "base/RunError.h"
+#include "base/TextLines.h"
+#include "page/cls_URL.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // A template from anyone: its blocks are read and handed out with markers replaced, the
 // substitution ends for every text, and what comes out is bounded by what went in.
 #include "FuzzSupport.h"
-#include "convert/RunError.h"
-#include "convert/cls_htmlcfg.h"
-#include "startup/Cp932.h"
-#include "startup/TextLines.h"
+#include "base/Cp932.h"
+#include "base/RunError.h"
+#include "base/TextLines.h"
+#include "page/cls_htmlcfg.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const char *data, size_t size)
 {

@@ -1,14 +1,14 @@
 #include "CliTool.h"
 
-#include "convert/BrowserProfiles.h"
-#include "convert/RunError.h"
+#include "base/Cp932.h"
+#include "base/RunError.h"
+#include "bookmarks/BrowserProfiles.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
+#include "ftp/FtpConnections.h"
 #include "ftp/cls_FtpData.h"
-#include "run/FtpConnections.h"
 #include "run/MakeHtmlProcess.h"
-#include "startup/Cp932.h"
-#include "startup/code_main.h"
+#include "settings/code_main.h"
 
 #include <QCommandLineParser>
 #include <QDir>

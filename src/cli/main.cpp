@@ -1,6 +1,6 @@
 #include "CliTool.h"
-#include "run/FtpConnections.h"
-#include "startup/code_main.h"
+#include "ftp/FtpConnections.h"
+#include "settings/code_main.h"
 
 #include <QCoreApplication>
 

@@ -1,15 +1,14 @@
 #include "cls_ConfigData.h"
 
+#include "base/CheckedFile.h"
+#include "base/Cp932.h"
+#include "base/RunError.h"
+#include "base/SystemError.h"
 #include "cls_ImageData.h"
 #include "cls_ImageSetData.h"
-#include "convert/RunError.h"
-#include "convert/cls_htmlcfg.h"
-#include "ftp/cls_FtpData.h"
-#include "startup/CheckedFile.h"
-#include "startup/Cp932.h"
-#include "startup/ProfileFile.h"
-#include "startup/SystemError.h"
-#include "startup/code_main.h"
+#include "page/cls_htmlcfg.h"
+#include "settings/ProfileFile.h"
+#include "settings/code_main.h"
 
 #include <QDir>
 #include <QFile>
@@ -264,11 +263,11 @@ cls_ConfigData::ImageList cls_ConfigData::ReplacedImages() const
     return replaced;
 }
 
-bool cls_ConfigData::SendFtp(cls_FtpData &FtpData) const
+bool cls_ConfigData::SendFtp(const ImagePut &put) const
 {
     bool sent = true;
     for (const auto &image : ReplacedImages())
-        sent = FtpData.FtpPut_Binary(image->SelectFile(), image->CopyFileName()) && sent;
+        sent = put(image->SelectFile(), image->CopyFileName()) && sent;
     return sent;
 }
 

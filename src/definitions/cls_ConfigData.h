@@ -1,18 +1,18 @@
 #pragma once
 
-#include "convert/TemplateBlocks.h"
+#include "page/TemplateBlocks.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class ProfileFile;
 class cls_htmlcfg;
 class cls_ImageData;
 class cls_ImageSetData;
-class cls_FtpData;
 
 // One conversion definition: a template file whose first line names it and whose
 // "ImageConfig" block lists the replaceable images and the ready-made image sets. It keeps the
@@ -71,8 +71,10 @@ public:
     // CopyPath is the page's folder ending in "/". Overwrites; throws RunError naming the
     // file when a copy fails.
     void ImageFileCopy(const QString &CopyPath) const;
-    // Uploads every replaced image under its copy name; one failure does not stop the rest.
-    bool SendFtp(cls_FtpData &FtpData) const;
+    // Hands every replaced image (its file, then its copy name) to put, which uploads it;
+    // one failure does not stop the rest.
+    using ImagePut = std::function<bool(const QString &file, const QString &copyName)>;
+    bool SendFtp(const ImagePut &put) const;
 
 private:
     bool MakeImageConfig();

@@ -1,8 +1,8 @@
 #include "cls_ConfigDatas.h"
 
+#include "base/RunError.h"
 #include "cls_ConfigData.h"
-#include "convert/RunError.h"
-#include "convert/cls_FileSystemObject.h"
+#include "page/cls_FileSystemObject.h"
 
 void cls_ConfigDatas::setPath(const QString &Path)
 {

@@ -1,7 +1,7 @@
 #include "cls_ImageSetData.h"
 
 #include "cls_ImageData.h"
-#include "startup/ProfileFile.h"
+#include "settings/ProfileFile.h"
 
 void cls_ImageSetData::DataLoad(const ProfileFile &IniCls, int Index,
                                 const QList<std::shared_ptr<cls_ImageData>> &ImageList)

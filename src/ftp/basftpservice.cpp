@@ -1,7 +1,7 @@
 #include "basftpservice.h"
 
-#include "startup/CheckedFile.h"
-#include "startup/Cp932.h"
+#include "base/CheckedFile.h"
+#include "base/Cp932.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>

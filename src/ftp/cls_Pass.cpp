@@ -1,6 +1,6 @@
 #include "cls_Pass.h"
 
-#include "startup/Cp932.h"
+#include "base/Cp932.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>

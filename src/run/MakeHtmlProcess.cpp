@@ -1,16 +1,16 @@
 #include "MakeHtmlProcess.h"
 
-#include "convert/BookmarkFile.h"
-#include "convert/BookmarkImport.h"
-#include "convert/FavoritesRestore.h"
-#include "convert/RunError.h"
-#include "convert/TemplateBlocks.h"
-#include "convert/cls_FolderEvents.h"
-#include "convert/cls_folder.h"
+#include "base/CheckedFile.h"
+#include "base/Cp932.h"
+#include "base/RunError.h"
+#include "bookmarks/BookmarkFile.h"
 #include "definitions/cls_ConfigData.h"
 #include "ftp/cls_FtpData.h"
-#include "startup/CheckedFile.h"
-#include "startup/Cp932.h"
+#include "page/TemplateBlocks.h"
+#include "page/cls_FolderEvents.h"
+#include "page/cls_folder.h"
+#include "restore/BookmarkImport.h"
+#include "restore/FavoritesRestore.h"
 
 #include <QDir>
 #include <QFile>
@@ -231,7 +231,9 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
         HtmlMake(temp, ConfigData);
         ConfigData.Htmlcfg_Close();
         pageSent = FtpObj.FtpPut_Text(temp, SendFileName);
-        imagesSent = ConfigData.SendFtp(FtpObj);
+        imagesSent = ConfigData.SendFtp([&FtpObj](const QString &file, const QString &name) {
+            return FtpObj.FtpPut_Binary(file, name);
+        });
     } catch (const RunError &e) {
         ConfigData.Htmlcfg_Close();
         AddLog(e.message());

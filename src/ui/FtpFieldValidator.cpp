@@ -1,7 +1,7 @@
 #include "FtpFieldValidator.h"
 
+#include "base/Cp932.h"
 #include "ftp/cls_FtpData.h"
-#include "startup/Cp932.h"
 
 FtpFieldValidator::FtpFieldValidator(Field field, QObject *parent)
     : QValidator(parent), m_field(field)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "startup/MessageSink.h"
+#include "base/MessageSink.h"
 
 // The core's information messages as message boxes titled "Vellumdex".
 class MessageBoxSink : public MessageSink

@@ -3,12 +3,12 @@
 #include "FormControls.h"
 #include "ImageSlotFrame.h"
 #include "Twips.h"
+#include "base/MessageSink.h"
 #include "cls_ScrollFrame.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ImageData.h"
 #include "definitions/cls_ImageSetData.h"
-#include "startup/MessageSink.h"
-#include "startup/code_main.h"
+#include "settings/code_main.h"
 
 #include <QApplication>
 #include <QComboBox>

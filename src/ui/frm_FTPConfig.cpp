@@ -3,10 +3,10 @@
 #include "FormControls.h"
 #include "FtpFieldValidator.h"
 #include "Twips.h"
+#include "base/MessageSink.h"
+#include "ftp/FtpConnections.h"
 #include "ftp/cls_FtpData.h"
-#include "run/FtpConnections.h"
-#include "startup/MessageSink.h"
-#include "startup/code_main.h"
+#include "settings/code_main.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -4,7 +4,7 @@
 #include "FormControls.h"
 #include "ProgramIcon.h"
 #include "Twips.h"
-#include "startup/code_main.h"
+#include "settings/code_main.h"
 
 #include <QDesktopServices>
 #include <QLabel>

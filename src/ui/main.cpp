@@ -4,8 +4,8 @@
 #include "ProgramIcon.h"
 #include "TerminationSignal.h"
 #include "frm_main.h"
-#include "run/FtpConnections.h"
-#include "startup/code_main.h"
+#include "ftp/FtpConnections.h"
+#include "settings/code_main.h"
 
 #include <QApplication>
 #include <QPointer>

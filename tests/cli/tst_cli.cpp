@@ -1,5 +1,5 @@
+#include "base/Cp932.h"
 #include "ftp/cls_FtpData.h"
-#include "startup/Cp932.h"
 
 #include <QDirIterator>
 #include <QProcess>
@@ -264,8 +264,8 @@ void TestCli::publishSendsThePageToTheStoredConnection()
     QDir().mkpath(root + u"/www"_qs);
     QProcess server;
     server.start(QStringLiteral(PYTHON3_SYSTEM),
-                 {QStringLiteral(VELLUMDEX_SOURCE_DIR "/tests/ftp/ftpserver.py"), u"--root"_qs, root,
-                  u"--log"_qs, m_dir->filePath(u"ftp.log"_qs)});
+                 {QStringLiteral(VELLUMDEX_SOURCE_DIR "/tests/ftp/ftpserver.py"), u"--root"_qs,
+                  root, u"--log"_qs, m_dir->filePath(u"ftp.log"_qs)});
     QVERIFY(server.waitForStarted(10000));
     while (!server.canReadLine())
         QVERIFY(server.waitForReadyRead(20000));
@@ -284,8 +284,8 @@ void TestCli::publishSendsThePageToTheStoredConnection()
     record.setFtpUid(u"user"_qs);
     record.setFtpPwd(u"秘密のpass"_qs);
     record.setFtpPassive(true);
-    const QByteArray ini = Cp932::fromUnicode(u"[FTP]\r\nCount=1\r\nData_1="_qs + record.ConnectData()
-                                              + u"\r\n"_qs);
+    const QByteArray ini =
+        Cp932::fromUnicode(u"[FTP]\r\nCount=1\r\nData_1="_qs + record.ConnectData() + u"\r\n"_qs);
     QFile s(program() + u"/Vellumdex.ini"_qs);
     QVERIFY(s.open(QIODevice::WriteOnly));
     s.write(ini);
@@ -318,9 +318,12 @@ void TestCli::publishSendsThePageToTheStoredConnection()
     // A refused login is a failed publication, and the tool says so by its exit status.
     record.setFtpPwd(u"wrong"_qs);
     QVERIFY(s.open(QIODevice::WriteOnly));
-    s.write(Cp932::fromUnicode(u"[FTP]\r\nCount=1\r\nData_1="_qs + record.ConnectData() + u"\r\n"_qs));
+    s.write(
+        Cp932::fromUnicode(u"[FTP]\r\nCount=1\r\nData_1="_qs + record.ConnectData() + u"\r\n"_qs));
     s.close();
-    QCOMPARE(cli({u"publish"_qs, u"--connection"_qs, u"試験サーバー"_qs, u"--input"_qs, samples}, &out), 1);
+    QCOMPARE(
+        cli({u"publish"_qs, u"--connection"_qs, u"試験サーバー"_qs, u"--input"_qs, samples}, &out),
+        1);
     QVERIFY2(out.contains(u"×転送失敗"_qs), qPrintable(out));
 }
 

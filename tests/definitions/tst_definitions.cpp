@@ -1,12 +1,12 @@
-#include "run/MakeHtmlProcess.h"
-#include "convert/RunError.h"
+#include "base/Cp932.h"
+#include "base/RunError.h"
 #include "definitions/ImagePreview.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
 #include "definitions/cls_ImageData.h"
 #include "definitions/cls_ImageSetData.h"
-#include "startup/Cp932.h"
-#include "startup/code_main.h"
+#include "run/MakeHtmlProcess.h"
+#include "settings/code_main.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -34,7 +34,8 @@ QByteArray definition(const QString &caption, const QString &imageConfig = QStri
                       const QString &link = u"<a href=\"**Parameter_1--\">**Parameter_0--</a>"_qs)
 {
     QString text = u"<!--"_qs + caption + u"-->\r\n"_qs;
-    text += u"<!--Header=Start-->\r\n<img src=\"dot.gif\"><img src=\"bar.gif\">\r\n<!--Header=End-->\r\n"_qs;
+    text +=
+        u"<!--Header=Start-->\r\n<img src=\"dot.gif\"><img src=\"bar.gif\">\r\n<!--Header=End-->\r\n"_qs;
     text += u"<!--Link=Start-->\r\n"_qs + link + u"\r\n<!--Link=End-->\r\n"_qs;
     if (!imageConfig.isEmpty())
         text += u"<!--ImageConfig=Start-->\r\n"_qs + imageConfig + u"<!--ImageConfig=End-->\r\n"_qs;
@@ -44,10 +45,11 @@ QByteArray definition(const QString &caption, const QString &imageConfig = QStri
 
 // Two slots (dot.gif, bar.gif), one set giving each a file below the definition's folder,
 // written with "\" as definitions made on Windows write it.
-const QString TwoSlots = u"[ImageList]\r\nDataCount=2\r\nImage_1=dot.gif\r\nImage_2=bar.gif\r\n"
-                         "[dot.gif]\r\nName=点\r\nMask=*.gif\r\n[bar.gif]\r\nName=棒\r\nMask=*.gif\r\n"
-                         "[ImageSetList]\r\nDataCount=1\r\n[ImageSet_1]\r\nName=緑\r\n"
-                         "dot.gif=img\\green\\dot.gif\r\nbar.gif=img\\green\\bar.gif\r\n"_qs;
+const QString TwoSlots =
+    u"[ImageList]\r\nDataCount=2\r\nImage_1=dot.gif\r\nImage_2=bar.gif\r\n"
+    "[dot.gif]\r\nName=点\r\nMask=*.gif\r\n[bar.gif]\r\nName=棒\r\nMask=*.gif\r\n"
+    "[ImageSetList]\r\nDataCount=1\r\n[ImageSet_1]\r\nName=緑\r\n"
+    "dot.gif=img\\green\\dot.gif\r\nbar.gif=img\\green\\bar.gif\r\n"_qs;
 
 } // namespace
 
@@ -92,8 +94,8 @@ private:
 void tst_Definitions::init()
 {
     QVERIFY(m_dir.isValid());
-    m_program = m_dir.path() + u"/prog-"_qs + QString::fromLatin1(QTest::currentTestFunction())
-              + u"-"_qs + QString::fromLatin1(QTest::currentDataTag());
+    m_program = m_dir.path() + u"/prog-"_qs + QString::fromLatin1(QTest::currentTestFunction()) +
+                u"-"_qs + QString::fromLatin1(QTest::currentDataTag());
     QDir().mkpath(m_program);
     code_main::setProgramFolder(m_program);
     code_main::Startup({});
@@ -218,8 +220,9 @@ void tst_Definitions::slotsAndSetsFromImageConfig()
 void tst_Definitions::hugeCountsAreBounded()
 {
     const QString file = m_program + u"/h.html"_qs;
-    writeBytes(file, definition(u"大"_qs, u"[ImageList]\r\nDataCount=2147483647\r\nImage_1=a.gif\r\n"
-                                         "[ImageSetList]\r\nDataCount=99999999999\r\n"_qs));
+    writeBytes(file,
+               definition(u"大"_qs, u"[ImageList]\r\nDataCount=2147483647\r\nImage_1=a.gif\r\n"
+                                    "[ImageSetList]\r\nDataCount=99999999999\r\n"_qs));
     cls_ConfigData config;
     config.setFileName(file);
     QVERIFY(config.ConfigCheck());
@@ -342,8 +345,8 @@ void tst_Definitions::copyNameClashes_data()
     QTest::addColumn<QStringList>("chosen"); // one file per slot, relative to the test folder
     QTest::addColumn<QStringList>("copyNames");
 
-    QTest::newRow("distinct names") << QStringList{u"x/a.gif"_qs, u"x/b.gif"_qs}
-                                    << QStringList{u"a.gif"_qs, u"b.gif"_qs};
+    QTest::newRow("distinct names")
+        << QStringList{u"x/a.gif"_qs, u"x/b.gif"_qs} << QStringList{u"a.gif"_qs, u"b.gif"_qs};
     QTest::newRow("same name, first slot gets the suffix")
         << QStringList{u"x/a.gif"_qs, u"y/a.gif"_qs} << QStringList{u"a_1.gif"_qs, u"a.gif"_qs};
     QTest::newRow("same file shares one name")
@@ -351,8 +354,8 @@ void tst_Definitions::copyNameClashes_data()
     QTest::newRow("suffix taken by a third file")
         << QStringList{u"x/a.gif"_qs, u"y/a.gif"_qs, u"z/a_1.gif"_qs}
         << QStringList{u"a_2.gif"_qs, u"a.gif"_qs, u"a_1.gif"_qs};
-    QTest::newRow("letter case counts") << QStringList{u"x/a.gif"_qs, u"y/A.gif"_qs}
-                                        << QStringList{u"a.gif"_qs, u"A.gif"_qs};
+    QTest::newRow("letter case counts")
+        << QStringList{u"x/a.gif"_qs, u"y/A.gif"_qs} << QStringList{u"a.gif"_qs, u"A.gif"_qs};
 }
 
 void tst_Definitions::copyNameClashes()
@@ -474,7 +477,8 @@ void tst_Definitions::shippedDefinitions()
     for (const auto &config : catalogue.Items())
         captions << config->Caption();
     // The standard page comes first, so that it is what a first start chooses.
-    QVERIFY2(!captions.isEmpty() && captions.first() == u"標準"_qs, qPrintable(captions.join(u", "_qs)));
+    QVERIFY2(!captions.isEmpty() && captions.first() == u"標準"_qs,
+             qPrintable(captions.join(u", "_qs)));
     QVERIFY2(captions.contains(u"ブックマーク"_qs), qPrintable(captions.join(u", "_qs)));
 
     for (const auto &config : catalogue.Items()) {
@@ -527,7 +531,8 @@ void tst_Definitions::shippedStandardWithImageSet()
 
     const QString page = Cp932::toUnicode(readBytes(out + u"index.html"_qs));
     for (const auto &image : standard->Images()) {
-        QVERIFY2(page.contains(u"src=\""_qs + image->CopyFileName() + u'"'), qPrintable(image->CopyFileName()));
+        QVERIFY2(page.contains(u"src=\""_qs + image->CopyFileName() + u'"'),
+                 qPrintable(image->CopyFileName()));
         QCOMPARE(readBytes(out + image->CopyFileName()), readBytes(image->SelectFile()));
     }
     QVERIFY(log.contains(u"  変換が終了しました。"_qs));

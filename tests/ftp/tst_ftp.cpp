@@ -1,13 +1,13 @@
+#include "base/Cp932.h"
+#include "base/TextLines.h"
 #include "definitions/cls_ConfigData.h"
+#include "ftp/FtpConnections.h"
+#include "ftp/TestServers.h"
 #include "ftp/basftpservice.h"
 #include "ftp/cls_FtpData.h"
 #include "ftp/cls_Pass.h"
-#include "run/FtpConnections.h"
 #include "run/MakeHtmlProcess.h"
-#include "startup/Cp932.h"
-#include "startup/TextLines.h"
-#include "startup/code_main.h"
-#include "ftp/TestServers.h"
+#include "settings/code_main.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // "Count" = n in section "System" of the file named by its argument, starting after the round
 // that the file holds.
 #include "SavedRound.h"
-#include "startup/IniClass.h"
+#include "settings/IniClass.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
 #include "SavedRound.h"
-#include "startup/Cp932.h"
-#include "startup/IniClass.h"
-#include "startup/TextLines.h"
-#include "startup/code_main.h"
+#include "base/Cp932.h"
+#include "base/TextLines.h"
+#include "settings/IniClass.h"
+#include "settings/code_main.h"
 
 #include <QFile>
 #include <QProcess>

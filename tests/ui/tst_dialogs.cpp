@@ -1,16 +1,16 @@
 #include "ImageSlotFrame.h"
 #include "Twips.h"
 #include "UiTests.h"
+#include "base/Cp932.h"
+#include "base/MessageSink.h"
 #include "cls_ScrollFrame.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ImageData.h"
 #include "frm_ConfigEdit.h"
 #include "frm_FTPConfig.h"
+#include "ftp/FtpConnections.h"
 #include "ftp/cls_FtpData.h"
-#include "run/FtpConnections.h"
-#include "startup/Cp932.h"
-#include "startup/MessageSink.h"
-#include "startup/code_main.h"
+#include "settings/code_main.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,8 @@
 #include "AppTranslation.h"
 #include "MessageBoxSink.h"
 #include "UiTests.h"
+#include "base/Cp932.h"
+#include "base/MessageSink.h"
 #include "cls_SystemMenu.h"
 #include "code_SystemMenu.h"
 #include "definitions/cls_ConfigData.h"
@@ -9,15 +11,13 @@
 #include "frm_MakeHtml.h"
 #include "frm_Version.h"
 #include "frm_main.h"
+#include "ftp/FtpConnections.h"
 #include "ftp/TestServers.h"
 #include "ftp/basftpservice.h"
 #include "ftp/cls_FtpData.h"
 #include "mSHBF.h"
-#include "run/FtpConnections.h"
-#include "startup/Cp932.h"
-#include "startup/IniClass.h"
-#include "startup/MessageSink.h"
-#include "startup/code_main.h"
+#include "settings/IniClass.h"
+#include "settings/code_main.h"
 
 #include <QAction>
 #include <QApplication>
@@ -46,8 +46,8 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <pwd.h>
 #include <functional>
+#include <pwd.h>
 
 namespace {
 
@@ -673,8 +673,8 @@ private slots:
                 QSKIP("no /usr/sbin/sshd (openssh-server)");
             const QString key = f.home + u"/.ssh/id_ed25519"_qs;
             QByteArray known;
-            QVERIFY(startSshWithKey(ssh, f.dir->filePath(u"ssh"_qs), key, u"秘密のpass"_qs,
-                                    &known));
+            QVERIFY(
+                startSshWithKey(ssh, f.dir->filePath(u"ssh"_qs), key, u"秘密のpass"_qs, &known));
             writeBytes(basftpservice::KnownHostsFile(), known);
             f.storeConnection(u"テスト鯖"_qs, ssh.address(), true, protocol,
                               QString::fromLocal8Bit(getpwuid(geteuid())->pw_name), key);

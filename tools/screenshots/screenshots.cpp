@@ -5,9 +5,9 @@
 #include "AppFonts.h"
 #include "frm_MakeHtml.h"
 #include "frm_main.h"
+#include "ftp/FtpConnections.h"
 #include "ftp/cls_FtpData.h"
-#include "run/FtpConnections.h"
-#include "startup/code_main.h"
+#include "settings/code_main.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,13 +1,13 @@
 #include "BookmarkImport.h"
 
-#include "BookmarkFile.h"
-#include "BookmarkTree.h"
-#include "ChromiumBookmarks.h"
-#include "FirefoxPlaces.h"
 #include "SafeFileName.h"
-#include "startup/CheckedFile.h"
-#include "startup/Cp932.h"
-#include "startup/SystemError.h"
+#include "base/CheckedFile.h"
+#include "base/Cp932.h"
+#include "base/SystemError.h"
+#include "bookmarks/BookmarkFile.h"
+#include "bookmarks/BookmarkTree.h"
+#include "bookmarks/ChromiumBookmarks.h"
+#include "bookmarks/FirefoxPlaces.h"
 
 #include <QDir>
 #include <QFile>

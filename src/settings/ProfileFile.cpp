@@ -1,8 +1,8 @@
 #include "ProfileFile.h"
 
-#include "Cp932.h"
 #include "ProfileEscape.h"
-#include "TextLines.h"
+#include "base/Cp932.h"
+#include "base/TextLines.h"
 
 #include <QFileInfo>
 

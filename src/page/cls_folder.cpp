@@ -1,11 +1,11 @@
 #include "cls_folder.h"
 
-#include "RunError.h"
 #include "SortItems.h"
 #include "TemplateBlocks.h"
+#include "base/MessageSink.h"
+#include "base/RunError.h"
 #include "cls_FileSystemObject.h"
 #include "cls_FolderEvents.h"
-#include "startup/MessageSink.h"
 
 #include <QFile>
 #include <QScopeGuard>

@@ -1,8 +1,8 @@
 #include "cls_FileSystemObject.h"
 
-#include "RunError.h"
-#include "startup/Cp932.h"
-#include "startup/MessageSink.h"
+#include "base/Cp932.h"
+#include "base/MessageSink.h"
+#include "base/RunError.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,8 +1,8 @@
 #include "FtpConnections.h"
 
-#include "ftp/cls_FtpData.h"
-#include "startup/ProfileFile.h"
-#include "startup/code_main.h"
+#include "cls_FtpData.h"
+#include "settings/ProfileFile.h"
+#include "settings/code_main.h"
 
 #include <QHash>
 

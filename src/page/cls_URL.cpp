@@ -1,11 +1,11 @@
 #include "cls_URL.h"
 
-#include "FavoritesRestore.h"
-#include "RunError.h"
+#include "RestoreBlock.h"
+#include "base/Cp932.h"
+#include "base/RunError.h"
+#include "base/TextLines.h"
 #include "cls_FileSystemObject.h"
-#include "startup/Cp932.h"
-#include "startup/ProfileFile.h"
-#include "startup/TextLines.h"
+#include "settings/ProfileFile.h"
 
 #include <QFile>
 
@@ -322,7 +322,7 @@ void cls_URL::appendRecord(QString &out, int ParentID, quint8 *needs) const
         return;
     // What the restore makes of the record alone, checked against what it must give back.
     *needs = Checked;
-    if (QFile::encodeName(FavoritesRestore::decodeEntities(name) + u".url"_qs) != m_name)
+    if (QFile::encodeName(RestoreBlock::decodeEntities(name) + u".url"_qs) != m_name)
         *needs |= NeedsName;
     if (Cp932::fromUnicode(QStringView(out).sliced(linesStart)) != m_content)
         *needs |= NeedsBytes;

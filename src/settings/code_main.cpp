@@ -1,6 +1,6 @@
 #include "code_main.h"
 
-#include "CheckedFile.h"
+#include "base/CheckedFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

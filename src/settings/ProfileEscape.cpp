@@ -1,6 +1,6 @@
 #include "ProfileEscape.h"
 
-#include "Cp932.h"
+#include "base/Cp932.h"
 
 #include <QList>
 

@@ -19,7 +19,6 @@ public:
     // Whether a name can be a file or folder name here: not empty, ".", "..", no "/" or "\",
     // no control character, and not longer than a file system takes.
     static bool isSafeName(const QString &name);
-    static QString decodeEntities(const QString &text);
 
 signals:
     void logLine(const QString &line);

@@ -1,10 +1,11 @@
 #include "FavoritesRestore.h"
 
 #include "SafeFileName.h"
-#include "cls_FileSystemObject.h"
-#include "startup/CheckedFile.h"
-#include "startup/Cp932.h"
-#include "startup/SystemError.h"
+#include "base/CheckedFile.h"
+#include "base/Cp932.h"
+#include "base/SystemError.h"
+#include "page/RestoreBlock.h"
+#include "page/cls_FileSystemObject.h"
 
 #include <QDir>
 #include <QFile>
@@ -359,37 +360,6 @@ bool FavoritesRestore::isSafeName(const QString &name)
     return QFile::encodeName(name).size() <= 255;
 }
 
-QString FavoritesRestore::decodeEntities(const QString &text)
-{
-    if (!text.contains(u'&'))
-        return text;
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == u'&') {
-            static const struct
-            {
-                QString entity;
-                QChar c;
-            } entities[] = {
-                {u"&amp;"_qs, u'&'}, {u"&lt;"_qs, u'<'}, {u"&gt;"_qs, u'>'}, {u"&quot;"_qs, u'"'}};
-            bool done = false;
-            for (const auto &e : entities) {
-                if (QStringView(text).mid(i).startsWith(e.entity)) {
-                    out += e.c;
-                    i += e.entity.size() - 1;
-                    done = true;
-                    break;
-                }
-            }
-            if (done)
-                continue;
-        }
-        out += text.at(i);
-    }
-    return out;
-}
-
 bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePath)
 {
     const QString base = BasePath.endsWith(u'/') ? BasePath : BasePath + u'/';
@@ -498,7 +468,7 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         if (!lines.read(&line) || !line.startsWith("FileName="))
             return fail(linkFailed);
         // Pages show "&" as "&amp;"; the file gets its real name back.
-        const QString title = decodeEntities(text(line.sliced(9)));
+        const QString title = RestoreBlock::decodeEntities(text(line.sliced(9)));
         if (!lines.read(&line) || !line.startsWith("ParentID="))
             return fail(linkFailed);
         const qint64 pid = leadingNumber(QByteArrayView(line).sliced(9));

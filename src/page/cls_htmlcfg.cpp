@@ -1,7 +1,7 @@
 #include "cls_htmlcfg.h"
 
-#include "RunError.h"
-#include "startup/TextLines.h"
+#include "base/RunError.h"
+#include "base/TextLines.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "SortItems.h"
 
-#include "RunError.h"
+#include "base/RunError.h"
 
 #include <QFileInfo>
 #include <QHash>

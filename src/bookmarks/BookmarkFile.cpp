@@ -1,7 +1,7 @@
 #include "BookmarkFile.h"
 
-#include "startup/Cp932.h"
-#include "startup/TextLines.h"
+#include "base/Cp932.h"
+#include "base/TextLines.h"
 
 #include <QFile>
 #include <QHash>
