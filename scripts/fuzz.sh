@@ -11,6 +11,7 @@ seconds=${FUZZ_SECONDS:-60}
 jobs=${FUZZ_BUILD_JOBS:-2}
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVELLUMDEX_WERROR="${VELLUMDEX_WERROR:-OFF}" \
     -DVELLUMDEX_SANITIZE=ON -DVELLUMDEX_FUZZ=ON -DVELLUMDEX_WIDGETS=OFF -DBUILD_TESTING=OFF \
     >/dev/null
 cmake --build build-fuzz -j"$jobs"

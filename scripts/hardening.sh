@@ -10,6 +10,7 @@ cd "$(dirname "$0")/.."
 jobs=${HARDENING_BUILD_JOBS:-$(nproc)}
 
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVELLUMDEX_WERROR="${VELLUMDEX_WERROR:-OFF}" \
     -DVELLUMDEX_SANITIZE=ON -DVELLUMDEX_WIDGETS=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <exception>
@@ -9,10 +10,12 @@
 class RunError : public std::exception
 {
 public:
-    explicit RunError(const QString &message) : m_message(message) {}
+    explicit RunError(const QString &message) : m_message(message), m_utf8(message.toUtf8()) {}
     const QString &message() const { return m_message; }
-    const char *what() const noexcept override { return "run error"; }
+    // The message, for whoever catches it as a std::exception.
+    const char *what() const noexcept override { return m_utf8.constData(); }
 
 private:
     QString m_message;
+    QByteArray m_utf8;
 };

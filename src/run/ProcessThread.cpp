@@ -35,7 +35,7 @@ void ProcessThread::start(Action action)
         try {
             ok = action(process);
         } catch (const std::exception &e) {
-            relayLine(QString::fromLocal8Bit(e.what()));
+            relayLine(QString::fromUtf8(e.what()));
         }
         m_ok = ok;
     }));
