@@ -16,18 +16,6 @@ QStringList TextLines::split(QStringView text)
     return lines;
 }
 
-QString TextLines::join(const QStringList &lines)
-{
-    QString out;
-    qsizetype size = 0;
-    for (const QString &l : lines)
-        size += l.size() + 2;
-    out.reserve(size);
-    for (const QString &l : lines)
-        out.append(l).append(u"\r\n"_qs);
-    return out;
-}
-
 bool TextLines::readBytes(const QString &path, QByteArray *bytes, QString *error)
 {
     const auto fail = [error](int err) {

@@ -30,7 +30,6 @@ public:
         if (start < n)
             line(text.mid(start));
     }
-    static QString join(const QStringList &lines); // every line followed by CR LF
 
     // Reads a whole file. Answers false (and sets *error) when it cannot be opened or read.
     // The bytes alone take one open and one read for a small file: a favorites tree is read

@@ -52,19 +52,6 @@ QString cls_FileSystemObject::decodeName(QByteArrayView bytes)
     return Cp932::toUnicode(bytes);
 }
 
-void cls_FileSystemObject::sortLikeNtfs(QStringList &names)
-{
-    std::vector<std::pair<QString, QString>> keyed;
-    keyed.reserve(names.size());
-    for (QString &n : names)
-        keyed.emplace_back(upcased(n), std::move(n));
-    std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
-        return ntfsLess(a.first, a.second, b.first, b.second);
-    });
-    for (qsizetype i = 0; i < names.size(); ++i)
-        names[i] = std::move(keyed[i].second);
-}
-
 std::vector<cls_FileSystemObject::Entry> cls_FileSystemObject::Entries(const QByteArray &folderPath,
                                                                        int folderFd) const
 {

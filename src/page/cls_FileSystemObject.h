@@ -34,8 +34,4 @@ public:
     // A name as text: UTF-8 when its bytes are UTF-8, else code page 932, as a Windows
     // archive leaves them.
     static QString decodeName(QByteArrayView bytes);
-
-    // NTFS order: names compared upper-cased, code unit by code unit; names equal that way
-    // in the order of their own code units.
-    static void sortLikeNtfs(QStringList &names);
 };

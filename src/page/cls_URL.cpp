@@ -172,13 +172,6 @@ QString cls_URL::RecordText(const QString &text, bool escapeMarkup)
     return out;
 }
 
-QString cls_URL::RecordLine(const QString &line)
-{
-    QString out;
-    appendRecordLine(out, line);
-    return out;
-}
-
 void cls_URL::appendRecordLine(QString &out, QStringView line)
 {
     if (Cp932::canHold(line) && !line.contains(u"--"_qs)) {
@@ -347,13 +340,6 @@ QString cls_URL::DecodeCode(int ParentID) const
 void cls_URL::appendDecodeCode(QString &out, int ParentID) const
 {
     appendRecord(out, ParentID, m_exact == Unknown ? &m_exact : nullptr);
-}
-
-QString cls_URL::ExactCode() const
-{
-    QString out;
-    appendExactCode(out);
-    return out;
 }
 
 void cls_URL::appendExactCode(QString &out) const

@@ -29,7 +29,6 @@ public:
     void appendDecodeCode(QString &out, int ParentID) const;
     // This link's line of the exact part: its date, and its name and bytes where the record
     // alone would not give them back.
-    QString ExactCode() const;
     void appendExactCode(QString &out) const;
 
     // "&", "<", ">" and the double quote as entities, so a title or address cannot leave
@@ -42,7 +41,6 @@ public:
     // line break, no "\", and nothing that ends the comment the block stands in.
     static QString RecordText(const QString &text, bool escapeMarkup);
     // The lines of a text as the block carries them (see RecordText).
-    static QString RecordLine(const QString &line);
     static void appendRecordLine(QString &out, QStringView line);
     // The characters of an address the code page cannot hold, percent-encoded as UTF-8.
     static QString AddressText(const QString &url);

@@ -30,7 +30,6 @@ bool CommonDialog::show(Mode mode)
     Request request;
     request.mode = mode;
     request.owner = m_owner;
-    request.title = m_title;
     request.initDir = m_initDir;
     request.fileName = m_fileName;
     request.filter = qtFilter(m_filter);
@@ -42,11 +41,11 @@ bool CommonDialog::show(Mode mode)
         const QString start =
             m_initDir.isEmpty() ? m_fileName : QDir(m_initDir).filePath(m_fileName);
         if (mode == Mode::Open)
-            chosen = QFileDialog::getOpenFileName(m_owner, m_title, start, request.filter);
+            chosen = QFileDialog::getOpenFileName(m_owner, QString(), start, request.filter);
         else
             // The overwrite question is not asked: the page is meant to be rewritten.
-            chosen = QFileDialog::getSaveFileName(m_owner, m_title, start, request.filter, nullptr,
-                                                  QFileDialog::DontConfirmOverwrite);
+            chosen = QFileDialog::getSaveFileName(m_owner, QString(), start, request.filter,
+                                                  nullptr, QFileDialog::DontConfirmOverwrite);
     }
     if (chosen.isEmpty())
         return false;

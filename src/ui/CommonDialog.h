@@ -23,7 +23,6 @@ public:
     {
         Mode mode = Mode::Open;
         QWidget *owner = nullptr;
-        QString title;
         QString initDir;
         QString fileName;
         QString filter; // Qt's form: "HTMLファイル (*.html)"
@@ -39,7 +38,6 @@ public:
     QString InitDir() const { return m_initDir; }
     void setFileName(const QString &FileName) { m_fileName = FileName; }
     QString FileName() const { return m_fileName; }
-    void setDialogTitle(const QString &DialogTitle) { m_title = DialogTitle; }
 
     bool ShowOpen() { return show(Mode::Open); }
     bool ShowSave() { return show(Mode::Save); }
@@ -58,6 +56,5 @@ private:
     QString m_filter;
     QString m_initDir;
     QString m_fileName;
-    QString m_title;
     Chooser m_chooser;
 };
