@@ -669,8 +669,11 @@ private slots:
         SshServer ssh;
         QString arrived = root + u"/fav.html"_qs;
         if (protocol == cls_FtpData::Protocol::Sftp) {
-            if (!QFileInfo::exists(u"/usr/sbin/sshd"_qs))
-                QSKIP("no /usr/sbin/sshd (openssh-server)");
+            // QTest::qSkip: QSKIP with one argument trips clang's pedantic check.
+            if (!QFileInfo::exists(u"/usr/sbin/sshd"_qs)) {
+                QTest::qSkip("no /usr/sbin/sshd (openssh-server)", __FILE__, __LINE__);
+                return;
+            }
             const QString key = f.home + u"/.ssh/id_ed25519"_qs;
             QByteArray known;
             QVERIFY(
