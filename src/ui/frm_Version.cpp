@@ -49,13 +49,14 @@ frm_Version::frm_Version(QWidget *parent) : QDialog(parent)
     lbl_url->setCursor(Qt::PointingHandCursor);
     Twips::place(lbl_url, 1320, 1800, 3975, 255);
     lbl_url->installEventFilter(this);
+    lbl_url->setVisible(!homePage().isEmpty());
 
     Label_Version[1]->setText(code_main::GetVersionText(u"Version "_qs));
 }
 
 QString frm_Version::homePage()
 {
-    return u"https://vellumdex.example.org/"_qs;
+    return QStringLiteral(VELLUMDEX_HOMEPAGE);
 }
 
 bool frm_Version::eventFilter(QObject *watched, QEvent *event)

@@ -4,8 +4,9 @@
 
 class QLabel;
 
-// The About window: the program's icon, name, version, one line about it and the home page,
-// which opens in the browser when clicked. Closed with the window's close box.
+// The About window: the program's icon, name, version, one line about it and the home page
+// (when the build names one), which opens in the browser when clicked. Closed with the window's
+// close box.
 class frm_Version : public QDialog
 {
     Q_OBJECT
@@ -13,6 +14,7 @@ class frm_Version : public QDialog
 public:
     explicit frm_Version(QWidget *parent = nullptr);
 
+    // Empty when the build was given none.
     static QString homePage();
 
 protected:

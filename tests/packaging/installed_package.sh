@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # The Debian package unpacked into a temporary root (dpkg -x), as an installed program sees it.
-#   metadata: the desktop entry, the AppStream metadata and the manual page pass their checkers;
+#   metadata: lintian finds nothing (not even a pedantic or informational tag), both programs
+#             pass hardening-check, the desktop entry, the AppStream metadata and the manual
+#             pages pass their checkers;
 #   programs: both programs run from there as nobody with a home of its own, settings in the
-#             XDG folder (owner-only), the shipped definitions and one of the user's own found.
+#             XDG folder (owner-only), the shipped definitions and one of the user's own found;
+#   install:  installed with apt on this machine (root only), both programs started, then
+#             purged: nothing of the package is left.
 #
-#   installed_package.sh metadata|programs PACKAGE_DIR FAVORITES_DIR
+#   installed_package.sh metadata|programs|install PACKAGE_DIR FAVORITES_DIR
 set -euo pipefail
 mode=$1 favorites=$3
 skip() { echo "SKIP: $*"; exit 77; }
@@ -20,13 +24,39 @@ chmod 755 "$root" "$tree"
 share=$tree/usr/share
 
 if [ "$mode" = metadata ]; then
-    need desktop-file-validate appstreamcli man
+    # Each checker that is missing is skipped by itself, the others still run.
+    skipped=()
+    have() { command -v "$1" >/dev/null || { echo "SKIP: $1 is missing"; skipped+=("$1"); false; }; }
     dpkg-deb -f "$package" Depends | grep -q 'libqt6core6.*libcurl\|libcurl.*libqt6core6' ||
         fail "the libraries are not in Depends: $(dpkg-deb -f "$package" Depends)"
-    desktop-file-validate "$share"/applications/org.example.vellumdex.desktop
-    appstreamcli validate --no-net "$share"/metainfo/org.example.vellumdex.metainfo.xml
-    warnings=$(LANG=C MANWIDTH=80 man --warnings -l "$share"/man/man1/vellumdex-cli.1 2>&1 >/dev/null)
-    [ -z "$warnings" ] || fail "manual page: $warnings"
+    if have lintian; then
+        tags=$(lintian --pedantic --display-info --tag-display-limit 0 "$package" 2>&1 |
+            grep -vx 'running with root privileges is not recommended!') || true
+        [ -z "$tags" ] || fail "lintian: $tags"
+    fi
+    # Control-flow protection is left out of the check: Debian 12's own start files (glibc's
+    # Scrt1.o, crti.o, crtn.o) carry no IBT/SHSTK property, so no program linked here can.
+    if have hardening-check; then
+        for program in vellumdex vellumdex-cli; do
+            hardening-check --nocfprotection "$tree/usr/bin/$program" >&2 ||
+                fail "hardening-check $program"
+        done
+    fi
+    ! have desktop-file-validate ||
+        desktop-file-validate "$share"/applications/org.example.vellumdex.desktop
+    ! have appstreamcli ||
+        appstreamcli validate --pedantic --no-net "$share"/metainfo/org.example.vellumdex.metainfo.xml
+    for page in "$share"/man/man1/*.1.gz "$share"/man/ja/man1/*.1.gz; do
+        have man || break
+        warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" \
+            2>&1 >/dev/null)
+        [ -z "$warnings" ] || fail "manual page $page: $warnings"
+    done
+    [ "$(ls "$share"/man/man1 "$share"/man/ja/man1 | grep -c '\.1\.gz$')" = 4 ] ||
+        fail "not the four manual pages: $(ls -R "$share"/man)"
+    zcat "$share"/doc/vellumdex/changelog.gz |
+        grep -q "^vellumdex ($(dpkg-deb -f "$package" Version)) " ||
+        fail "the changelog does not name this version"
     for s in 16 22 24 32 48 64 128 256; do
         icon=$share/icons/hicolor/${s}x$s/apps/org.example.vellumdex.png
         [ "$(od -An -j16 -N8 -tx1 "$icon" | tr -d ' \n')" = "$(printf '%08x%08x' "$s" "$s")" ] ||
@@ -34,6 +64,30 @@ if [ "$mode" = metadata ]; then
     done
     [ -s "$share"/icons/hicolor/scalable/apps/org.example.vellumdex.svg ] || fail "no scalable icon"
     bash -n "$share"/bash-completion/completions/vellumdex-cli
+    [ ${#skipped[@]} -eq 0 ] || skip "not checked: ${skipped[*]}"
+    exit 0
+fi
+
+if [ "$mode" = install ]; then
+    [ "$(id -u)" -eq 0 ] || skip "installing the package needs root"
+    need apt-get
+    ! dpkg-query -W -f='${Status}' vellumdex 2>/dev/null | grep -q installed ||
+        skip "a vellumdex package is installed already; it is left alone"
+    apt=(env DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o DPkg::Lock::Timeout=300)
+    trap '"${apt[@]}" purge vellumdex >/dev/null 2>&1 || true; rm -rf "$root"' EXIT
+    "${apt[@]}" install "$(realpath "$package")" >/dev/null || fail "apt install"
+    for program in vellumdex vellumdex-cli; do
+        out=$(env -u DISPLAY -u WAYLAND_DISPLAY HOME="$root" XDG_CONFIG_HOME="$root/config" \
+            "/usr/bin/$program" --version) || fail "$program --version"
+        grep -q "1\.02" <<<"$out" || fail "$program --version: $out"
+    done
+    "${apt[@]}" purge vellumdex >/dev/null || fail "apt purge"
+    left=$(dpkg-deb -c "$package" | awk '{print substr($6, 2)}' | grep -v '/$' |
+        while read -r f; do [ ! -e "$f" ] || echo "$f"; done)
+    [ -z "$left" ] || fail "left after purge: $left"
+    for d in /usr/share/vellumdex /usr/share/doc/vellumdex; do
+        [ ! -e "$d" ] || fail "left after purge: $d"
+    done
     exit 0
 fi
 
