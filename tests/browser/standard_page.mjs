@@ -175,6 +175,15 @@ try {
         check(fits && small === 0, `at ${width} px no sideways scrolling, no control under 24 px`);
     }
     await tab.setViewportSize({ width: 1280, height: 800 });
+    // The reader's dark scheme keeps the contrast; printed, every folder is open.
+    await tab.emulateMedia({ colorScheme: 'dark' });
+    const dark = await tab.evaluate(() => axe.run(document, { runOnly: ['wcag2aa'] }));
+    check(dark.violations.length === 0 &&
+          await tab.evaluate(() => getComputedStyle(document.body).backgroundColor) !== 'rgb(255, 255, 255)',
+          `dark scheme followed, no contrast violation${dark.violations.map(v => ': ' + v.id).join('')}`);
+    await tab.emulateMedia({ colorScheme: 'light', media: 'print' });
+    check(await tab.$$eval('.vdx-tree a', as => as.every(a => a.checkVisibility())), 'printed with every folder open');
+    await tab.emulateMedia({ media: 'screen' });
 
     // The search: a link's title in full-width lower case finds it alone, its folders open;
     // clearing the box gives the tree back.
@@ -188,6 +197,11 @@ try {
     await box.fill(wide);
     check(JSON.stringify(await shownLinks()) === JSON.stringify([deep.title]),
           `searching "${wide}" shows ${deep.title} alone, inside its open folders`);
+    const topLink = tree.links[0];
+    const host = new URL(topLink.url).host.toUpperCase();
+    await box.fill(host);
+    check(JSON.stringify(await shownLinks()) === JSON.stringify([topLink.title]),
+          `searching the address ${host} shows ${topLink.title} alone`);
     await box.fill('');
     check(JSON.stringify(await shownLinks()) === JSON.stringify(before), 'clearing the search gives the tree back');
     // An input method's text filters once committed, not while it is composed.
