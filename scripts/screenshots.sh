@@ -9,3 +9,7 @@ command -v xvfb-run >/dev/null || { echo "xvfb-run is missing: run scripts/setup
 mkdir -p docs/screenshots
 env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb \
     xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" build/vellumdex-screenshots docs/screenshots
+# The standard definition's page at desktop and phone width, in Debian's chromium.
+cmake --build build -j2 --target vellumdex-cli
+(cd tests/browser && { [ -d node_modules/playwright-core ] || npm ci --no-audit --no-fund --silent; } &&
+    node page_screenshots.mjs ../../build/vellumdex-cli ../../samples/Favorites ../../docs/screenshots)

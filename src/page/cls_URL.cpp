@@ -194,16 +194,22 @@ void cls_URL::appendRecordLine(QString &out, QStringView line)
 
 QString cls_URL::AddressText(const QString &url)
 {
-    if (Cp932::canHold(url))
+    // A browser sends what the page's code page makes of a raw character (a query in
+    // Shift_JIS bytes); percent-encoded, it sends the UTF-8 that sites expect.
+    if (noneOf(url, [](char16_t u) { return u >= 0x80; }))
         return url;
+    static const char hex[] = "0123456789ABCDEF";
     QString out;
-    for (qsizetype i = 0; i < url.size(); ++i) {
-        const QStringView one = QStringView(url).mid(i, charLength(url, i));
-        if (Cp932::canHold(one))
-            out += one;
-        else
-            out += QString::fromLatin1(one.toUtf8().toPercentEncoding());
-        i += one.size() - 1;
+    out.reserve(url.size() * 3);
+    for (const char b : url.toUtf8()) {
+        const uchar u = uchar(b);
+        if (u < 0x80) {
+            out += QLatin1Char(b);
+        } else {
+            out += u'%';
+            out += QLatin1Char(hex[u >> 4]);
+            out += QLatin1Char(hex[u & 15]);
+        }
     }
     return out;
 }

@@ -42,7 +42,7 @@ public:
     static QString RecordText(const QString &text, bool escapeMarkup);
     // The lines of a text as the block carries them (see RecordText).
     static void appendRecordLine(QString &out, QStringView line);
-    // The characters of an address the code page cannot hold, percent-encoded as UTF-8.
+    // The characters of an address outside ASCII, percent-encoded as UTF-8.
     static QString AddressText(const QString &url);
     // Text of a shortcut file: UTF-16LE or UTF-8 after their byte-order marks, else code
     // page 932.

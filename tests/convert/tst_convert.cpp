@@ -293,6 +293,10 @@ void TestConvert::shortcutTitleAndAddress_data()
         << u"&lt;b&gt;"_qs << u"http://x/&quot;&gt;&lt;script&gt;"_qs;
     QTest::newRow("no section gives an empty address")
         << u"n.url"_qs << QByteArray("[Other]\r\nURL=http://x/\r\n") << u"n"_qs << QString();
+    QTest::newRow("Japanese in the address the code page holds, as UTF-8")
+        << u"s.url"_qs
+        << Cp932::fromUnicode(u"[InternetShortcut]\r\nURL=https://x/検索?q=ｿﾌﾄ&r=1\r\n"_qs)
+        << u"s"_qs << u"https://x/%E6%A4%9C%E7%B4%A2?q=%EF%BD%BF%EF%BE%8C%EF%BE%84&amp;r=1"_qs;
     QTest::newRow("Japanese name and LF lines")
         << u"日本語.URL"_qs << QByteArray("[InternetShortcut]\nURL=http://jp/\n") << u"日本語"_qs
         << u"http://jp/"_qs;
@@ -1339,7 +1343,8 @@ void TestConvert::bookmarkRoundTripThroughNetscapeForm()
         {u"B.url"_qs, u"http://b.example/?x=1&y=2"_qs},
         {u"S/"_qs, QString()},
         {u"S/C.url"_qs, u"http://c.example/"_qs},
-        {u"S/日本語 & 記号.url"_qs, u"http://jp.example/?q=検索&r=1"_qs},
+        // The same address, as every page writes it: percent-encoded UTF-8.
+        {u"S/日本語 & 記号.url"_qs, u"http://jp.example/?q=%E6%A4%9C%E7%B4%A2&r=1"_qs},
         {u"S/T/"_qs, QString()},
         {u"S/T/a😀b.url"_qs, u"http://emoji.example/"_qs},
         {u"S/T/U/"_qs, QString()},

@@ -531,7 +531,7 @@ void tst_Definitions::shippedStandardWithImageSet()
 
     const QString page = Cp932::toUnicode(readBytes(out + u"index.html"_qs));
     for (const auto &image : standard->Images()) {
-        QVERIFY2(page.contains(u"src=\""_qs + image->CopyFileName() + u'"'),
+        QVERIFY2(page.contains(u"url(\""_qs + image->CopyFileName() + u"\")"_qs),
                  qPrintable(image->CopyFileName()));
         QCOMPARE(readBytes(out + image->CopyFileName()), readBytes(image->SelectFile()));
     }
