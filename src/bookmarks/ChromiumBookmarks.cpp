@@ -179,7 +179,17 @@ public:
 private:
     static qint64 toUnixSeconds(const char *s, rapidjson::SizeType length)
     {
-        return ChromiumBookmarks::toUnixSeconds(QString::fromUtf8(s, length));
+        // Chromium writes plain digits; anything else is read as a number is read anywhere.
+        if (length == 0 || length > 18)
+            return ChromiumBookmarks::toUnixSeconds(QString::fromUtf8(s, length));
+        qint64 value = 0;
+        for (rapidjson::SizeType i = 0; i < length; ++i) {
+            if (s[i] < '0' || s[i] > '9')
+                return ChromiumBookmarks::toUnixSeconds(QString::fromUtf8(s, length));
+            value = value * 10 + (s[i] - '0');
+        }
+        constexpr qint64 From1601To1970 = 11644473600;
+        return value / 1000000 <= From1601To1970 ? 0 : value / 1000000 - From1601To1970;
     }
 
     static Field keyOf(Frame::Kind in, const char *s, rapidjson::SizeType length)
@@ -278,17 +288,8 @@ template <typename Stream> bool parse(Stream &in, BookmarkTree *tree, QString *e
         *error = u"Chromium 系ブラウザのブックマークが見つかりません"_qs;
         return false;
     }
-    for (Handler::Root &r : handler.roots) {
-        for (const Item &item : r.items) {
-            if (item.kind == Item::FolderStart)
-                tree->startFolder(item.title, item.addDate);
-            else if (item.kind == Item::FolderEnd)
-                tree->endFolder();
-            else
-                tree->addLink(item.title, item.url, item.addDate);
-        }
-        std::vector<Item>().swap(r.items);
-    }
+    for (Handler::Root &r : handler.roots)
+        tree->append(std::move(r.items));
     return true;
 }
 
