@@ -4,7 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# rapidjson-dev: the Chromium Bookmarks file is read as it streams past (header-only SAX reader).
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n libcurl4-openssl-dev
+          rapidjson-dev
           python3-pyftpdlib python3-openssl openssh-server fonts-noto-cjk xvfb chromium
           clang libclang-rt-14-dev libqt6sql6-sqlite firefox-esr
           dpkg-dev desktop-file-utils appstream man-db lintian devscripts)

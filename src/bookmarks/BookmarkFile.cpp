@@ -232,7 +232,12 @@ QString BookmarkFile::decodeEntities(QStringView text)
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text[i];
         if (c != u'&') {
-            out += c;
+            // The plain run up to the next entity goes as it stands.
+            qsizetype end = text.indexOf(u'&', i);
+            if (end < 0)
+                end = n;
+            out += text.sliced(i, end - i);
+            i = end - 1;
             continue;
         }
         qsizetype j = i + 1;

@@ -1,5 +1,7 @@
 #include "BookmarkTree.h"
 
+#include <iterator>
+
 void BookmarkTree::startFolder(const QString &title, qint64 addDate)
 {
     m_items.push_back({BookmarkFile::Item::FolderStart, title, QString(), addDate});
@@ -13,6 +15,17 @@ void BookmarkTree::endFolder()
 void BookmarkTree::addLink(const QString &title, const QString &url, qint64 addDate)
 {
     m_items.push_back({BookmarkFile::Item::Link, title, url, addDate});
+}
+
+void BookmarkTree::append(std::vector<BookmarkFile::Item> &&items)
+{
+    if (m_items.empty()) {
+        m_items = std::move(items);
+    } else {
+        m_items.insert(m_items.end(), std::make_move_iterator(items.begin()),
+                       std::make_move_iterator(items.end()));
+    }
+    std::vector<BookmarkFile::Item>().swap(items);
 }
 
 BookmarkFile::Item BookmarkTree::next()

@@ -13,6 +13,8 @@ public:
     void startFolder(const QString &title, qint64 addDate);
     void endFolder();
     void addLink(const QString &title, const QString &url, qint64 addDate);
+    // Items read elsewhere, in the order given, taken over.
+    void append(std::vector<BookmarkFile::Item> &&items);
 
     BookmarkFile::Item next();
     qsizetype position() const { return qsizetype(m_next); }

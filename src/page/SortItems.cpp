@@ -59,6 +59,11 @@ QString SortItems::nameKey(const QString &name)
     QString key;
     key.reserve(upper.size());
     for (const QChar c : upper) {
+        // The table holds no ASCII character: most names never look it up.
+        if (c.unicode() < 0x80) {
+            key += c;
+            continue;
+        }
         const auto it = t.constFind(c.unicode());
         if (it == t.cend())
             key += c;

@@ -105,25 +105,19 @@ QString cls_URL::EscapeHtml(const QString &text)
     if (noneOf(text, isMarkup))
         return text;
     QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'&':
-            out += u"&amp;"_qs;
-            break;
-        case u'<':
-            out += u"&lt;"_qs;
-            break;
-        case u'>':
-            out += u"&gt;"_qs;
-            break;
-        case u'"':
-            out += u"&quot;"_qs;
-            break;
-        default:
-            out += c;
-        }
+    out.reserve(text.size() + 16);
+    // The plain runs between the markup go as they stand.
+    const QStringView in(text);
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const char16_t u = in[i].unicode();
+        if (!isMarkup(u))
+            continue;
+        out += in.sliced(from, i - from);
+        out += u == u'&' ? u"&amp;" : u == u'<' ? u"&lt;" : u == u'>' ? u"&gt;" : u"&quot;";
+        from = i + 1;
     }
+    out += in.sliced(from);
     return out;
 }
 
@@ -133,6 +127,9 @@ QString cls_URL::PageText(const QString &text)
         Cp932::canHold(text))
         return text;
     const QString escaped = EscapeHtml(text);
+    // Markup alone is the common case: the entities are all the title needs.
+    if (noneOf(text, isControl) && Cp932::canHold(text))
+        return escaped;
     QString out;
     out.reserve(escaped.size());
     for (qsizetype i = 0; i < escaped.size(); ++i) {
@@ -155,6 +152,13 @@ QString cls_URL::RecordText(const QString &text, bool escapeMarkup)
                }) &&
         Cp932::canHold(text) && !text.contains(u"--"_qs))
         return text;
+    // Markup alone is the common case: each character as the loop below would give it.
+    if (noneOf(text, [](char16_t u) { return isControl(u) || u == u'\\'; }) &&
+        Cp932::canHold(text)) {
+        QString out = escapeMarkup ? EscapeHtml(text) : text;
+        breakCommentEnds(out);
+        return out;
+    }
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {

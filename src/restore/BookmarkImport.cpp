@@ -61,10 +61,14 @@ constexpr size_t HeldFolders = 256;
 QString BookmarkImport::shortcutAddress(const QString &url)
 {
     QString trimmed;
-    trimmed.reserve(url.size());
-    for (const QChar c : url) {
-        if (c != u'\r' && c != u'\n' && c != u'\t')
-            trimmed += c;
+    if (url.contains(u'\r') || url.contains(u'\n') || url.contains(u'\t')) {
+        trimmed.reserve(url.size());
+        for (const QChar c : url) {
+            if (c != u'\r' && c != u'\n' && c != u'\t')
+                trimmed += c;
+        }
+    } else {
+        trimmed = url;
     }
     trimmed = trimmed.trimmed();
     bool plain = true;

@@ -98,6 +98,15 @@ QString text(const QByteArray &line)
     return Cp932::toUnicode(line);
 }
 
+bool isAscii(const QByteArray &line)
+{
+    for (const char c : line) {
+        if (uchar(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 // A first reading of the block, which makes nothing: where the exact part starts (the line
 // after "[exact]"), or -1 when the page has none or its records do not hold together (the
 // restore then fails at that record), or -2 when the exact part does not give one well-formed
@@ -482,7 +491,12 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         for (qint64 k = 0; k < n; ++k) {
             if (!lines.read(&line))
                 return fail(linkFailed);
-            content += Cp932::fromUnicode(text(line)) + "\r\n";
+            // ASCII is the same in the page as in the file: no round through the text.
+            if (isAscii(line))
+                content += line;
+            else
+                content += Cp932::fromUnicode(text(line));
+            content += "\r\n";
         }
         Exact e;
         if (!readExact(&e) || (e.hasName ? !isSafeBytes(e.name) || e.name.size() < 4 ||

@@ -188,6 +188,8 @@ private slots:
     void bigBookmarkFileImportsEveryLink();
     void firefoxPlacesImportAsFirefoxWroteThem();
     void chromiumBookmarksImportTheThreeRoots();
+    void chromiumBookmarksReadInAnyKeyOrder_data();
+    void chromiumBookmarksReadInAnyKeyOrder();
     void browserBookmarksBadInputWritesNothing_data();
     void browserBookmarksBadInputWritesNothing();
 
@@ -1673,6 +1675,43 @@ void TestConvert::chromiumBookmarksImportTheThreeRoots()
          u"モバイルのブックマーク/モバイルで見た.url|https://m.example.jp/ 1600001100"_qs});
     QCOMPARE(log.first(), u"ブックマークファイルを読み込んでいます"_qs);
     QCOMPARE(log.last(), u"ブックマークファイルを読み込みました (フォルダ 6、リンク 6)"_qs);
+}
+
+void TestConvert::chromiumBookmarksReadInAnyKeyOrder_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("type before children, roots out of order")
+        << QByteArray(R"({"roots": {"other": {"children": [{"type": "url", "name": "b",
+            "url": "https://b.example/"}]}, "bookmark_bar": {"children": [{"type": "folder",
+            "name": "A", "children": [{"type": "url", "name": "a", "url": "https://a.example/"}]}]}}})")
+        << QStringList{u"ブックマーク バー/|*"_qs, u"ブックマーク バー/A/|*"_qs,
+                       u"ブックマーク バー/A/a.url|https://a.example/ *"_qs,
+                       u"その他のブックマーク/|*"_qs,
+                       u"その他のブックマーク/b.url|https://b.example/ *"_qs};
+    QTest::newRow("what a link or an unknown node holds is not read")
+        << QByteArray(R"({"roots": {"bookmark_bar": {"children": [{"children": [{"name": "in",
+            "type": "url", "url": "https://in.example/"}], "name": "L", "type": "url",
+            "url": "https://l.example/"}, {"children": [{"name": "y", "type": "url",
+            "url": "https://y.example/"}], "type": "separator"}, 5, {"name": "nothing",
+            "type": "url"}]}}})")
+        << QStringList{u"ブックマーク バー/|*"_qs,
+                       u"ブックマーク バー/L.url|https://l.example/ *"_qs};
+    QTest::newRow("an empty mobile root is left out, one holding anything is kept")
+        << QByteArray(R"({"roots": {"bookmark_bar": {"children": []}, "other": {},
+            "synced": {"children": [null]}}})")
+        << QStringList{u"ブックマーク バー/|*"_qs, u"モバイルのブックマーク/|*"_qs};
+}
+
+void TestConvert::chromiumBookmarksReadInAnyKeyOrder()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QStringList, expected);
+    const QString file = m_dir->filePath(u"Bookmarks"_qs);
+    writeBytes(file, json);
+    const QString base = m_dir->filePath(u"base"_qs);
+    QVERIFY(importInto(file, base));
+    compareTree(importedTree(base), expected);
 }
 
 void TestConvert::browserBookmarksBadInputWritesNothing_data()
