@@ -566,8 +566,8 @@ void TestFtp::uploadArrivesAsSent_data()
                 << true << passive << tls << u"sub"_qs << u"画像.png"_qs << u"sub/画像.png"_qs;
         }
     }
-    QTest::newRow("missing folder: file goes to the login folder")
-        << false << true << false << u"nosuch"_qs << u"lost.html"_qs << u"lost.html"_qs;
+    QTest::newRow("missing folder is made and takes the file")
+        << false << true << false << u"nosuch"_qs << u"made.html"_qs << u"nosuch/made.html"_qs;
     QTest::newRow("empty folder: no CWD, login folder")
         << false << true << false << QString() << u"top.html"_qs << u"top.html"_qs;
     QTest::newRow("japanese remote name sent in code page 932")
@@ -588,6 +588,7 @@ void TestFtp::uploadArrivesAsSent()
     const QString root = tls ? m_tlsRoot : m_plainRoot;
     const QString log = root + u".log"_qs;
     QFile::remove(root + u'/' + storedAt);
+    QDir(root + u"/nosuch"_qs).removeRecursively();
     newLog(log);
     if (tls)
         qputenv(basftpservice::CaFileVariable, QFile::encodeName(m_caFile));
@@ -623,9 +624,18 @@ void TestFtp::uploadArrivesAsSent()
     const bool sawPassive = !commands.filter(QRegularExpression(u"^(EPSV|PASV)"_qs)).isEmpty();
     QCOMPARE(sawActive, !passive);
     QCOMPARE(sawPassive, passive);
-    QCOMPARE(commands.filter(QRegularExpression(u"^CWD"_qs)),
-             folder.isEmpty() ? QStringList() : QStringList{u"CWD "_qs + folder});
-    QVERIFY(commands.contains(u"STOR "_qs + remoteName));
+    QStringList entered = commands.filter(QRegularExpression(u"^CWD"_qs));
+    entered.removeDuplicates();
+    const QString dir = QFileInfo(storedAt).path();
+    QCOMPARE(entered, dir == u"."_qs ? QStringList() : QStringList{u"CWD "_qs + dir});
+    // Stored under a temporary name beside the target, then renamed over it.
+    const QStringList stored =
+        commands.filter(QRegularExpression(u"^STOR vellumdex-[0-9a-f]{12}\\.tmp$"_qs));
+    QCOMPARE(stored.size(), 1);
+    const QString temp = stored.first().mid(5);
+    QVERIFY(commands.contains(u"RNFR "_qs + temp));
+    QVERIFY(commands.contains(u"RNTO "_qs + QFileInfo(storedAt).fileName()));
+    QVERIFY(!QFileInfo::exists(root + u'/' + dir + u'/' + temp));
     if (tls)
         QVERIFY(commands.contains(u"AUTH TLS"_qs) && commands.contains(u"PROT P"_qs));
 }
@@ -666,9 +676,10 @@ void TestFtp::uploadFailureEndsInSendError_data()
     row("read-only server, active mode", u"サーバーが転送を拒否しました（サーバーの応答: 550 "_qs,
         Server::Plain, {}, u"reader"_qs, u"readerpass"_qs, {}, u"f5a.html"_qs, page, false, false,
         false);
-    row("folder that cannot take the file",
-        u"サーバーが転送を拒否しました（サーバーの応答: 550 "_qs, Server::Plain, {}, u, p,
-        u"missing"_qs, u"missing/f6.html"_qs, page, false, false);
+    row("missing folder that cannot be made",
+        u"リモートフォルダ「nosuch」に入ることも、作ることもできません（サーバーの応答: 550 "_qs,
+        Server::Plain, {}, u"reader"_qs, u"readerpass"_qs, u"nosuch"_qs, u"f6.html"_qs, page, false,
+        false);
     row("missing local file", u"/local/none.html」を開けません"_qs, Server::Plain, {}, u, p, {},
         u"f7.html"_qs, u"local/none.html"_qs, false, false);
     row("relative local path", u"は完全なパスではありません"_qs, Server::Plain, {}, u, p, {},
