@@ -358,7 +358,7 @@ QString causeOf(CURLcode result, const char *errorBuffer, CURL *h, const Watch &
         return u"ローカルファイルを読めません"_qs;
     case CURLE_REMOTE_ACCESS_DENIED:
         if (sftp)
-            return u"サーバーが書き込みを拒否しました"_qs + reply;
+            return u"サーバーが書き込みを許していません"_qs + reply;
         break;
     case CURLE_SSH:
         return u"SSH の接続に失敗しました（"_qs + detail + u'）';
@@ -660,6 +660,12 @@ bool FtpSession::Put(const QString &localPath, const QString &remoteName, bool b
         if (tls) {
             curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
             curl_easy_setopt(h, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
+            // Under TLS 1.3 the server sends session tickets on each data connection, which
+            // libcurl never reads before closing it after an upload; the unread bytes make the
+            // close a reset, and the server drops the end of the file it had not read yet (seen
+            // from the second file of a session on). TLS 1.2 sends no such late messages.
+            curl_easy_setopt(h, CURLOPT_SSLVERSION,
+                             long(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
             if (!t->caFile.isEmpty())
                 curl_easy_setopt(h, CURLOPT_CAINFO, t->caFile.constData());
         }
@@ -672,6 +678,8 @@ bool FtpSession::Put(const QString &localPath, const QString &remoteName, bool b
         curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onProgress);
         curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t->watch);
         curl_easy_setopt(h, CURLOPT_TIMEOUT, TransferCapSeconds);
+        if (const qint64 speed = qEnvironmentVariableIntValue(SendSpeedVariable); speed > 0)
+            curl_easy_setopt(h, CURLOPT_MAX_SEND_SPEED_LARGE, curl_off_t(speed));
         m_transfer = std::move(t);
     }
     Transfer &t = *m_transfer;
