@@ -56,11 +56,11 @@ bool SftpSupported();
 // "host:port"; an IPv6 address goes in brackets when a port follows. The file goes into the
 // remote folder (relative to the login folder unless it starts with "/"; empty: the login
 // folder), made when missing; a folder that can be neither entered nor made fails the
-// transfer. Names go in code page 932 over FTP and FTPS, in UTF-8 over SFTP. localFolder must be absolute; it may or may not end in "/".
-// keyFile (SFTP only) names the private key; empty takes the first of ~/.ssh/id_ed25519,
-// id_ecdsa and id_rsa that exists, with the password as its passphrase and, should the key not
-// be taken, as the login password. *error gets the cause; *unknownHost, when given, the key of
-// an SFTP server refused because known_hosts does not hold it.
+// transfer. Names go in code page 932 over FTP and FTPS, in UTF-8 over SFTP. localFolder must be
+// absolute; it may or may not end in "/". keyFile (SFTP only) names the private key; empty takes
+// the first of ~/.ssh/id_ed25519, id_ecdsa and id_rsa that exists, with the password as its
+// passphrase and, should the key not be taken, as the login password. *error gets the cause;
+// *unknownHost, when given, the key of an SFTP server refused because known_hosts does not hold it.
 bool FtpSendFile(const QString &server, const QString &remoteFile, const QString &remoteFolder,
                  const QString &uid, const QString &pwd, const QString &localFile,
                  const QString &localFolder, bool binary, bool passive,

@@ -153,7 +153,7 @@ inline bool startSshWithKey(SshServer &server, const QString &folder, const QStr
     if (!server.start(folder))
         return false;
     const QList<QByteArray> host = readBytes(folder + u"/host.pub"_qs).split(' ');
-    *knownHostsLine = "[127.0.0.1]:" + QByteArray::number(server.port) + ' ' + host.value(0) +
-                      ' ' + host.value(1).trimmed() + '\n';
+    *knownHostsLine = "[127.0.0.1]:" + QByteArray::number(server.port) + ' ' + host.value(0) + ' ' +
+                      host.value(1).trimmed() + '\n';
     return true;
 }

@@ -1,6 +1,7 @@
 #include "base/Cp932.h"
 #include "base/TextLines.h"
 #include "definitions/cls_ConfigData.h"
+#include "definitions/cls_ImageData.h"
 #include "ftp/FtpConnections.h"
 #include "ftp/TestServers.h"
 #include "ftp/basftpservice.h"
@@ -21,14 +22,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <atomic>
-#include <thread>
-
 #include <arpa/inet.h>
+#include <atomic>
 #include <csignal>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -131,6 +131,8 @@ private slots:
     void publishingFaultLeavesTheOldPage();
     void visitorSeesOldPageOrNewOne_data();
     void visitorSeesOldPageOrNewOne();
+    void publicationLogsInOnce_data();
+    void publicationLogsInOnce();
 
 private:
     QString setUpSsh();
@@ -138,7 +140,8 @@ private:
     QString serverAddress(Server server) const;
     QString newLog(const QString &logPath);
     QString bigFavorites(int links);
-    bool publishTo(const cls_FtpData &connection, const QString &favorites, QStringList *log);
+    bool publishTo(const cls_FtpData &connection, const QString &favorites, QStringList *log,
+                   bool images = false);
 
     QTemporaryDir m_dir;
     TestServer m_plain;
@@ -1114,8 +1117,8 @@ QString TestFtp::bigFavorites(int links)
     return favorites;
 }
 
-bool TestFtp::publishTo(const cls_FtpData &connection, const QString &favorites,
-                        QStringList *log)
+bool TestFtp::publishTo(const cls_FtpData &connection, const QString &favorites, QStringList *log,
+                        bool images)
 {
     code_main::ConfigIni().SetFile(m_dir.filePath(u"Config.ini"_qs));
     cls_FtpData copy;
@@ -1126,10 +1129,26 @@ bool TestFtp::publishTo(const cls_FtpData &connection, const QString &favorites,
     run.setDecodeFlag(true);
     log->clear();
     connect(&run, &MakeHtmlProcess::logLine, this, [log](const QString &l) { log->append(l); });
+    const QString simple = QStringLiteral(VELLUMDEX_TEST_DATA "/convert/simple.html");
+    const QString withImages = m_dir.filePath(u"images.html"_qs);
+    if (images) {
+        QByteArray text = readBytes(simple);
+        text.chop(2);
+        writeBytes(withImages, text + "<!--ImageConfig=Start-->\r\n[ImageList]\r\nDataCount=2"
+                                      "\r\nImage_1=a.gif\r\nImage_2=b.gif\r\n"
+                                      "<!--ImageConfig=End-->\r\n\r\n");
+    }
     cls_ConfigData definition;
-    definition.setFileName(QStringLiteral(VELLUMDEX_TEST_DATA "/convert/simple.html"));
+    definition.setFileName(images ? withImages : simple);
     if (!definition.ConfigCheck())
         return false;
+    definition.GetStatus();
+    for (int i = 1; images && i <= 2; ++i) {
+        definition.Image(i)->setSelectFile(m_image);
+        definition.Image(i)->setImageChange(true);
+    }
+    if (images)
+        definition.SaveSetting();
     definition.Htmlcfg_Open();
     return run.SendFtp(definition, copy, u"pub.html"_qs);
 }
@@ -1146,8 +1165,8 @@ void TestFtp::publishingFaultLeavesTheOldPage_data()
     for (const auto &[name, protocol] : protocols) {
         const bool sftp = protocol == cls_FtpData::Protocol::Sftp;
         const auto row = [&](const char *fault, const QString &cause) {
-            QTest::addRow("%s: %s", name, fault) << int(protocol) << QString::fromLatin1(fault)
-                                                 << cause;
+            QTest::addRow("%s: %s", name, fault)
+                << int(protocol) << QString::fromLatin1(fault) << cause;
         };
         row("server killed mid-upload",
             sftp ? u"SSH の接続に失敗しました"_qs : u"サーバーとの接続が途中で切れました"_qs);
@@ -1176,8 +1195,8 @@ void TestFtp::publishingFaultLeavesTheOldPage()
     const bool midUpload = fault.contains(u"mid-upload"_qs);
     const bool diskFull = fault.contains(u"disk"_qs);
     if (sftp && fault == u"permission refused"_qs && m_sshPassUser.isEmpty()) {
-        QTest::qSkip("a user the permissions hold for is made only when running as root",
-                     __FILE__, __LINE__);
+        QTest::qSkip("a user the permissions hold for is made only when running as root", __FILE__,
+                     __LINE__);
         return;
     }
     const QString base =
@@ -1185,8 +1204,9 @@ void TestFtp::publishingFaultLeavesTheOldPage()
     const QString root = sftp ? base + u"/root"_qs : base + u"/ftp"_qs;
     QVERIFY(QDir().mkpath(root));
     // A small disk of its own, which the retry finds grown.
-    if (diskFull && QProcess::execute(u"mount"_qs, {u"-t"_qs, u"tmpfs"_qs, u"-o"_qs,
-                                                    u"size=96k,mode=0777"_qs, u"tmpfs"_qs, root}) != 0) {
+    if (diskFull &&
+        QProcess::execute(u"mount"_qs, {u"-t"_qs, u"tmpfs"_qs, u"-o"_qs, u"size=96k,mode=0777"_qs,
+                                        u"tmpfs"_qs, root}) != 0) {
         QTest::qSkip("mounting a tmpfs needs root", __FILE__, __LINE__);
         return;
     }
@@ -1401,4 +1421,84 @@ void TestFtp::visitorSeesOldPageOrNewOne()
     // OpenSSH's server renames only onto a free name: the old page goes a moment before the
     // new one takes its name.
     QCOMPARE(olds + news + (sftp ? missing : 0), int(seen.size()));
+}
+
+void TestFtp::publicationLogsInOnce_data()
+{
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<QString>("fault"); // "", "wrong password", "silent server"
+    for (const auto &[name, protocol] : {std::pair{"FTP", cls_FtpData::Protocol::Ftp},
+                                         {"FTPS", cls_FtpData::Protocol::Ftps},
+                                         {"SFTP", cls_FtpData::Protocol::Sftp}}) {
+        QTest::addRow("%s: page and two images over one login", name) << int(protocol) << QString();
+        QTest::addRow("%s: wrong password, one attempt", name)
+            << int(protocol) << u"wrong password"_qs;
+    }
+    QTest::newRow("FTP: silent server, one wait")
+        << int(cls_FtpData::Protocol::Ftp) << u"silent server"_qs;
+}
+
+void TestFtp::publicationLogsInOnce()
+{
+    QFETCH(int, protocol);
+    QFETCH(QString, fault);
+    const auto p = cls_FtpData::Protocol(protocol);
+    const bool sftp = p == cls_FtpData::Protocol::Sftp;
+    if (sftp && !m_sshSkip.isEmpty()) {
+        QTest::qSkip(qPrintable(m_sshSkip), __FILE__, __LINE__);
+        return;
+    }
+    const bool wrong = fault == u"wrong password"_qs;
+    if (sftp && wrong && m_sshPassUser.isEmpty()) {
+        QTest::qSkip("a password login needs an account of its own", __FILE__, __LINE__);
+        return;
+    }
+    cls_FtpData connection;
+    connection.setFtpProtocol(p);
+    connection.setFtpPassive(true);
+    connection.setFtpUid(UserId);
+    connection.setFtpPwd(wrong ? u"wrong"_qs : UserPassword);
+    connection.setFtpSrv(serverAddress(fault == u"silent server"_qs       ? Server::Silent
+                                       : p == cls_FtpData::Protocol::Ftps ? Server::Tls
+                                                                          : Server::Plain));
+    const QString serverLog =
+        sftp ? m_sshDir + u"/sshd.log"_qs
+             : (p == cls_FtpData::Protocol::Ftps ? m_tlsRoot : m_plainRoot) + u".log"_qs;
+    if (sftp) {
+        connection.setFtpSrv(m_ssh.address());
+        connection.setFtpUid(wrong ? m_sshPassUser : m_sshUser);
+        writeBytes(basftpservice::KnownHostsFile(), m_hostKeyLine);
+    }
+    if (p == cls_FtpData::Protocol::Ftps)
+        qputenv(basftpservice::CaFileVariable, QFile::encodeName(m_caFile));
+    newLog(serverLog);
+    QStringList log;
+    QElapsedTimer took;
+    took.start();
+    const bool sent = publishTo(connection, bigFavorites(600), &log, true);
+    const qint64 ms = took.elapsed();
+    qunsetenv(basftpservice::CaFileVariable);
+    const QString seen = newLog(serverLog);
+    const qsizetype logins =
+        sftp ? seen.count(u"Accepted publickey"_qs) + seen.count(u"Failed password"_qs) +
+                   seen.count(u"Accepted password"_qs)
+             : seen.count(QRegularExpression(u"^PASS "_qs, QRegularExpression::MultilineOption));
+    const QStringList starts = log.filter(QRegularExpression(u"^転送開始"_qs));
+    if (fault.isEmpty()) {
+        QVERIFY2(sent, qPrintable(log.join(u'|')));
+        QCOMPARE(starts.size(), 3);
+        QCOMPARE(logins, 1);
+        // The images first, the page last; a result line after each.
+        QCOMPARE(starts.filter(u"pub.html"_qs).size(), 1);
+        QCOMPARE(starts.last(), u"転送開始 [pub.html]"_qs);
+        QCOMPARE(log.count(u"○転送成功"_qs), 3);
+    } else {
+        QVERIFY(!sent);
+        QCOMPARE(starts.size(), 1);
+        QCOMPARE(log.filter(QRegularExpression(u"^×転送失敗："_qs)).size(), 1);
+        QCOMPARE(logins, fault == u"silent server"_qs ? 0 : 1);
+        // No longer than the one time-out the message names.
+        QVERIFY2(ms < (basftpservice::ConnectTimeoutSeconds + 3) * 1000,
+                 qPrintable(QString::number(ms)));
+    }
 }
