@@ -441,6 +441,7 @@ struct FtpSession::Transfer
     char errorBuffer[CURL_ERROR_SIZE] = {};
     QSet<QByteArray> swept; // folders whose strays are gone
     bool renameRefused = false;
+    bool keyTypeFreed = false;
     qint64 elapsedMs = 0;
 
     ~Transfer()
@@ -487,7 +488,19 @@ struct FtpSession::Transfer
             curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, r.text ? 1L : 0L);
         QElapsedTimer elapsed;
         elapsed.start();
-        const CURLcode result = curl_easy_perform(h);
+        CURLcode result = curl_easy_perform(h);
+        // Asked for a key of the type known_hosts holds, a server without one offers nothing
+        // to agree on. Asked again for any key, it shows the one it has, and the verdict can
+        // name the host as known by another type rather than fail without a word.
+        if (sftp && result != CURLE_OK && !keyTypeFreed &&
+            QByteArray(errorBuffer).contains("exchange encryption keys")) {
+            keyTypeFreed = true;
+            if (CheckedFile::writeFile(QFile::decodeName(knownHostsCopy), QByteArray())) {
+                watch.reset();
+                errorBuffer[0] = 0;
+                result = curl_easy_perform(h);
+            }
+        }
         elapsedMs = elapsed.elapsed();
         return result;
     }
@@ -627,9 +640,17 @@ bool FtpSession::Put(const QString &localPath, const QString &remoteName, bool b
         if (sftp) {
             t->known = std::make_unique<KnownHosts>(KnownHostsFile());
             QByteArray lines;
+            // Only types libssh2 reads: it stops at the first line it does not.
+            static const QList<QByteArray> readable = {"ssh-ed25519",
+                                                       "ecdsa-sha2-nistp256",
+                                                       "ecdsa-sha2-nistp384",
+                                                       "ecdsa-sha2-nistp521",
+                                                       "ssh-rsa",
+                                                       "ssh-dss"};
             for (const auto &e : t->known->EntriesFor(t->watch.knownHostsHost))
-                lines += t->watch.knownHostsHost.toUtf8() + ' ' + e.type + ' ' + e.blob.toBase64() +
-                         '\n';
+                if (readable.contains(e.type))
+                    lines += t->watch.knownHostsHost.toUtf8() + ' ' + e.type + ' ' +
+                             e.blob.toBase64() + '\n';
             const QString copy = CheckedFile::temporaryName(QDir::tempPath());
             if (!CheckedFile::writeFile(copy, lines, nullptr, CheckedFile::Mode::NewOnly,
                                         CheckedFile::Permissions::OwnerOnly))

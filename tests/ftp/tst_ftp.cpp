@@ -133,6 +133,8 @@ private slots:
     void visitorSeesOldPageOrNewOne();
     void publicationLogsInOnce_data();
     void publicationLogsInOnce();
+    void hostKeyJudgedAsOpenSshDoes_data();
+    void hostKeyJudgedAsOpenSshDoes();
 
 private:
     QString setUpSsh();
@@ -1501,4 +1503,75 @@ void TestFtp::publicationLogsInOnce()
         QVERIFY2(ms < (basftpservice::ConnectTimeoutSeconds + 3) * 1000,
                  qPrintable(QString::number(ms)));
     }
+}
+
+void TestFtp::hostKeyJudgedAsOpenSshDoes_data()
+{
+    QTest::addColumn<QString>("entries"); // known_hosts, "HOST" and "KEY" standing for the server's
+    QTest::addColumn<QString>("cause");   // empty: sent
+    QTest::addColumn<bool>("asked");      // whether the user is offered to trust the key
+    QTest::newRow("plain") << u"HOST KEY"_qs << QString() << false;
+    QTest::newRow("hashed") << u"hashed"_qs << QString() << false;
+    QTest::newRow("@revoked beside a plain line")
+        << u"HOST KEY\n@revoked HOST KEY"_qs << u"REVOKED HOST KEY DETECTED"_qs << false;
+    QTest::newRow("@revoked alone is not offered for trust")
+        << u"@revoked * KEY"_qs << u"REVOKED HOST KEY DETECTED"_qs << false;
+    QTest::newRow("@cert-authority before the host's line")
+        << u"@cert-authority * OTHER\nHOST KEY"_qs << QString() << false;
+    QTest::newRow("security-key line before the host's line")
+        << u"HOST sk-ssh-ed25519@openssh.com AAAAGnNrLXNzaC1lZDI1NTE5QG9wZW5zc2guY29t\nHOST KEY"_qs
+        << QString() << false;
+    QTest::newRow("another key type is named, never new")
+        << u"HOST ECDSA"_qs << u"別の種類の鍵（ECDSA）で登録されています"_qs << false;
+    QTest::newRow("unknown host is offered for trust")
+        << u"other.example OTHER"_qs << u"に登録されていません"_qs << true;
+}
+
+void TestFtp::hostKeyJudgedAsOpenSshDoes()
+{
+    QFETCH(QString, entries);
+    QFETCH(QString, cause);
+    QFETCH(bool, asked);
+    if (!m_sshSkip.isEmpty()) {
+        QTest::qSkip(qPrintable(m_sshSkip), __FILE__, __LINE__);
+        return;
+    }
+    const QString ecdsa = m_sshDir + u"/ecdsa"_qs;
+    if (!QFileInfo::exists(ecdsa))
+        QCOMPARE(QProcess::execute(u"ssh-keygen"_qs, {u"-q"_qs, u"-t"_qs, u"ecdsa"_qs, u"-N"_qs,
+                                                      QString(), u"-f"_qs, ecdsa}),
+                 0);
+    const auto publicKey = [](const QString &file) {
+        const QList<QByteArray> f = readBytes(file + u".pub"_qs).split(' ');
+        return QString::fromLatin1(f.value(0) + ' ' + f.value(1).trimmed());
+    };
+    const QString host = QString::fromLatin1(m_hostKeyLine.split(' ').value(0));
+    const QString knownHosts = basftpservice::KnownHostsFile();
+    if (entries == u"hashed"_qs) {
+        writeBytes(knownHosts, m_hostKeyLine);
+        QCOMPARE(QProcess::execute(u"ssh-keygen"_qs, {u"-q"_qs, u"-H"_qs, u"-f"_qs, knownHosts}),
+                 0);
+    } else {
+        entries.replace(u"HOST"_qs, host)
+            .replace(u"KEY"_qs, publicKey(m_sshDir + u"/host"_qs))
+            .replace(u"OTHER"_qs, publicKey(m_sshDir + u"/otherhost"_qs))
+            .replace(u"ECDSA"_qs, publicKey(ecdsa));
+        writeBytes(knownHosts, (entries + u'\n').toUtf8());
+    }
+    const QByteArray before = readBytes(knownHosts);
+    cls_FtpData data;
+    data.setFtpProtocol(cls_FtpData::Protocol::Sftp);
+    data.setFtpSrv(m_ssh.address());
+    data.setFtpUid(m_sshUser);
+    data.setFtpPwd(UserPassword);
+    int questions = 0;
+    data.setHostKeyQuestion([&](const basftpservice::HostKey &) {
+        ++questions;
+        return false;
+    });
+    const bool sent = data.FtpPut_Text(m_page, u"known.html"_qs);
+    QCOMPARE(sent, cause.isEmpty());
+    QVERIFY2(data.LastError().contains(cause), qPrintable(data.LastError()));
+    QCOMPARE(questions, asked ? 1 : 0);
+    QCOMPARE(readBytes(knownHosts), before);
 }
