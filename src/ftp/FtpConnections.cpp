@@ -103,7 +103,7 @@ bool SaveFtpList(QString *error)
         entries.append({u"Data_"_qs + QString::number(i + 1), ftpConnections.at(i)->ConnectData()});
     file.appendSection(FtpSection, entries);
     // The records carry passwords, scrambled but not encrypted.
-    file.setOwnerOnly(!ftpConnections.isEmpty());
+    file.setOwnerOnly(true);
     return file.save(error);
 }
 

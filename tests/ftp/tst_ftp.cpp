@@ -768,26 +768,32 @@ void TestFtp::uploadFailureEndsInSendError()
 
 void TestFtp::savedConnectionsMakeTheFileOwnerOnly()
 {
-    // A settings file that others may read, as a copy or an unpacked archive leaves it.
-    useSettingsFile(QByteArray("[System]\r\nSort=1\r\n"));
-    const QString path = code_main::SettingsIni().fileName();
+    // A settings file holding passwords that others may read, as a copy or an unpacked
+    // archive leaves it: any write of the program makes it its owner's alone.
+    const QString folder = m_dir.filePath(u"shared-program"_qs);
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + u"/Vellumdex.ini"_qs;
+    cls_FtpData d;
+    d.setFtpSrv(u"srv"_qs);
+    d.setFtpPwd(u"secret"_qs);
+    writeBytes(path, Cp932::fromUnicode(u"[System]\r\nSort=1\r\n[FTP]\r\nCount=1\r\nData_1="_qs +
+                                        d.ConnectData() + u"\r\n"_qs));
     const QFile::Permissions everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
                                         QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther;
-    QVERIFY(QFile::setPermissions(path, everyone));
-    auto &list = run::FtpConnections();
-    list.clear();
-    QVERIFY(run::SaveFtpList());
-    QCOMPARE(QFile::permissions(path), everyone); // no passwords in it: left as it was
-    auto d = QSharedPointer<cls_FtpData>::create();
-    d->setFtpSrv(u"srv"_qs);
-    d->setFtpPwd(u"secret"_qs);
-    list.append(d);
-    QVERIFY(run::SaveFtpList());
-    QCOMPARE(QFile::permissions(path) &
-                 (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
-             QFile::Permissions());
-    QVERIFY(QFile::permissions(path) & QFile::ReadOwner);
-    list.clear();
+    const QFile::Permissions others =
+        QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther;
+    code_main::setProgramFolder(folder);
+    run::Startup({});
+    for (int write = 0; write < 2; ++write) {
+        QVERIFY(QFile::setPermissions(path, everyone));
+        if (write == 0)
+            QVERIFY(code_main::SettingsIni().T_SaveSetting(u"Sort"_qs, u"0"_qs, u"System"_qs));
+        else
+            QVERIFY(run::SaveFtpList());
+        QCOMPARE(QFile::permissions(path) & others, QFile::Permissions());
+        QVERIFY(QFile::permissions(path) & QFile::ReadOwner);
+    }
+    run::FtpConnections().clear();
 }
 
 void TestFtp::longPasswordIsStoredInOneGo()
