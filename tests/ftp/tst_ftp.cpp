@@ -110,6 +110,7 @@ private slots:
     void saveAfterDeleteLeavesNoStaleRecord();
     void startupLoadsTheStoredConnections();
     void savedConnectionsMakeTheFileOwnerOnly();
+    void savingKeepsConnectionsOthersSaved();
 
     void uploadArrivesAsSent_data();
     void uploadArrivesAsSent();
@@ -1580,4 +1581,49 @@ void TestFtp::hostKeyJudgedAsOpenSshDoes()
     QVERIFY2(data.LastError().contains(cause), qPrintable(data.LastError()));
     QCOMPARE(questions, asked ? 1 : 0);
     QCOMPARE(readBytes(knownHosts), before);
+}
+
+void TestFtp::savingKeepsConnectionsOthersSaved()
+{
+    // This window loaded two connections; while it edits, other programs add theirs.
+    cls_FtpData a, b;
+    a.setViewName(u"一"_qs);
+    a.setFtpSrv(u"one"_qs);
+    b.setViewName(u"二"_qs);
+    b.setFtpSrv(u"two"_qs);
+    useSettingsFile(Cp932::fromUnicode(u"[FTP]\r\nCount=2\r\nData_1="_qs + a.ConnectData() +
+                                       u"\r\nData_2="_qs + b.ConnectData() + u"\r\n"_qs));
+    run::LoadFtpList();
+    const FtpConnectionData first = run::FtpConnections().at(0)->data();
+    const FtpConnectionData second = run::FtpConnections().at(1)->data();
+    QList<QProcess *> others;
+    for (int i = 0; i < 4; ++i) {
+        others.append(new QProcess(this));
+        others.last()->start(QStringLiteral(FTP_LIST_EDITOR),
+                             {code_main::SettingsIni().fileName(), u"other%1"_qs.arg(i)});
+    }
+    const auto finished = [](QProcess *p) {
+        return p->state() == QProcess::NotRunning || p->waitForFinished(10000);
+    };
+    QVERIFY(finished(others.first()));
+    // This window's edits: the first renamed, the second deleted, one added.
+    FtpConnectionData renamed = first;
+    renamed.viewName = u"一（新）"_qs;
+    FtpConnectionData added;
+    added.viewName = u"三"_qs;
+    QVERIFY(run::SaveFtpChanges({{first, renamed}, {second, std::nullopt}, {std::nullopt, added}}));
+    for (QProcess *other : std::as_const(others)) {
+        QVERIFY(finished(other));
+        QCOMPARE(other->exitCode(), 0);
+    }
+    run::LoadFtpList();
+    QStringList names;
+    for (const auto &c : run::FtpConnections())
+        names << c->ViewName();
+    QCOMPARE(names.size(), 6);
+    QCOMPARE(names.first(), u"一（新）"_qs);
+    for (const QString &name : {u"三"_qs, u"other0"_qs, u"other1"_qs, u"other2"_qs, u"other3"_qs})
+        QVERIFY2(names.contains(name), qPrintable(names.join(u',')));
+    QVERIFY(!names.contains(u"二"_qs));
+    run::FtpConnections().clear();
 }
