@@ -134,6 +134,7 @@ private slots:
     void visitorSeesOldPageOrNewOne();
     void publicationLogsInOnce_data();
     void publicationLogsInOnce();
+    void serverRefusingRenamesGetsTheFilesInPlace();
     void hostKeyJudgedAsOpenSshDoes_data();
     void hostKeyJudgedAsOpenSshDoes();
 
@@ -1626,4 +1627,24 @@ void TestFtp::savingKeepsConnectionsOthersSaved()
         QVERIFY2(names.contains(name), qPrintable(names.join(u',')));
     QVERIFY(!names.contains(u"二"_qs));
     run::FtpConnections().clear();
+}
+
+void TestFtp::serverRefusingRenamesGetsTheFilesInPlace()
+{
+    const QString www = m_plainRoot + u"/norename"_qs;
+    QVERIFY(QDir().mkpath(www));
+    writeBytes(www + u"/pub.html"_qs, "old");
+    cls_FtpData connection;
+    connection.setFtpSrv(serverAddress(Server::Plain));
+    connection.setFtpDir(u"norename"_qs);
+    connection.setFtpUid(u"norename"_qs);
+    connection.setFtpPwd(u"norenamepass"_qs);
+    connection.setFtpPassive(true);
+    QStringList log;
+    QVERIFY2(publishTo(connection, bigFavorites(600), &log, true), qPrintable(log.join(u'|')));
+    // One line for the publication, at the first file the server would not rename.
+    QCOMPARE(log.filter(u"名前の変更を受け付けないため"_qs).size(), 1);
+    QCOMPARE(log.count(u"○転送成功"_qs), 3);
+    QVERIFY(readBytes(www + u"/pub.html"_qs).endsWith("-->\r\n\r\n"));
+    QCOMPARE(QDir(www).entryList({u"vellumdex-*"_qs}, QDir::Files), QStringList());
 }
