@@ -826,7 +826,10 @@ bool FtpSession::Put(const QString &localPath, const QString &remoteName, bool b
             // is left.
             if (sftp)
                 clean.before.append("statvfs " + sftpPath(QByteArray(".")));
-            t.run(clean);
+            const CURLcode cleaned = t.run(clean);
+            // The server did not answer after all: nothing more goes to it in this session.
+            if (cleaned != CURLE_OK && !serverStillAnswers(cleaned, t.watch, sftp))
+                return end(why);
             const QRegularExpression avail(u"f_bavail: (\\d+)"_qs);
             const QRegularExpression frsize(u"f_frsize: (\\d+)"_qs);
             const QString answered = QString::fromLatin1(t.watch.headers);
