@@ -5,6 +5,7 @@
 #include "settings/code_main.h"
 
 #include <QHash>
+#include <QLockFile>
 
 #include <limits>
 
@@ -103,8 +104,38 @@ bool SaveFtpList(QString *error)
         entries.append({u"Data_"_qs + QString::number(i + 1), ftpConnections.at(i)->ConnectData()});
     file.appendSection(FtpSection, entries);
     // The records carry passwords, scrambled but not encrypted.
-    file.setOwnerOnly(!ftpConnections.isEmpty());
+    file.setOwnerOnly(true);
     return file.save(error);
+}
+
+bool SaveFtpChanges(const QList<FtpListChange> &changes, QString *error)
+{
+    QLockFile lock(code_main::SettingsIni().fileName() + u".lock"_qs);
+    if (!lock.tryLock(10000)) {
+        if (error)
+            *error = u"ほかのウィンドウかプログラムが書き込み中です"_qs;
+        return false;
+    }
+    LoadFtpList();
+    const auto find = [](const FtpConnectionData &data) {
+        for (qsizetype i = 0; i < ftpConnections.size(); ++i)
+            if (ftpConnections.at(i)->data() == data)
+                return i;
+        return qsizetype(-1);
+    };
+    for (const FtpListChange &change : changes) {
+        const qsizetype at = change.before ? find(*change.before) : -1;
+        if (at >= 0 && !change.after)
+            ftpConnections.removeAt(at);
+        else if (at >= 0)
+            ftpConnections.at(at)->setData(*change.after);
+        else if (change.after) {
+            auto added = QSharedPointer<cls_FtpData>::create();
+            added->setData(*change.after);
+            ftpConnections.append(added);
+        }
+    }
+    return SaveFtpList(error);
 }
 
 } // namespace run

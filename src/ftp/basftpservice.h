@@ -11,6 +11,8 @@ namespace basftpservice {
 // A file naming further CA certificates to trust beside the system's, for servers whose
 // certificate comes from a private authority. Certificates are always verified.
 inline constexpr char CaFileVariable[] = "VELLUMDEX_CA_FILE";
+// Bytes a second that an upload may send at most, for a slow line on loopback; unset: no limit.
+inline constexpr char SendSpeedVariable[] = "VELLUMDEX_MAX_SEND_SPEED";
 
 // Every wait on a server, in seconds.
 inline constexpr int ConnectTimeoutSeconds = 10;  // TCP, TLS and the whole SSH login
@@ -50,15 +52,15 @@ bool ActiveFtpsSupported();
 // Whether this libcurl speaks SFTP at all.
 bool SftpSupported();
 
-// server is "host" (port 21, SFTP 22) or "host:port"; an IPv6 address goes in brackets when
-// a port follows. FTP and FTPS enter the remote folder after login; when that fails (or the
-// folder is empty) the file goes to the login folder; names go in code page 932. SFTP puts the
-// file into the remote folder (relative to the login folder unless it starts with "/"), made
-// when missing; names go in UTF-8. localFolder must be absolute; it may or may not end in "/".
-// keyFile (SFTP only) names the private key; empty takes the first of ~/.ssh/id_ed25519,
-// id_ecdsa and id_rsa that exists, with the password as its passphrase and, should the key not
-// be taken, as the login password. *error gets the cause; *unknownHost, when given, the key of
-// an SFTP server refused because known_hosts does not hold it.
+// One file over a session of its own (FtpSession). server is "host" (port 21, SFTP 22) or
+// "host:port"; an IPv6 address goes in brackets when a port follows. The file goes into the
+// remote folder (relative to the login folder unless it starts with "/"; empty: the login
+// folder), made when missing; a folder that can be neither entered nor made fails the
+// transfer. Names go in code page 932 over FTP and FTPS, in UTF-8 over SFTP. localFolder must be
+// absolute; it may or may not end in "/". keyFile (SFTP only) names the private key; empty takes
+// the first of ~/.ssh/id_ed25519, id_ecdsa and id_rsa that exists, with the password as its
+// passphrase and, should the key not be taken, as the login password. *error gets the cause;
+// *unknownHost, when given, the key of an SFTP server refused because known_hosts does not hold it.
 bool FtpSendFile(const QString &server, const QString &remoteFile, const QString &remoteFolder,
                  const QString &uid, const QString &pwd, const QString &localFile,
                  const QString &localFolder, bool binary, bool passive,

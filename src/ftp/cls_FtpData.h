@@ -7,6 +7,9 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+class FtpSession;
 
 // One stored FTP, FTPS or SFTP connection: its record text in the settings file, and the
 // upload of one file over it with events around the transfer.
@@ -16,6 +19,15 @@ class cls_FtpData : public QObject
 
 public:
     explicit cls_FtpData(QObject *parent = nullptr);
+    ~cls_FtpData() override;
+
+    // The uploads between OpenSession and CloseSession (one publication) go over one login;
+    // without a session each upload logs in on its own.
+    void OpenSession();
+    void CloseSession();
+    // True once the open session can send nothing more: the server refused the login, could
+    // not be reached or stopped answering. Further uploads are not worth trying.
+    bool SessionEnded() const;
 
     // Both upload the local file FileName (full path) under the remote name FtpFile, raising
     // SendStart first and then exactly one of SendEnd and SendError.
@@ -71,6 +83,8 @@ signals:
     void SendStart(const QString &FtpFile);
     void SendEnd(const QString &FtpFile);
     void SendError(const QString &FtpFile);
+    // A line for the log about the transfer under way, beside its result.
+    void SendNote(const QString &line);
 
 private:
     bool put(const QString &FileName, const QString &FtpFile, bool binary);
@@ -78,4 +92,5 @@ private:
     FtpConnectionData m_data;
     HostKeyQuestion m_hostKeyQuestion;
     QString m_lastError;
+    std::unique_ptr<FtpSession> m_session;
 };

@@ -84,10 +84,11 @@ void MakeHtmlProcess::logSummary(const QString &text)
     AddLog(Rule);
 }
 
-void MakeHtmlProcess::HtmlMake(const QString &SaveFile, TemplateBlocks &ConfigData)
+void MakeHtmlProcess::HtmlMake(const QString &SaveFile, TemplateBlocks &ConfigData,
+                               CheckedFile::Permissions permissions)
 {
     // Never written through to the page: a failed run leaves the previous one as it was.
-    CheckedFile file(SaveFile);
+    CheckedFile file(SaveFile, CheckedFile::Mode::Replace, permissions);
     if (!file.open())
         throw RunError(u"出力ファイルを作成できません ["_qs + SaveFile + u"] "_qs +
                        file.errorString());
@@ -219,21 +220,32 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
             for (qsizetype i = 1; i < cause.size(); ++i)
                 AddLog(u"  "_qs + cause.at(i));
         });
+    const QMetaObject::Connection noted =
+        connect(&FtpObj, &cls_FtpData::SendNote, this, [this](const QString &l) { AddLog(l); });
     FtpObj.setHostKeyQuestion(m_hostKeyQuestion);
 
     bool pageSent = false;
     bool imagesSent = false;
-    // The page on its way to the server, under a name the next run recognises should this one
-    // be killed; removed when this ends, sent or not.
+    // The page on its way to the server, readable by its owner only, under a name the next
+    // run recognises should this one be killed; removed when this ends, sent or not.
     const QString temp = CheckedFile::temporaryName(QDir::tempPath());
     const auto removeTemp = qScopeGuard([&temp] { QFile::remove(temp); });
+    // One login for the page and its images.
+    FtpObj.OpenSession();
+    const auto closeSession = qScopeGuard([&FtpObj] { FtpObj.CloseSession(); });
     try {
-        HtmlMake(temp, ConfigData);
+        HtmlMake(temp, ConfigData, CheckedFile::Permissions::OwnerOnlyAlways);
         ConfigData.Htmlcfg_Close();
-        pageSent = FtpObj.FtpPut_Text(temp, SendFileName);
+        // The images first and the page last: a visitor never gets the new page without its
+        // images. A server that can take nothing more ends the publication at once.
         imagesSent = ConfigData.SendFtp([&FtpObj](const QString &file, const QString &name) {
-            return FtpObj.FtpPut_Binary(file, name);
+            return !FtpObj.SessionEnded() && FtpObj.FtpPut_Binary(file, name);
         });
+        if (imagesSent)
+            pageSent = FtpObj.FtpPut_Text(temp, SendFileName);
+        else if (!FtpObj.SessionEnded())
+            AddLog(u"画像を転送できなかったため、ページは転送しませんでした（サーバーのページは"
+                   "元のままです）"_qs);
     } catch (const RunError &e) {
         ConfigData.Htmlcfg_Close();
         AddLog(e.message());
@@ -241,6 +253,7 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
     disconnect(started);
     disconnect(ended);
     disconnect(failed);
+    disconnect(noted);
     FtpObj.setHostKeyQuestion(nullptr);
     const bool ok = pageSent && imagesSent;
     logSummary(ok ? u"  ファイルを転送しました。"_qs : u"  転送に失敗しました。"_qs);

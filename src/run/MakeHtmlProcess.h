@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/CheckedFile.h"
 #include "ftp/cls_FtpData.h"
 
 #include <QObject>
@@ -41,7 +42,8 @@ public:
 
     // Writes the page to SaveFile: a temporary file beside it replaces it only once the whole
     // page is written. Throws RunError naming the cause.
-    void HtmlMake(const QString &SaveFile, TemplateBlocks &ConfigData);
+    void HtmlMake(const QString &SaveFile, TemplateBlocks &ConfigData,
+                  CheckedFile::Permissions permissions = CheckedFile::Permissions::Default);
 
 signals:
     void logLine(const QString &line);

@@ -29,14 +29,14 @@ IniClass::Table IniClass::ParseSection(const QStringList &entries)
 
 bool IniClass::T_SaveSetting(const QString &Key, const QString &Setting, const QString &Section)
 {
-    return ProfileFile::writeValue(m_fileName, sectionOr(Section), Key, Setting);
+    return ProfileFile::writeValue(m_fileName, sectionOr(Section), Key, Setting, m_ownerOnly);
 }
 
 bool IniClass::T_DeleteSetting(const QString &Key, const QString &Section)
 {
     if (Key.isEmpty())
-        return ProfileFile::eraseSection(m_fileName, sectionOr(Section));
-    return ProfileFile::deleteKey(m_fileName, sectionOr(Section), Key);
+        return ProfileFile::eraseSection(m_fileName, sectionOr(Section), m_ownerOnly);
+    return ProfileFile::deleteKey(m_fileName, sectionOr(Section), Key, m_ownerOnly);
 }
 
 void IniClass::FormSaveSetting(const FormState &SaveForm, const QString &Section)
@@ -44,6 +44,7 @@ void IniClass::FormSaveSetting(const FormState &SaveForm, const QString &Section
     if (SaveForm.maximized)
         return;
     ProfileFile f(m_fileName);
+    f.setOwnerOnly(m_ownerOnly);
     if (!f.loadForUpdate())
         return;
     const QString s = sectionOr(Section);
@@ -68,6 +69,7 @@ void IniClass::ListSaveSetting(const QString &Key, const QStringList &DataList,
                                const QString &Section)
 {
     ProfileFile f(m_fileName);
+    f.setOwnerOnly(m_ownerOnly);
     if (!f.loadForUpdate())
         return;
     const QString s = sectionOr(Section);

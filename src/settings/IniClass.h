@@ -24,6 +24,8 @@ public:
 
     void SetFile(const QString &fileName) { m_fileName = fileName; }
     void SetSection(const QString &section) { m_section = section; }
+    // A file that holds secrets: every write leaves it readable by its owner only.
+    void SetOwnerOnly(bool on) { m_ownerOnly = on; }
     QString fileName() const { return m_fileName; }
     QString section() const { return m_section; }
 
@@ -50,4 +52,5 @@ private:
 
     QString m_fileName;
     QString m_section;
+    bool m_ownerOnly = false;
 };

@@ -324,18 +324,21 @@ std::optional<QStringList> ProfileFile::readSection(const QString &path, const Q
 }
 
 bool ProfileFile::writeValue(const QString &path, const QString &section, const QString &key,
-                             const QString &value)
+                             const QString &value, bool ownerOnly)
 {
     ProfileFile f(path);
+    f.setOwnerOnly(ownerOnly);
     if (!f.loadForUpdate())
         return false;
     f.setValue(section, key, value);
     return f.save();
 }
 
-bool ProfileFile::deleteKey(const QString &path, const QString &section, const QString &key)
+bool ProfileFile::deleteKey(const QString &path, const QString &section, const QString &key,
+                            bool ownerOnly)
 {
     ProfileFile f(path);
+    f.setOwnerOnly(ownerOnly);
     if (!f.load())
         return !QFileInfo::exists(path);
     if (f.findKey(f.findSection(section), key) < 0)
@@ -344,9 +347,10 @@ bool ProfileFile::deleteKey(const QString &path, const QString &section, const Q
     return f.save();
 }
 
-bool ProfileFile::eraseSection(const QString &path, const QString &section)
+bool ProfileFile::eraseSection(const QString &path, const QString &section, bool ownerOnly)
 {
     ProfileFile f(path);
+    f.setOwnerOnly(ownerOnly);
     if (!f.load())
         return !QFileInfo::exists(path);
     if (f.findSection(section).header < 0)

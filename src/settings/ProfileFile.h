@@ -55,14 +55,15 @@ public:
     static std::optional<QString> valueIn(QStringView text, const QString &section,
                                           const QString &key);
 
-    // One-call forms for callers that do a single read or write.
+    // One-call forms for callers that do a single read or write; ownerOnly as setOwnerOnly.
     static QString readValue(const QString &path, const QString &section, const QString &key,
                              const QString &defaultValue);
     static std::optional<QStringList> readSection(const QString &path, const QString &section);
     static bool writeValue(const QString &path, const QString &section, const QString &key,
-                           const QString &value);
-    static bool deleteKey(const QString &path, const QString &section, const QString &key);
-    static bool eraseSection(const QString &path, const QString &section);
+                           const QString &value, bool ownerOnly = false);
+    static bool deleteKey(const QString &path, const QString &section, const QString &key,
+                          bool ownerOnly = false);
+    static bool eraseSection(const QString &path, const QString &section, bool ownerOnly = false);
 
 private:
     struct Line

@@ -110,6 +110,8 @@ void Startup(const QStringList &arguments)
     }
     settingsIni.SetFile(folder + u"/Vellumdex.ini"_qs);
     settingsIni.SetSection(u"System"_qs);
+    // It holds the stored passwords: owner-only after every write, whatever it was before.
+    settingsIni.SetOwnerOnly(true);
     configIni.SetFile(folder + u"/Config.ini"_qs);
     // What a killed run left beside the settings (a copy of the stored passwords among them)
     // and in the temporary folder goes now, not at the next save.

@@ -174,8 +174,11 @@ QPushButton *frm_FTPConfig::addButton(const char *name, const QString &caption, 
 void frm_FTPConfig::Form_Load()
 {
     CurrentFtpData.reset();
-    for (const auto &connection : run::FtpConnections())
+    m_loaded.clear();
+    for (const auto &connection : run::FtpConnections()) {
         lst_Ftp->addItem(connection->ViewName());
+        m_loaded.append({connection, connection->data()});
+    }
     if (lst_Ftp->count() > 0)
         lst_Ftp->setCurrentRow(0);
     m_cancel = true;
@@ -258,11 +261,29 @@ void frm_FTPConfig::cmd_Del_Click()
 
 void frm_FTPConfig::cmd_OK_Click()
 {
+    // Only this dialog's edits, onto the list as the file holds it now: another window's
+    // connections saved meanwhile stay.
+    QList<run::FtpListChange> changes;
+    const auto &connections = run::FtpConnections();
+    for (const auto &[connection, data] : std::as_const(m_loaded)) {
+        if (!connections.contains(connection))
+            changes.append({data, std::nullopt});
+        else if (connection->data() != data)
+            changes.append({data, connection->data()});
+    }
+    for (const auto &connection : connections) {
+        const bool loaded = std::any_of(m_loaded.cbegin(), m_loaded.cend(),
+                                        [&](const auto &l) { return l.first == connection; });
+        if (!loaded)
+            changes.append({std::nullopt, connection->data()});
+    }
     const QString section = code_main::SettingsIni().section();
     QString cause;
-    const bool saved = run::SaveFtpList(&cause);
+    const run::FtpConnectionList shown = connections;
+    const bool saved = run::SaveFtpChanges(changes, &cause);
     code_main::SettingsIni().SetSection(section);
     if (!saved) {
+        run::FtpConnections() = shown;
         // The dialog stays open with every edit, so nothing typed is lost.
         MessageSink::show(u"設定ファイル「"_qs + code_main::SettingsIni().fileName() +
                           u"」に書き込めませんでした（"_qs + cause +

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "ftp/FtpConnectionData.h"
+
 #include <QDialog>
+#include <QList>
+#include <QPair>
 #include <QSharedPointer>
 
 class QCheckBox;
@@ -55,5 +59,7 @@ private:
     QLabel *lbl_Status;
 
     QSharedPointer<cls_FtpData> CurrentFtpData;
+    // Each connection as the dialog found it: OK stores only what differs.
+    QList<QPair<QSharedPointer<cls_FtpData>, FtpConnectionData>> m_loaded;
     bool m_cancel = true;
 };

@@ -74,12 +74,27 @@ public:
         return QStringLiteral(VELLUMDEX_SOURCE_DIR "/tests/ftp/ftpserver.py");
     }
     QString address() const { return u"127.0.0.1:"_qs + QString::number(port); }
+    qint64 pid() const { return m_process.processId(); }
 
     int port = 0;
 
 private:
     QProcess m_process;
 };
+
+// A signal to a process and everything it started (sshd's sessions are processes of their own).
+inline void signalTree(qint64 pid, int signal)
+{
+    const QByteArray children =
+        readBytes(QStringLiteral("/proc/%1/task/%1/children").arg(pid)).trimmed();
+    if (pid <= 0)
+        return;
+    ::kill(pid_t(pid), signal);
+    if (children != "<missing>")
+        for (const QByteArray &child : children.split(' '))
+            if (child.toLongLong() > 0)
+                signalTree(child.toLongLong(), signal);
+}
 
 // OpenSSH's sshd on a loopback port, with a configuration, host key and authorized keys of its
 // own in folder; every SFTP login starts in folder/root.
@@ -138,7 +153,7 @@ inline bool startSshWithKey(SshServer &server, const QString &folder, const QStr
     if (!server.start(folder))
         return false;
     const QList<QByteArray> host = readBytes(folder + u"/host.pub"_qs).split(' ');
-    *knownHostsLine = "[127.0.0.1]:" + QByteArray::number(server.port) + ' ' + host.value(0) +
-                      ' ' + host.value(1).trimmed() + '\n';
+    *knownHostsLine = "[127.0.0.1]:" + QByteArray::number(server.port) + ' ' + host.value(0) + ' ' +
+                      host.value(1).trimmed() + '\n';
     return true;
 }

@@ -1,8 +1,10 @@
 #!/usr/bin/python3
 # FTP server for the transfer tests, on a free loopback port that it prints on its first line.
 #
-#   ftpserver.py --root DIR --log FILE [--tls DIR]   users "user" (full rights) and "reader"
-#                                                    (read only), both with home DIR
+#   ftpserver.py --root DIR --log FILE [--tls DIR]   users "user" (full rights), "reader"
+#                                                    (read only) and "norename" (all but
+#                                                    renames), all with home DIR; a full disk
+#                                                    is answered 452, a full quota 552
 #       [--port N]                                   listen on port N instead of a free one
 #       [--stop-after BYTES]                         the whole server ends abruptly once an
 #                                                    upload has brought that many bytes
@@ -17,6 +19,7 @@
 
 import argparse
 import datetime
+import errno
 import os
 import socket
 import sys
@@ -24,6 +27,7 @@ import time
 
 USER = ("user", "秘密のpass")
 READER = ("reader", "readerpass")
+NORENAME = ("norename", "norenamepass")
 
 
 def make_cert(folder):
@@ -73,7 +77,44 @@ def serve(root, log_path, tls_folder, port=0, stop_after=0, stall_after=0):
 
     log = open(log_path, "a", encoding="utf-8")
 
-    class RawDTP(DTPHandler):
+    class Discard:
+        def __init__(self, name):
+            self.name = name
+            self.closed = False
+
+        def write(self, data):
+            return len(data)
+
+        def close(self):
+            self.closed = True
+
+    class StorageRefusal:
+        # What a server with a full disk or quota answers (rather than pyftpdlib's 426), once it
+        # has read the rest of the upload, so the answer reaches the client.
+        def handle_error(self):
+            err = sys.exc_info()[1]
+            cause = err.args[0] if err is not None and err.args and isinstance(
+                err.args[0], OSError) else err
+            number = getattr(cause, "errno", None)
+            if number in (errno.ENOSPC, errno.EDQUOT):
+                self._refusal = ("452 Insufficient storage space." if number == errno.ENOSPC
+                                 else "552 Exceeded storage allocation.")
+                try:
+                    self.file_obj.close()
+                except OSError:
+                    pass
+                self.file_obj = Discard(self.file_obj.name)
+                return
+            super().handle_error()
+
+        def close(self):
+            refusal = getattr(self, "_refusal", None)
+            if refusal and not self._closed:
+                from pyftpdlib.log import logger
+                self._resp = (refusal, logger.warning)
+            super().close()
+
+    class RawDTP(StorageRefusal, DTPHandler):
         def enable_receiving(self, type, cmd):
             super().enable_receiving(type, cmd)
             self._data_wrapper = None
@@ -104,11 +145,12 @@ def serve(root, log_path, tls_folder, port=0, stop_after=0, stall_after=0):
     authorizer = DummyAuthorizer()
     authorizer.add_user(USER[0], USER[1], root, perm="elradfmwMT")
     authorizer.add_user(READER[0], READER[1], root, perm="elr")
+    authorizer.add_user(NORENAME[0], NORENAME[1], root, perm="elradmwMT")
 
     if tls_folder:
         from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
 
-        class RawTlsDTP(TLS_DTPHandler):
+        class RawTlsDTP(StorageRefusal, TLS_DTPHandler):
             # Without this the data handshake is never read and the upload stalls.
             def readable(self):
                 return self._ssl_accepting or super().readable()
@@ -116,6 +158,14 @@ def serve(root, log_path, tls_folder, port=0, stop_after=0, stall_after=0):
             def enable_receiving(self, type, cmd):
                 super().enable_receiving(type, cmd)
                 self._data_wrapper = None
+
+            # Bytes TLS has already decrypted wake no select: read them before the close
+            # that follows them is seen, or the end of a large upload is lost.
+            def handle_read_event(self):
+                super().handle_read_event()
+                while (self.receive and self.socket is not None and not self._ssl_accepting
+                       and not self._ssl_closing and self.socket.pending() > 0):
+                    super().handle_read_event()
 
         class Handler(LoggingMixin, TLS_FTPHandler):
             pass

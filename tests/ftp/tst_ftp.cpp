@@ -1,6 +1,7 @@
 #include "base/Cp932.h"
 #include "base/TextLines.h"
 #include "definitions/cls_ConfigData.h"
+#include "definitions/cls_ImageData.h"
 #include "ftp/FtpConnections.h"
 #include "ftp/TestServers.h"
 #include "ftp/basftpservice.h"
@@ -10,20 +11,24 @@
 #include "settings/code_main.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <csignal>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -105,6 +110,7 @@ private slots:
     void saveAfterDeleteLeavesNoStaleRecord();
     void startupLoadsTheStoredConnections();
     void savedConnectionsMakeTheFileOwnerOnly();
+    void savingKeepsConnectionsOthersSaved();
 
     void uploadArrivesAsSent_data();
     void uploadArrivesAsSent();
@@ -121,11 +127,25 @@ private slots:
     void sftpPublishing_data();
     void sftpPublishing();
 
+    // The live page is the old one or the new one, whatever happens on the way.
+    void publishingFaultLeavesTheOldPage_data();
+    void publishingFaultLeavesTheOldPage();
+    void visitorSeesOldPageOrNewOne_data();
+    void visitorSeesOldPageOrNewOne();
+    void publicationLogsInOnce_data();
+    void publicationLogsInOnce();
+    void serverRefusingRenamesGetsTheFilesInPlace();
+    void hostKeyJudgedAsOpenSshDoes_data();
+    void hostKeyJudgedAsOpenSshDoes();
+
 private:
     QString setUpSsh();
     void useSettingsFile(const QByteArray &bytes);
     QString serverAddress(Server server) const;
     QString newLog(const QString &logPath);
+    QString bigFavorites(int links);
+    bool publishTo(const cls_FtpData &connection, const QString &favorites, QStringList *log,
+                   bool images = false);
 
     QTemporaryDir m_dir;
     TestServer m_plain;
@@ -566,8 +586,8 @@ void TestFtp::uploadArrivesAsSent_data()
                 << true << passive << tls << u"sub"_qs << u"画像.png"_qs << u"sub/画像.png"_qs;
         }
     }
-    QTest::newRow("missing folder: file goes to the login folder")
-        << false << true << false << u"nosuch"_qs << u"lost.html"_qs << u"lost.html"_qs;
+    QTest::newRow("missing folder is made and takes the file")
+        << false << true << false << u"nosuch"_qs << u"made.html"_qs << u"nosuch/made.html"_qs;
     QTest::newRow("empty folder: no CWD, login folder")
         << false << true << false << QString() << u"top.html"_qs << u"top.html"_qs;
     QTest::newRow("japanese remote name sent in code page 932")
@@ -588,6 +608,7 @@ void TestFtp::uploadArrivesAsSent()
     const QString root = tls ? m_tlsRoot : m_plainRoot;
     const QString log = root + u".log"_qs;
     QFile::remove(root + u'/' + storedAt);
+    QDir(root + u"/nosuch"_qs).removeRecursively();
     newLog(log);
     if (tls)
         qputenv(basftpservice::CaFileVariable, QFile::encodeName(m_caFile));
@@ -623,9 +644,18 @@ void TestFtp::uploadArrivesAsSent()
     const bool sawPassive = !commands.filter(QRegularExpression(u"^(EPSV|PASV)"_qs)).isEmpty();
     QCOMPARE(sawActive, !passive);
     QCOMPARE(sawPassive, passive);
-    QCOMPARE(commands.filter(QRegularExpression(u"^CWD"_qs)),
-             folder.isEmpty() ? QStringList() : QStringList{u"CWD "_qs + folder});
-    QVERIFY(commands.contains(u"STOR "_qs + remoteName));
+    QStringList entered = commands.filter(QRegularExpression(u"^CWD"_qs));
+    entered.removeDuplicates();
+    const QString dir = QFileInfo(storedAt).path();
+    QCOMPARE(entered, dir == u"."_qs ? QStringList() : QStringList{u"CWD "_qs + dir});
+    // Stored under a temporary name beside the target, then renamed over it.
+    const QStringList stored =
+        commands.filter(QRegularExpression(u"^STOR vellumdex-[0-9a-f]{12}\\.tmp$"_qs));
+    QCOMPARE(stored.size(), 1);
+    const QString temp = stored.first().mid(5);
+    QVERIFY(commands.contains(u"RNFR "_qs + temp));
+    QVERIFY(commands.contains(u"RNTO "_qs + QFileInfo(storedAt).fileName()));
+    QVERIFY(!QFileInfo::exists(root + u'/' + dir + u'/' + temp));
     if (tls)
         QVERIFY(commands.contains(u"AUTH TLS"_qs) && commands.contains(u"PROT P"_qs));
 }
@@ -666,9 +696,10 @@ void TestFtp::uploadFailureEndsInSendError_data()
     row("read-only server, active mode", u"サーバーが転送を拒否しました（サーバーの応答: 550 "_qs,
         Server::Plain, {}, u"reader"_qs, u"readerpass"_qs, {}, u"f5a.html"_qs, page, false, false,
         false);
-    row("folder that cannot take the file",
-        u"サーバーが転送を拒否しました（サーバーの応答: 550 "_qs, Server::Plain, {}, u, p,
-        u"missing"_qs, u"missing/f6.html"_qs, page, false, false);
+    row("missing folder that cannot be made",
+        u"リモートフォルダ「nosuch」に入ることも、作ることもできません（サーバーの応答: 550 "_qs,
+        Server::Plain, {}, u"reader"_qs, u"readerpass"_qs, u"nosuch"_qs, u"f6.html"_qs, page, false,
+        false);
     row("missing local file", u"/local/none.html」を開けません"_qs, Server::Plain, {}, u, p, {},
         u"f7.html"_qs, u"local/none.html"_qs, false, false);
     row("relative local path", u"は完全なパスではありません"_qs, Server::Plain, {}, u, p, {},
@@ -739,26 +770,32 @@ void TestFtp::uploadFailureEndsInSendError()
 
 void TestFtp::savedConnectionsMakeTheFileOwnerOnly()
 {
-    // A settings file that others may read, as a copy or an unpacked archive leaves it.
-    useSettingsFile(QByteArray("[System]\r\nSort=1\r\n"));
-    const QString path = code_main::SettingsIni().fileName();
+    // A settings file holding passwords that others may read, as a copy or an unpacked
+    // archive leaves it: any write of the program makes it its owner's alone.
+    const QString folder = m_dir.filePath(u"shared-program"_qs);
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + u"/Vellumdex.ini"_qs;
+    cls_FtpData d;
+    d.setFtpSrv(u"srv"_qs);
+    d.setFtpPwd(u"secret"_qs);
+    writeBytes(path, Cp932::fromUnicode(u"[System]\r\nSort=1\r\n[FTP]\r\nCount=1\r\nData_1="_qs +
+                                        d.ConnectData() + u"\r\n"_qs));
     const QFile::Permissions everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
                                         QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther;
-    QVERIFY(QFile::setPermissions(path, everyone));
-    auto &list = run::FtpConnections();
-    list.clear();
-    QVERIFY(run::SaveFtpList());
-    QCOMPARE(QFile::permissions(path), everyone); // no passwords in it: left as it was
-    auto d = QSharedPointer<cls_FtpData>::create();
-    d->setFtpSrv(u"srv"_qs);
-    d->setFtpPwd(u"secret"_qs);
-    list.append(d);
-    QVERIFY(run::SaveFtpList());
-    QCOMPARE(QFile::permissions(path) &
-                 (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
-             QFile::Permissions());
-    QVERIFY(QFile::permissions(path) & QFile::ReadOwner);
-    list.clear();
+    const QFile::Permissions others =
+        QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther;
+    code_main::setProgramFolder(folder);
+    run::Startup({});
+    for (int write = 0; write < 2; ++write) {
+        QVERIFY(QFile::setPermissions(path, everyone));
+        if (write == 0)
+            QVERIFY(code_main::SettingsIni().T_SaveSetting(u"Sort"_qs, u"0"_qs, u"System"_qs));
+        else
+            QVERIFY(run::SaveFtpList());
+        QCOMPARE(QFile::permissions(path) & others, QFile::Permissions());
+        QVERIFY(QFile::permissions(path) & QFile::ReadOwner);
+    }
+    run::FtpConnections().clear();
 }
 
 void TestFtp::longPasswordIsStoredInOneGo()
@@ -1075,4 +1112,539 @@ void TestFtp::sftpPublishing()
     QCOMPARE(readBytes(at), binary ? m_imageBytes : m_pageBytes);
     if (hostKey == u"unknown"_qs) // added as OpenSSH writes it
         QCOMPARE(readBytes(knownHosts), m_hostKeyLine);
+}
+
+QString TestFtp::bigFavorites(int links)
+{
+    const QString favorites = m_dir.filePath(u"fav%1"_qs.arg(links));
+    if (!QFileInfo::exists(favorites)) {
+        QDir().mkpath(favorites);
+        for (int i = 0; i < links; ++i)
+            writeBytes(favorites + QStringLiteral("/link%1.url").arg(i),
+                       "[InternetShortcut]\r\nURL=http://example.jp/" + QByteArray(120, 'a') +
+                           QByteArray::number(i) + "\r\n");
+    }
+    return favorites;
+}
+
+bool TestFtp::publishTo(const cls_FtpData &connection, const QString &favorites, QStringList *log,
+                        bool images)
+{
+    code_main::ConfigIni().SetFile(m_dir.filePath(u"Config.ini"_qs));
+    cls_FtpData copy;
+    copy.setData(connection.data());
+    copy.setHostKeyQuestion([](const basftpservice::HostKey &) { return false; });
+    MakeHtmlProcess run;
+    run.setInputFolder(favorites);
+    run.setDecodeFlag(true);
+    log->clear();
+    connect(&run, &MakeHtmlProcess::logLine, this, [log](const QString &l) { log->append(l); });
+    const QString simple = QStringLiteral(VELLUMDEX_TEST_DATA "/convert/simple.html");
+    const QString withImages = m_dir.filePath(u"images.html"_qs);
+    if (images) {
+        QByteArray text = readBytes(simple);
+        text.chop(2);
+        writeBytes(withImages, text + "<!--ImageConfig=Start-->\r\n[ImageList]\r\nDataCount=2"
+                                      "\r\nImage_1=a.gif\r\nImage_2=b.gif\r\n"
+                                      "<!--ImageConfig=End-->\r\n\r\n");
+    }
+    cls_ConfigData definition;
+    definition.setFileName(images ? withImages : simple);
+    if (!definition.ConfigCheck())
+        return false;
+    definition.GetStatus();
+    for (int i = 1; images && i <= 2; ++i) {
+        definition.Image(i)->setSelectFile(m_image);
+        definition.Image(i)->setImageChange(true);
+    }
+    if (images)
+        definition.SaveSetting();
+    definition.Htmlcfg_Open();
+    return run.SendFtp(definition, copy, u"pub.html"_qs);
+}
+
+void TestFtp::publishingFaultLeavesTheOldPage_data()
+{
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("cause"); // in the log after "×転送失敗："; empty: no failure
+    const QList<std::pair<const char *, cls_FtpData::Protocol>> protocols = {
+        {"FTP", cls_FtpData::Protocol::Ftp},
+        {"FTPS", cls_FtpData::Protocol::Ftps},
+        {"SFTP", cls_FtpData::Protocol::Sftp}};
+    for (const auto &[name, protocol] : protocols) {
+        const bool sftp = protocol == cls_FtpData::Protocol::Sftp;
+        const auto row = [&](const char *fault, const QString &cause) {
+            QTest::addRow("%s: %s", name, fault)
+                << int(protocol) << QString::fromLatin1(fault) << cause;
+        };
+        row("server killed mid-upload",
+            sftp ? u"SSH の接続に失敗しました"_qs : u"サーバーとの接続が途中で切れました"_qs);
+        row("server stopped mid-upload", u"サーバーから 15 秒間応答がありません"_qs);
+        row("server's disk full", u"サーバーのディスクがいっぱいです"_qs);
+        row("permission refused", sftp ? u"サーバーが書き込みを許していません"_qs
+                                       : u"サーバーが転送を拒否しました（サーバーの応答: 550"_qs);
+        row("missing folder that can be made", QString());
+        row("missing folder that cannot be made",
+            sftp ? u"リモートフォルダ「www/file/new」を作れません"_qs
+                 : u"リモートフォルダ「www/new」に入ることも、作ることもできません"_qs);
+    }
+}
+
+void TestFtp::publishingFaultLeavesTheOldPage()
+{
+    QFETCH(int, protocol);
+    QFETCH(QString, fault);
+    QFETCH(QString, cause);
+    const bool sftp = cls_FtpData::Protocol(protocol) == cls_FtpData::Protocol::Sftp;
+    const bool tls = cls_FtpData::Protocol(protocol) == cls_FtpData::Protocol::Ftps;
+    if (sftp && !m_sshSkip.isEmpty()) {
+        QTest::qSkip(qPrintable(m_sshSkip), __FILE__, __LINE__);
+        return;
+    }
+    const bool midUpload = fault.contains(u"mid-upload"_qs);
+    const bool diskFull = fault.contains(u"disk"_qs);
+    if (sftp && fault == u"permission refused"_qs && m_sshPassUser.isEmpty()) {
+        QTest::qSkip("a user the permissions hold for is made only when running as root", __FILE__,
+                     __LINE__);
+        return;
+    }
+    const QString base =
+        m_dir.filePath(u"fault-%1-%2"_qs.arg(protocol).arg(QString::number(qHash(fault))));
+    const QString root = sftp ? base + u"/root"_qs : base + u"/ftp"_qs;
+    QVERIFY(QDir().mkpath(root));
+    // A small disk of its own, which the retry finds grown.
+    if (diskFull &&
+        QProcess::execute(u"mount"_qs, {u"-t"_qs, u"tmpfs"_qs, u"-o"_qs, u"size=96k,mode=0777"_qs,
+                                        u"tmpfs"_qs, root}) != 0) {
+        QTest::qSkip("mounting a tmpfs needs root", __FILE__, __LINE__);
+        return;
+    }
+    const auto unmount = qScopeGuard([&] {
+        if (diskFull)
+            QProcess::execute(u"umount"_qs, {root});
+    });
+    const QString www = root + u"/www"_qs;
+    QVERIFY(QDir().mkpath(www));
+    QByteArray old;
+    for (int i = 0; old.size() < 40000; ++i)
+        old += "<p>old page line " + QByteArray::number(i) + "</p>\r\n";
+    writeBytes(www + u"/pub.html"_qs, old);
+    const QString favorites = bigFavorites(midUpload ? 3000 : 600);
+
+    cls_FtpData connection;
+    connection.setFtpProtocol(cls_FtpData::Protocol(protocol));
+    connection.setFtpPassive(true);
+    connection.setFtpDir(u"www"_qs);
+    connection.setFtpUid(UserId);
+    connection.setFtpPwd(UserPassword);
+    if (fault == u"missing folder that can be made"_qs)
+        connection.setFtpDir(u"www/new/deep"_qs);
+    TestServer ftp;
+    auto ssh = std::make_unique<SshServer>();
+    const QStringList ftpArguments = {u"--root"_qs, root, u"--log"_qs, base + u".log"_qs};
+    QByteArray known;
+    const auto startServer = [&] {
+        if (sftp) {
+            ssh = std::make_unique<SshServer>();
+            return ssh->start(base);
+        }
+        return ftp.start(tls ? ftpArguments + QStringList{u"--tls"_qs, m_dir.filePath(u"certs"_qs)}
+                             : ftpArguments);
+    };
+    if (sftp) {
+        QVERIFY(startSshWithKey(*ssh, base, base + u"/key"_qs, QString(), &known));
+        connection.setFtpUid(m_sshUser);
+        connection.setFtpPwd(QString());
+        connection.setFtpKeyFile(base + u"/key"_qs);
+    } else {
+        QVERIFY(startServer());
+    }
+    const auto address = [&] { return sftp ? ssh->address() : ftp.address(); };
+    const auto serverPid = [&] { return sftp ? ssh->sshd.processId() : ftp.pid(); };
+    if (tls)
+        qputenv(basftpservice::CaFileVariable, QFile::encodeName(m_caFile));
+    const auto unset = qScopeGuard([] {
+        qunsetenv(basftpservice::CaFileVariable);
+        qunsetenv(basftpservice::SendSpeedVariable);
+    });
+    const QString folderInTheWay = www + u"/file"_qs;
+    if (fault == u"permission refused"_qs) {
+        if (sftp) {
+            QVERIFY(QFile::setPermissions(www, QFile::Permissions(0x7555)));
+            connection.setFtpUid(m_sshPassUser);
+            connection.setFtpPwd(SshPassword);
+            connection.setFtpKeyFile(QString());
+        } else {
+            connection.setFtpUid(u"reader"_qs);
+            connection.setFtpPwd(u"readerpass"_qs);
+        }
+    }
+    if (fault == u"missing folder that cannot be made"_qs) {
+        if (sftp) {
+            writeBytes(folderInTheWay, "a file where a folder would be");
+            connection.setFtpDir(u"www/file/new"_qs);
+        } else {
+            connection.setFtpDir(u"www/new"_qs);
+            connection.setFtpUid(u"reader"_qs);
+            connection.setFtpPwd(u"readerpass"_qs);
+        }
+    }
+    connection.setFtpSrv(address());
+    if (sftp)
+        writeBytes(basftpservice::KnownHostsFile(), known);
+
+    // The fault strikes once the server holds part of the new page.
+    std::atomic<bool> watching{midUpload};
+    std::atomic<bool> struck{false};
+    const qint64 pid = serverPid();
+    std::thread striker([&] {
+        QElapsedTimer waited;
+        waited.start();
+        while (watching && !waited.hasExpired(30000)) {
+            for (const QFileInfo &f : QDir(www).entryInfoList({u"vellumdex-*.tmp"_qs}))
+                if (f.size() >= 32768 && !struck) {
+                    signalTree(pid, fault.contains(u"killed"_qs) ? SIGKILL : SIGSTOP);
+                    struck = true;
+                }
+            if (struck)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    if (midUpload)
+        qputenv(basftpservice::SendSpeedVariable, "400000");
+    QStringList log;
+    const bool sent = publishTo(connection, favorites, &log);
+    watching = false;
+    striker.join();
+    qunsetenv(basftpservice::SendSpeedVariable);
+    if (fault.contains(u"stopped"_qs))
+        signalTree(pid, SIGCONT);
+    QCOMPARE(struck.load(), midUpload);
+
+    const auto temporaries = [&] {
+        QStringList left;
+        QDirIterator it(root, {u"vellumdex-*.tmp"_qs}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            left << it.next();
+        return left;
+    };
+    if (cause.isEmpty()) {
+        QVERIFY2(sent, qPrintable(log.join(u'|')));
+    } else {
+        QVERIFY2(!sent, qPrintable(log.join(u'|')));
+        const QStringList failures = log.filter(QRegularExpression(u"^×転送失敗："_qs));
+        QCOMPARE(failures.size(), 1);
+        QVERIFY2(failures.first().contains(cause), qPrintable(failures.first()));
+        // Put right: the server back, room on the disk, rights, the folder free to make.
+        if (fault.contains(u"killed"_qs)) {
+            ftp.stop();
+            QVERIFY(startServer());
+            connection.setFtpSrv(address());
+            if (sftp) // the same host key on a port of its own
+                writeBytes(basftpservice::KnownHostsFile(),
+                           "[127.0.0.1]:" + QByteArray::number(ssh->port) + ' ' +
+                               known.mid(known.indexOf(' ') + 1));
+        } else if (diskFull) {
+            QCOMPARE(QProcess::execute(u"mount"_qs, {u"-o"_qs, u"remount,size=8m"_qs, root}), 0);
+        } else if (fault == u"permission refused"_qs) {
+            if (sftp)
+                QVERIFY(QFile::setPermissions(www, QFile::Permissions(0x7777)));
+            connection.setFtpUid(sftp ? m_sshPassUser : UserId);
+            connection.setFtpPwd(sftp ? SshPassword : UserPassword);
+        } else if (fault == u"missing folder that cannot be made"_qs) {
+            if (sftp)
+                QVERIFY(QFile::remove(folderInTheWay));
+            connection.setFtpUid(sftp ? m_sshUser : UserId);
+            connection.setFtpPwd(sftp ? QString() : UserPassword);
+        }
+    }
+    // The live page as it was, byte for byte, and nothing written beside the folder.
+    QCOMPARE(readBytes(www + u"/pub.html"_qs), old);
+    QVERIFY(!QFileInfo::exists(root + u"/pub.html"_qs));
+    if (!cause.isEmpty()) {
+        QVERIFY2(publishTo(connection, favorites, &log), qPrintable(log.join(u'|')));
+        QVERIFY(log.contains(u"○転送成功"_qs));
+    }
+    const QString at = root + u'/' + connection.FtpDir() + u"/pub.html"_qs;
+    QVERIFY2(readBytes(at).endsWith("-->\r\n\r\n"), readBytes(at).right(100).constData());
+    QVERIFY(readBytes(at).contains("link599"));
+    QCOMPARE(temporaries(), QStringList());
+}
+
+void TestFtp::visitorSeesOldPageOrNewOne_data()
+{
+    QTest::addColumn<int>("protocol");
+    QTest::newRow("FTP") << int(cls_FtpData::Protocol::Ftp);
+    QTest::newRow("SFTP") << int(cls_FtpData::Protocol::Sftp);
+}
+
+void TestFtp::visitorSeesOldPageOrNewOne()
+{
+    QFETCH(int, protocol);
+    const bool sftp = cls_FtpData::Protocol(protocol) == cls_FtpData::Protocol::Sftp;
+    if (sftp && !m_sshSkip.isEmpty()) {
+        QTest::qSkip(qPrintable(m_sshSkip), __FILE__, __LINE__);
+        return;
+    }
+    const QString www = (sftp ? m_sshRoot : m_plainRoot) + u"/visited"_qs;
+    QVERIFY(QDir().mkpath(www));
+    const QByteArray old(40000, 'o');
+    writeBytes(www + u"/pub.html"_qs, old);
+    cls_FtpData connection;
+    connection.setFtpProtocol(cls_FtpData::Protocol(protocol));
+    connection.setFtpSrv(sftp ? m_ssh.address() : serverAddress(Server::Plain));
+    connection.setFtpDir(u"visited"_qs);
+    connection.setFtpUid(sftp ? m_sshUser : UserId);
+    connection.setFtpPwd(UserPassword);
+    connection.setFtpPassive(true);
+    if (sftp)
+        writeBytes(basftpservice::KnownHostsFile(), m_hostKeyLine);
+
+    // A visitor reading the page every 20 ms while it is sent at 200 KB a second.
+    std::atomic<bool> reading{true};
+    QList<QByteArray> seen;
+    std::thread visitor([&] {
+        while (reading) {
+            seen.append(readBytes(www + u"/pub.html"_qs));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    qputenv(basftpservice::SendSpeedVariable, "200000");
+    QStringList log;
+    const bool sent = publishTo(connection, bigFavorites(3000), &log);
+    qunsetenv(basftpservice::SendSpeedVariable);
+    reading = false;
+    visitor.join();
+    QVERIFY2(sent, qPrintable(log.join(u'|')));
+    const QByteArray page = readBytes(www + u"/pub.html"_qs);
+    QVERIFY(page.endsWith("-->\r\n\r\n"));
+    int olds = 0, news = 0, missing = 0;
+    for (const QByteArray &read : std::as_const(seen)) {
+        olds += read == old;
+        news += read == page;
+        missing += read == "<missing>";
+    }
+    qInfo("%lld reads: %d old, %d new, %d missing", qlonglong(seen.size()), olds, news, missing);
+    QVERIFY(olds > 5);
+    // OpenSSH's server renames only onto a free name: the old page goes a moment before the
+    // new one takes its name.
+    QCOMPARE(olds + news + (sftp ? missing : 0), int(seen.size()));
+}
+
+void TestFtp::publicationLogsInOnce_data()
+{
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<QString>("fault"); // "", "wrong password", "silent server"
+    for (const auto &[name, protocol] : {std::pair{"FTP", cls_FtpData::Protocol::Ftp},
+                                         {"FTPS", cls_FtpData::Protocol::Ftps},
+                                         {"SFTP", cls_FtpData::Protocol::Sftp}}) {
+        QTest::addRow("%s: page and two images over one login", name) << int(protocol) << QString();
+        QTest::addRow("%s: wrong password, one attempt", name)
+            << int(protocol) << u"wrong password"_qs;
+    }
+    QTest::newRow("FTP: silent server, one wait")
+        << int(cls_FtpData::Protocol::Ftp) << u"silent server"_qs;
+}
+
+void TestFtp::publicationLogsInOnce()
+{
+    QFETCH(int, protocol);
+    QFETCH(QString, fault);
+    const auto p = cls_FtpData::Protocol(protocol);
+    const bool sftp = p == cls_FtpData::Protocol::Sftp;
+    if (sftp && !m_sshSkip.isEmpty()) {
+        QTest::qSkip(qPrintable(m_sshSkip), __FILE__, __LINE__);
+        return;
+    }
+    const bool wrong = fault == u"wrong password"_qs;
+    if (sftp && wrong && m_sshPassUser.isEmpty()) {
+        QTest::qSkip("a password login needs an account of its own", __FILE__, __LINE__);
+        return;
+    }
+    cls_FtpData connection;
+    connection.setFtpProtocol(p);
+    connection.setFtpPassive(true);
+    connection.setFtpUid(UserId);
+    connection.setFtpPwd(wrong ? u"wrong"_qs : UserPassword);
+    connection.setFtpSrv(serverAddress(fault == u"silent server"_qs       ? Server::Silent
+                                       : p == cls_FtpData::Protocol::Ftps ? Server::Tls
+                                                                          : Server::Plain));
+    const QString serverLog =
+        sftp ? m_sshDir + u"/sshd.log"_qs
+             : (p == cls_FtpData::Protocol::Ftps ? m_tlsRoot : m_plainRoot) + u".log"_qs;
+    if (sftp) {
+        connection.setFtpSrv(m_ssh.address());
+        connection.setFtpUid(wrong ? m_sshPassUser : m_sshUser);
+        writeBytes(basftpservice::KnownHostsFile(), m_hostKeyLine);
+    }
+    if (p == cls_FtpData::Protocol::Ftps)
+        qputenv(basftpservice::CaFileVariable, QFile::encodeName(m_caFile));
+    newLog(serverLog);
+    QStringList log;
+    QElapsedTimer took;
+    took.start();
+    const bool sent = publishTo(connection, bigFavorites(600), &log, true);
+    const qint64 ms = took.elapsed();
+    qunsetenv(basftpservice::CaFileVariable);
+    const QString seen = newLog(serverLog);
+    const qsizetype logins =
+        sftp ? seen.count(u"Accepted publickey"_qs) + seen.count(u"Failed password"_qs) +
+                   seen.count(u"Accepted password"_qs)
+             : seen.count(QRegularExpression(u"^PASS "_qs, QRegularExpression::MultilineOption));
+    const QStringList starts = log.filter(QRegularExpression(u"^転送開始"_qs));
+    if (fault.isEmpty()) {
+        QVERIFY2(sent, qPrintable(log.join(u'|')));
+        QCOMPARE(starts.size(), 3);
+        QCOMPARE(logins, 1);
+        // The images first, the page last; a result line after each.
+        QCOMPARE(starts.filter(u"pub.html"_qs).size(), 1);
+        QCOMPARE(starts.last(), u"転送開始 [pub.html]"_qs);
+        QCOMPARE(log.count(u"○転送成功"_qs), 3);
+    } else {
+        QVERIFY(!sent);
+        QCOMPARE(starts.size(), 1);
+        QCOMPARE(log.filter(QRegularExpression(u"^×転送失敗："_qs)).size(), 1);
+        QCOMPARE(logins, fault == u"silent server"_qs ? 0 : 1);
+        // No longer than the one time-out the message names.
+        QVERIFY2(ms < (basftpservice::ConnectTimeoutSeconds + 3) * 1000,
+                 qPrintable(QString::number(ms)));
+    }
+}
+
+void TestFtp::hostKeyJudgedAsOpenSshDoes_data()
+{
+    QTest::addColumn<QString>("entries"); // known_hosts, "HOST" and "KEY" standing for the server's
+    QTest::addColumn<QString>("cause");   // empty: sent
+    QTest::addColumn<bool>("asked");      // whether the user is offered to trust the key
+    QTest::newRow("plain") << u"HOST KEY"_qs << QString() << false;
+    QTest::newRow("hashed") << u"hashed"_qs << QString() << false;
+    QTest::newRow("@revoked beside a plain line")
+        << u"HOST KEY\n@revoked HOST KEY"_qs << u"REVOKED HOST KEY DETECTED"_qs << false;
+    QTest::newRow("@revoked alone is not offered for trust")
+        << u"@revoked * KEY"_qs << u"REVOKED HOST KEY DETECTED"_qs << false;
+    QTest::newRow("@cert-authority before the host's line")
+        << u"@cert-authority * OTHER\nHOST KEY"_qs << QString() << false;
+    QTest::newRow("security-key line before the host's line")
+        << u"HOST sk-ssh-ed25519@openssh.com AAAAGnNrLXNzaC1lZDI1NTE5QG9wZW5zc2guY29t\nHOST KEY"_qs
+        << QString() << false;
+    QTest::newRow("another key type is named, never new")
+        << u"HOST ECDSA"_qs << u"別の種類の鍵（ECDSA）で登録されています"_qs << false;
+    QTest::newRow("unknown host is offered for trust")
+        << u"other.example OTHER"_qs << u"に登録されていません"_qs << true;
+}
+
+void TestFtp::hostKeyJudgedAsOpenSshDoes()
+{
+    QFETCH(QString, entries);
+    QFETCH(QString, cause);
+    QFETCH(bool, asked);
+    if (!m_sshSkip.isEmpty()) {
+        QTest::qSkip(qPrintable(m_sshSkip), __FILE__, __LINE__);
+        return;
+    }
+    const QString ecdsa = m_sshDir + u"/ecdsa"_qs;
+    if (!QFileInfo::exists(ecdsa))
+        QCOMPARE(QProcess::execute(u"ssh-keygen"_qs, {u"-q"_qs, u"-t"_qs, u"ecdsa"_qs, u"-N"_qs,
+                                                      QString(), u"-f"_qs, ecdsa}),
+                 0);
+    const auto publicKey = [](const QString &file) {
+        const QList<QByteArray> f = readBytes(file + u".pub"_qs).split(' ');
+        return QString::fromLatin1(f.value(0) + ' ' + f.value(1).trimmed());
+    };
+    const QString host = QString::fromLatin1(m_hostKeyLine.split(' ').value(0));
+    const QString knownHosts = basftpservice::KnownHostsFile();
+    if (entries == u"hashed"_qs) {
+        writeBytes(knownHosts, m_hostKeyLine);
+        QCOMPARE(QProcess::execute(u"ssh-keygen"_qs, {u"-q"_qs, u"-H"_qs, u"-f"_qs, knownHosts}),
+                 0);
+    } else {
+        entries.replace(u"HOST"_qs, host)
+            .replace(u"KEY"_qs, publicKey(m_sshDir + u"/host"_qs))
+            .replace(u"OTHER"_qs, publicKey(m_sshDir + u"/otherhost"_qs))
+            .replace(u"ECDSA"_qs, publicKey(ecdsa));
+        writeBytes(knownHosts, (entries + u'\n').toUtf8());
+    }
+    const QByteArray before = readBytes(knownHosts);
+    cls_FtpData data;
+    data.setFtpProtocol(cls_FtpData::Protocol::Sftp);
+    data.setFtpSrv(m_ssh.address());
+    data.setFtpUid(m_sshUser);
+    data.setFtpPwd(UserPassword);
+    int questions = 0;
+    data.setHostKeyQuestion([&](const basftpservice::HostKey &) {
+        ++questions;
+        return false;
+    });
+    const bool sent = data.FtpPut_Text(m_page, u"known.html"_qs);
+    QCOMPARE(sent, cause.isEmpty());
+    QVERIFY2(data.LastError().contains(cause), qPrintable(data.LastError()));
+    QCOMPARE(questions, asked ? 1 : 0);
+    QCOMPARE(readBytes(knownHosts), before);
+}
+
+void TestFtp::savingKeepsConnectionsOthersSaved()
+{
+    // This window loaded two connections; while it edits, other programs add theirs.
+    cls_FtpData a, b;
+    a.setViewName(u"一"_qs);
+    a.setFtpSrv(u"one"_qs);
+    b.setViewName(u"二"_qs);
+    b.setFtpSrv(u"two"_qs);
+    useSettingsFile(Cp932::fromUnicode(u"[FTP]\r\nCount=2\r\nData_1="_qs + a.ConnectData() +
+                                       u"\r\nData_2="_qs + b.ConnectData() + u"\r\n"_qs));
+    run::LoadFtpList();
+    const FtpConnectionData first = run::FtpConnections().at(0)->data();
+    const FtpConnectionData second = run::FtpConnections().at(1)->data();
+    QList<QProcess *> others;
+    for (int i = 0; i < 4; ++i) {
+        others.append(new QProcess(this));
+        others.last()->start(QStringLiteral(FTP_LIST_EDITOR),
+                             {code_main::SettingsIni().fileName(), u"other%1"_qs.arg(i)});
+    }
+    const auto finished = [](QProcess *p) {
+        return p->state() == QProcess::NotRunning || p->waitForFinished(10000);
+    };
+    QVERIFY(finished(others.first()));
+    // This window's edits: the first renamed, the second deleted, one added.
+    FtpConnectionData renamed = first;
+    renamed.viewName = u"一（新）"_qs;
+    FtpConnectionData added;
+    added.viewName = u"三"_qs;
+    QVERIFY(run::SaveFtpChanges({{first, renamed}, {second, std::nullopt}, {std::nullopt, added}}));
+    for (QProcess *other : std::as_const(others)) {
+        QVERIFY(finished(other));
+        QCOMPARE(other->exitCode(), 0);
+    }
+    run::LoadFtpList();
+    QStringList names;
+    for (const auto &c : run::FtpConnections())
+        names << c->ViewName();
+    QCOMPARE(names.size(), 6);
+    QCOMPARE(names.first(), u"一（新）"_qs);
+    for (const QString &name : {u"三"_qs, u"other0"_qs, u"other1"_qs, u"other2"_qs, u"other3"_qs})
+        QVERIFY2(names.contains(name), qPrintable(names.join(u',')));
+    QVERIFY(!names.contains(u"二"_qs));
+    run::FtpConnections().clear();
+}
+
+void TestFtp::serverRefusingRenamesGetsTheFilesInPlace()
+{
+    const QString www = m_plainRoot + u"/norename"_qs;
+    QVERIFY(QDir().mkpath(www));
+    writeBytes(www + u"/pub.html"_qs, "old");
+    cls_FtpData connection;
+    connection.setFtpSrv(serverAddress(Server::Plain));
+    connection.setFtpDir(u"norename"_qs);
+    connection.setFtpUid(u"norename"_qs);
+    connection.setFtpPwd(u"norenamepass"_qs);
+    connection.setFtpPassive(true);
+    QStringList log;
+    QVERIFY2(publishTo(connection, bigFavorites(600), &log, true), qPrintable(log.join(u'|')));
+    // One line for the publication, at the first file the server would not rename.
+    QCOMPARE(log.filter(u"名前の変更を受け付けないため"_qs).size(), 1);
+    QCOMPARE(log.count(u"○転送成功"_qs), 3);
+    QVERIFY(readBytes(www + u"/pub.html"_qs).endsWith("-->\r\n\r\n"));
+    QCOMPARE(QDir(www).entryList({u"vellumdex-*"_qs}, QDir::Files), QStringList());
 }
