@@ -5,6 +5,7 @@
 #include "base/RunError.h"
 #include "base/TextLines.h"
 #include "cls_FileSystemObject.h"
+#include "settings/ProfileEscape.h"
 #include "settings/ProfileFile.h"
 
 #include <QFile>
@@ -127,10 +128,10 @@ QString cls_URL::EscapeHtml(const QString &text)
     return out;
 }
 
-QString cls_URL::PageText(const QString &text)
+QString cls_URL::PageText(const QString &text, bool utf8)
 {
     if (noneOf(text, [](char16_t u) { return isMarkup(u) || isControl(u); }) &&
-        Cp932::canHold(text))
+        (utf8 || Cp932::canHold(text)))
         return text;
     const QString escaped = EscapeHtml(text);
     QString out;
@@ -138,7 +139,7 @@ QString cls_URL::PageText(const QString &text)
     for (qsizetype i = 0; i < escaped.size(); ++i) {
         const QStringView one = QStringView(escaped).mid(i, charLength(escaped, i));
         const char16_t u = one[0].unicode();
-        if (u < 0x20 || u == 0x7f || !Cp932::canHold(one))
+        if (u < 0x20 || u == 0x7f || (!utf8 && !Cp932::canHold(one)))
             out += reference(one);
         else
             out += one;
@@ -289,9 +290,37 @@ QString cls_URL::stem() const
     return name.chopped(qMin<qsizetype>(4, name.size()));
 }
 
+cls_URL::Bookmark cls_URL::BookmarkData() const
+{
+    Bookmark b;
+    if (!m_content.contains("[Bookmark]"))
+        return b;
+    const QString text = FileText(m_content);
+    const QString section = u"Bookmark"_qs;
+    const auto value = [&](const QString &key) {
+        return ProfileEscape::decode(ProfileFile::valueIn(text, section, key).value_or(QString()));
+    };
+    const std::optional<QString> title = ProfileFile::valueIn(text, section, u"Title"_qs);
+    if (!title || value(u"Name"_qs) != stem())
+        return b;
+    b.present = true;
+    b.title = ProfileEscape::decode(*title);
+    b.addDate = value(u"AddDate"_qs).toLongLong();
+    b.lastModified = value(u"LastModified"_qs).toLongLong();
+    b.iconUri = value(u"IconURI"_qs);
+    b.icon = value(u"Icon"_qs);
+    return b;
+}
+
+QString cls_URL::TitleText() const
+{
+    Bookmark b = BookmarkData();
+    return b.present ? std::move(b.title) : stem();
+}
+
 QString cls_URL::Title() const
 {
-    return PageText(stem());
+    return PageText(TitleText());
 }
 
 QString cls_URL::URL() const
