@@ -603,6 +603,7 @@ BookmarkFile::Item BookmarkFile::next()
             Item link;
             link.kind = Item::Link;
             link.addDate = addDate(tag.attribute(u"add_date"));
+            link.dated = tag.find(u"add_date") != nullptr;
             link.lastModified = addDate(tag.attribute(u"last_modified"));
             link.url = href ? decodeEntities(href->value) : QString();
             link.icon = tag.attribute(u"icon");

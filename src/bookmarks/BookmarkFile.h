@@ -40,6 +40,7 @@ public:
         // decoded), the other date, the icon (a data: address) and where it came from.
         QString exactTitle;
         qint64 lastModified = 0;
+        bool dated = false; // the file names an ADD_DATE, even one of 0
         QString icon;
         QString iconUri;
         Role role = Plain;

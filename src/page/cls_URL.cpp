@@ -130,7 +130,9 @@ QString cls_URL::EscapeHtml(const QString &text)
 
 QString cls_URL::PageText(const QString &text, bool utf8)
 {
-    if (noneOf(text, [](char16_t u) { return isMarkup(u) || isControl(u); }) &&
+    if (noneOf(
+            text,
+            [utf8](char16_t u) { return isMarkup(u) || isControl(u) || (utf8 && u == u'\''); }) &&
         (utf8 || Cp932::canHold(text)))
         return text;
     const QString escaped = EscapeHtml(text);
@@ -139,7 +141,11 @@ QString cls_URL::PageText(const QString &text, bool utf8)
     for (qsizetype i = 0; i < escaped.size(); ++i) {
         const QStringView one = QStringView(escaped).mid(i, charLength(escaped, i));
         const char16_t u = one[0].unicode();
-        if (u < 0x20 || u == 0x7f || (!utf8 && !Cp932::canHold(one)))
+        // A UTF-8 page is written as browsers write theirs: a title's tabs and line breaks
+        // as they are, and "'" as a reference.
+        if (utf8 && (u == u'\t' || u == u'\n' || u == u'\r'))
+            out += one;
+        else if (u < 0x20 || u == 0x7f || (!utf8 && !Cp932::canHold(one)) || (utf8 && u == u'\''))
             out += reference(one);
         else
             out += one;
@@ -305,7 +311,8 @@ cls_URL::Bookmark cls_URL::BookmarkData() const
         return b;
     b.present = true;
     b.title = ProfileEscape::decode(*title);
-    b.addDate = value(u"AddDate"_qs).toLongLong();
+    if (const auto added = ProfileFile::valueIn(text, section, u"AddDate"_qs))
+        b.addDate = added->toLongLong();
     b.lastModified = value(u"LastModified"_qs).toLongLong();
     b.iconUri = value(u"IconURI"_qs);
     b.icon = value(u"Icon"_qs);

@@ -28,7 +28,7 @@ public:
     {
         bool present = false;
         QString title;
-        qint64 addDate = 0; // 0: the bookmark had no date
+        qint64 addDate = -1; // -1: the bookmark had none
         qint64 lastModified = 0;
         QString iconUri;
         QString icon; // a file of the tree's icon folder

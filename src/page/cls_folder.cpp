@@ -274,7 +274,7 @@ QString cls_folder::LinkAttributes(const cls_URL &link, const cls_URL::Bookmark 
     }
     const bool utf8 = m_config->pageUtf8();
     QString out;
-    if (bookmark.addDate > 0)
+    if (bookmark.addDate >= 0)
         out += attribute(u"ADD_DATE", QString::number(bookmark.addDate));
     if (bookmark.lastModified > 0)
         out += attribute(u"LAST_MODIFIED", QString::number(bookmark.lastModified));

@@ -121,7 +121,7 @@ QByteArray BookmarkImport::shortcutBytes(const BookmarkFile::Item &item, const Q
                    u"\r\n[Bookmark]\r\nName="_qs + value(name) + u"\r\nTitle="_qs +
                    value(item.exactTitle) + u"\r\n"_qs;
     // No date is written for a bookmark that had none: the file's own is the import's.
-    if (item.addDate > 0)
+    if (item.addDate > 0 || item.dated)
         text += u"AddDate="_qs + QString::number(item.addDate) + u"\r\n"_qs;
     if (item.lastModified > 0)
         text += u"LastModified="_qs + QString::number(item.lastModified) + u"\r\n"_qs;
