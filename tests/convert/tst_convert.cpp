@@ -180,6 +180,12 @@ private slots:
     void bookmarkDuplicatesGetNumbers();
     void bookmarkImportStaysInsideBase();
     void bookmarkRoundTripThroughNetscapeForm();
+    void exportTreePageImportIsAFixedPoint_data();
+    void exportTreePageImportIsAFixedPoint();
+    void linkTitleComesFromItsBookmarkSection_data();
+    void linkTitleComesFromItsBookmarkSection();
+    void definitionNamesItsPageEncoding_data();
+    void definitionNamesItsPageEncoding();
     void bookmarkFileIsRecognised_data();
     void bookmarkFileIsRecognised();
     void restoreTakesTheBlockBeforeTheBookmarks();
@@ -1350,6 +1356,145 @@ void TestConvert::bookmarkRoundTripThroughNetscapeForm()
         return QFileInfo(p).lastModified().toSecsSinceEpoch();
     };
     QCOMPARE(seconds(base + u"/S/C.url"_qs), seconds(top + u"/S/C.url"_qs));
+}
+
+void TestConvert::exportTreePageImportIsAFixedPoint_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("dated");
+    QTest::newRow("Chromium") << u"chromium.html"_qs << true;
+    QTest::newRow("Firefox") << u"firefox.html"_qs << true;
+    QTest::newRow("Internet Explorer") << u"ie.html"_qs << true;
+    QTest::newRow("Safari, no dates") << u"safari.html"_qs << false;
+}
+
+// A tree the import made, written as the bookmark-file page and imported again, is the same
+// tree: names, bytes (the bookmarks' sections and the icons included) and dates.
+void TestConvert::exportTreePageImportIsAFixedPoint()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, dated);
+    const QString first = m_dir->filePath(u"first"_qs);
+    QVERIFY(importInto(QStringLiteral(VELLUMDEX_TEST_DATA "/exports/") + file, first));
+    PlainTemplate tpl(netscapeDefinition());
+    MakeHtmlProcess run;
+    run.setInputFolder(first);
+    // By date, the order the bookmarks were made in: equal titles are numbered again in it.
+    run.setSort(true);
+    run.setSortOrder(SortItems::ByDate);
+    const QString page = m_dir->filePath(u"page.html"_qs);
+    run.HtmlMake(page, tpl);
+    const QString second = m_dir->filePath(u"second"_qs);
+    QVERIFY(importInto(page, second));
+    const QMap<QString, QByteArray> tree = snapshot(first, true);
+    // Without dates, equal titles may be numbered in another order: each keeps its bytes.
+    const auto unnumbered = [dated](const QMap<QString, QByteArray> &files) {
+        QStringList out;
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            out << (dated ? it.key()
+                          : QString(it.key()).remove(QRegularExpression(u" \\(\\d+\\)"_qs))) +
+                       u'|' +
+                       Cp932::toUnicode(it.value())
+                           .remove(QRegularExpression(dated ? u"^$"_qs : u"Name=[^\r]*"_qs));
+        out.sort();
+        return out;
+    };
+    QCOMPARE(unnumbered(snapshot(second, true)), unnumbered(tree));
+    for (auto it = tree.cbegin(); it != tree.cend(); ++it) {
+        // Undated bookmarks and folders take the moment of their import.
+        const qint64 date = QFileInfo(first + u'/' + it.key()).lastModified().toSecsSinceEpoch();
+        if (it.key().startsWith(u".icons"_qs) || date > 1700000000)
+            continue;
+        QCOMPARE(QFileInfo(second + u'/' + it.key()).lastModified().toSecsSinceEpoch(), date);
+    }
+}
+
+void TestConvert::linkTitleComesFromItsBookmarkSection_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("section");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("attributes");
+    QTest::newRow("a shortcut of the Windows program: its file name")
+        << u"a ｜ b.url"_qs << QByteArray() << u"a ｜ b"_qs
+        << u" ADD_DATE=\"1600000000\" LAST_MODIFIED=\"1600000000\""_qs;
+    QTest::newRow("the bookmark's own title and dates")
+        << u"a ｜ b.url"_qs
+        << QByteArray("[Bookmark]\r\nName=a \x81\x62 b\r\nTitle=&#0;a | b &#x1F600;\r\n"
+                      "AddDate=5\r\nLastModified=6\r\nIconURI=http://i/\r\n")
+        << u"a | b &#128512;"_qs
+        << u" ADD_DATE=\"5\" LAST_MODIFIED=\"6\" ICON_URI=\"http://i/\""_qs;
+    QTest::newRow("no date: none invented")
+        << u"x.url"_qs << QByteArray("[Bookmark]\r\nName=x\r\nTitle=x.\r\n") << u"x."_qs
+        << QString();
+    QTest::newRow("renamed since the import: the new name")
+        << u"new.url"_qs << QByteArray("[Bookmark]\r\nName=old\r\nTitle=old title\r\n") << u"new"_qs
+        << u" ADD_DATE=\"1600000000\" LAST_MODIFIED=\"1600000000\""_qs;
+}
+
+void TestConvert::linkTitleComesFromItsBookmarkSection()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, section);
+    QFETCH(QString, title);
+    QFETCH(QString, attributes);
+    const QString top = m_dir->filePath(u"Fav"_qs);
+    writeBytes(top + u'/' + name, "[InternetShortcut]\r\nURL=http://x/\r\n" + section);
+    setMtime(top + u'/' + name, 1600000000);
+    const QString definition = m_dir->filePath(u"d.html"_qs);
+    writeBytes(definition, "<!--d-->\r\n<!--Link=Start-->\r\n**Parameter_0--|**Parameter_3--\r\n"
+                           "<!--Link=End-->\r\n\r\n");
+    PlainTemplate tpl(definition);
+    MakeHtmlProcess run;
+    run.setInputFolder(top);
+    run.HtmlMake(m_dir->filePath(u"p.html"_qs), tpl);
+    QCOMPARE(Cp932::toUnicode(readBytes(m_dir->filePath(u"p.html"_qs))),
+             u"\r\n"_qs + title + u'|' + attributes + u"\r\n\r\n"_qs);
+}
+
+void TestConvert::definitionNamesItsPageEncoding_data()
+{
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<QByteArray>("page"); // empty: the run fails
+    const QByteArray text = "日本 😀";
+    QTest::newRow("none: code page 932")
+        << QByteArray() << QByteArray("\x93\xfa\x96\x7b &#128512;");
+    QTest::newRow("Shift_JIS") << QByteArray("Shift_JIS")
+                               << QByteArray("\x93\xfa\x96\x7b &#128512;");
+    QTest::newRow("UTF-8") << QByteArray(" utf-8 ") << text;
+    QTest::newRow("unknown") << QByteArray("EUC-JP") << QByteArray();
+}
+
+void TestConvert::definitionNamesItsPageEncoding()
+{
+    QFETCH(QByteArray, block);
+    QFETCH(QByteArray, page);
+    const QString top = m_dir->filePath(u"Fav"_qs);
+    writeShortcut(top + u"/x.url"_qs, u"http://x/"_qs);
+    writeBytes(top + u"/.hold"_qs, QByteArray());
+    QVERIFY(QFile::rename(top + u"/x.url"_qs, top + u"/日本 😀.url"_qs));
+    const QString definition = m_dir->filePath(u"d.html"_qs);
+    writeBytes(definition, "<!--d-->\r\n" +
+                               (block.isEmpty() ? QByteArray()
+                                                : "<!--Encoding=Start-->\r\n" + block +
+                                                      "\r\n<!--Encoding=End-->\r\n") +
+                               "<!--Link=Start-->\r\n**Parameter_0--\r\n<!--Link=End-->\r\n\r\n");
+    PlainTemplate tpl(definition);
+    MakeHtmlProcess run;
+    run.setInputFolder(top);
+    const QString out = m_dir->filePath(u"p.html"_qs);
+    if (page.isEmpty()) {
+        try {
+            run.HtmlMake(out, tpl);
+            QFAIL("an unknown encoding was taken");
+        } catch (const RunError &e) {
+            QCOMPARE(e.message(), u"定義の文字コードが分かりません [EUC-JP]"_qs);
+        }
+        QVERIFY(!QFileInfo::exists(out));
+        return;
+    }
+    run.HtmlMake(out, tpl);
+    QCOMPARE(readBytes(out), "\r\n" + page + "\r\n\r\n");
 }
 
 void TestConvert::bookmarkFileIsRecognised_data()
