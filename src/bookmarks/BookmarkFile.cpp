@@ -578,6 +578,7 @@ BookmarkFile::Item BookmarkFile::next()
             folder.kind = Item::FolderStart;
             folder.addDate = addDate(tag.attribute(u"add_date"));
             folder.lastModified = addDate(tag.attribute(u"last_modified"));
+            folder.dated = tag.find(u"add_date") != nullptr;
             if (tag.attribute(u"personal_toolbar_folder").compare(u"true", Qt::CaseInsensitive) ==
                 0)
                 folder.role = Item::Toolbar;

@@ -11,6 +11,8 @@ class BookmarkIcon
 public:
     // The folder at the top of a tree that holds the icons.
     static QString folderName() { return u".icons"_qs; }
+    // The file in each folder the import makes that keeps the folder's own title and dates.
+    static QString folderFileName() { return u".folder.ini"_qs; }
     // Larger values are no icon a browser made.
     static constexpr qsizetype MaxBytes = 64 * 1024;
 

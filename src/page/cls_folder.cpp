@@ -2,12 +2,15 @@
 
 #include "SortItems.h"
 #include "TemplateBlocks.h"
+#include "base/Cp932.h"
 #include "base/MessageSink.h"
 #include "base/RunError.h"
 #include "bookmarks/BookmarkFile.h"
 #include "bookmarks/BookmarkIcon.h"
 #include "cls_FileSystemObject.h"
 #include "cls_FolderEvents.h"
+#include "settings/ProfileEscape.h"
+#include "settings/ProfileFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -137,6 +140,11 @@ bool cls_folder::read(const QByteArray &path, const QByteArray &name, int parent
     std::vector<cls_FileSystemObject::Entry> entries = fso.Entries(folder, fd);
     if (SortFlag)
         sortEntries(entries, folder, fd, Order, DESC);
+    m_bookmark = false;
+    for (const auto &e : entries) {
+        if (!e.folder && e.name == BookmarkIcon::folderFileName())
+            readBookmark(fd, folder);
+    }
     const bool hold = walk.held < Walk::HeldFolders;
     if (hold) {
         ++walk.held;
@@ -238,12 +246,41 @@ QString cls_folder::HtmlCode(const QString &TopSpace) const
     return m_config->Htmlcfg_GetSetting(u"Folder"_qs);
 }
 
+void cls_folder::readBookmark(int folderFd, const QByteArray &folder)
+{
+    const QByteArray name = QFile::encodeName(BookmarkIcon::folderFileName());
+    const int fd =
+        folderFd >= 0
+            ? ::openat(folderFd, name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)
+            : ::open((folder + name).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return;
+    QByteArray bytes;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= 64 * 1024) {
+        bytes.resize(qsizetype(st.st_size));
+        if (::read(fd, bytes.data(), size_t(bytes.size())) != ssize_t(bytes.size()))
+            bytes.clear();
+    }
+    ::close(fd);
+    const QString text = Cp932::toUnicode(bytes);
+    const QString section = u"Bookmark"_qs;
+    const auto value = [&](const QString &key) { return ProfileFile::valueIn(text, section, key); };
+    const std::optional<QString> title = value(u"Title"_qs);
+    if (!title || ProfileEscape::decode(value(u"Name"_qs).value_or(QString())) != m_title)
+        return;
+    m_bookmark = true;
+    m_exactTitle = ProfileEscape::decode(*title);
+    m_addDate = value(u"AddDate"_qs) ? value(u"AddDate"_qs)->toLongLong() : -1;
+    m_lastModified = value(u"LastModified"_qs).value_or(QString()).toLongLong();
+}
+
 void cls_folder::SetFolderParameters(const QString &TopSpace, const QString &content) const
 {
     QStringList parameters(10);
     parameters[0] = MenuName();
     // A folder name can hold "<" or "&" here; the page gets it escaped like a link title.
-    parameters[1] = cls_URL::PageText(m_title, m_config->pageUtf8());
+    parameters[1] = cls_URL::PageText(m_bookmark ? m_exactTitle : m_title, m_config->pageUtf8());
     parameters[2] = content;
     parameters[3] = TopSpace;
     parameters[4] = QString::number(m_modified);
@@ -260,6 +297,14 @@ void cls_folder::SetFolderParameters(const QString &TopSpace, const QString &con
             break;
         }
     }
+    // Its dates as a bookmark file writes them: the bookmark's own, else the folder's time.
+    const QString time = QString::number(m_modified);
+    if (!m_bookmark)
+        parameters[6] = u" ADD_DATE=\""_qs + time + u"\" LAST_MODIFIED=\""_qs + time + u'"';
+    if (m_bookmark && m_addDate >= 0)
+        parameters[6] += u" ADD_DATE=\""_qs + QString::number(m_addDate) + u'"';
+    if (m_bookmark && m_lastModified > 0)
+        parameters[6] += u" LAST_MODIFIED=\""_qs + QString::number(m_lastModified) + u'"';
     m_config->Htmlcfg_SetParameter(parameters);
 }
 

@@ -84,6 +84,13 @@ private:
     std::vector<std::unique_ptr<cls_folder>> m_subfolders;
     cls_folder *m_parent = nullptr;
     std::shared_ptr<Icons> m_icons;
+    // What the import keeps of the bookmark folder (BookmarkIcon::folderFileName()), while the
+    // folder keeps the name the import gave it.
+    void readBookmark(int folderFd, const QByteArray &folder);
+    bool m_bookmark = false;
+    QString m_exactTitle;
+    qint64 m_addDate = -1; // -1: none
+    qint64 m_lastModified = 0;
     int m_id = 0;
     bool m_topFlag = false;
 };

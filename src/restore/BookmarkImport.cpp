@@ -111,20 +111,38 @@ QByteArray BookmarkImport::shortcutBytes(const QString &url)
     return Cp932::fromUnicode(u"[InternetShortcut]\r\nURL="_qs + shortcutAddress(url) + u"\r\n"_qs);
 }
 
-QByteArray BookmarkImport::shortcutBytes(const BookmarkFile::Item &item, const QString &name,
-                                         const QString &iconFile)
+namespace {
+
+QString bookmarkSection(const BookmarkFile::Item &item, const QString &name)
 {
     const auto value = [](QStringView text) {
         return ProfileEscape::encode(text, ProfileEscape::Kind::Value);
     };
-    QString text = u"[InternetShortcut]\r\nURL="_qs + shortcutAddress(item.url) +
-                   u"\r\n[Bookmark]\r\nName="_qs + value(name) + u"\r\nTitle="_qs +
+    QString text = u"[Bookmark]\r\nName="_qs + value(name) + u"\r\nTitle="_qs +
                    value(item.exactTitle) + u"\r\n"_qs;
     // No date is written for a bookmark that had none: the file's own is the import's.
     if (item.addDate > 0 || item.dated)
         text += u"AddDate="_qs + QString::number(item.addDate) + u"\r\n"_qs;
     if (item.lastModified > 0)
         text += u"LastModified="_qs + QString::number(item.lastModified) + u"\r\n"_qs;
+    return text;
+}
+
+} // namespace
+
+QByteArray BookmarkImport::folderBytes(const BookmarkFile::Item &item, const QString &name)
+{
+    return Cp932::fromUnicode(bookmarkSection(item, name));
+}
+
+QByteArray BookmarkImport::shortcutBytes(const BookmarkFile::Item &item, const QString &name,
+                                         const QString &iconFile)
+{
+    const auto value = [](QStringView text) {
+        return ProfileEscape::encode(text, ProfileEscape::Kind::Value);
+    };
+    QString text = u"[InternetShortcut]\r\nURL="_qs + shortcutAddress(item.url) + u"\r\n"_qs +
+                   bookmarkSection(item, name);
     if (!item.iconUri.isEmpty())
         text += u"IconURI="_qs + value(item.iconUri) + u"\r\n"_qs;
     if (!iconFile.isEmpty())
@@ -269,6 +287,11 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
                                    O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (folder.fd < 0)
                 return fail(u"フォルダを作成できません ["_qs + folder.path + u"]"_qs);
+            if (const int error = CheckedFile::writeSmallFile(
+                    folder.fd, QFile::encodeName(BookmarkIcon::folderFileName()),
+                    folderBytes(item, name), 0))
+                return fail(u"ファイルを書き込めません ["_qs + folder.path +
+                            BookmarkIcon::folderFileName() + u"] "_qs + SystemError::text(error));
             emit logLine(u"フォルダ復元["_qs + folder.path + u"]"_qs);
             ++m_folders;
             folders.push_back(std::move(folder));

@@ -38,6 +38,8 @@ public:
     // the name of its icon's file, if any.
     static QByteArray shortcutBytes(const BookmarkFile::Item &item, const QString &name,
                                     const QString &iconFile);
+    // The same section alone, for a folder's BookmarkIcon::folderFileName().
+    static QByteArray folderBytes(const BookmarkFile::Item &item, const QString &name);
     // The address as a shortcut file holds it: blanks at the ends and line breaks inside
     // dropped, control characters and characters the code page cannot hold percent-encoded
     // as UTF-8.

@@ -961,7 +961,7 @@ QString netscapeDefinition()
 
 // The tree below a folder: "folder/" → modification time, "link.url" → address and time.
 // A shortcut that is not the two lines the import writes (and its bookmark's section) shows
-// as such; the icons are left out.
+// as such; the icons and the folders' own files are left out.
 QMap<QString, QString> importedTree(const QString &root)
 {
     QMap<QString, QString> tree;
@@ -971,7 +971,8 @@ QMap<QString, QString> importedTree(const QString &root)
         const QString p = it.next();
         const QString rel = QDir(root).relativeFilePath(p);
         const QString time = QString::number(it.fileInfo().lastModified().toSecsSinceEpoch());
-        if (rel == u".icons"_qs || rel.startsWith(u".icons/"_qs))
+        if (rel == u".icons"_qs || rel.startsWith(u".icons/"_qs) ||
+            it.fileName() == u".folder.ini"_qs)
             continue;
         if (it.fileInfo().isDir()) {
             tree.insert(rel + u'/', time);
@@ -1555,7 +1556,9 @@ void TestConvert::malformedBookmarkFileKeepsWhatWasWritten()
             log.last(),
             QStringLiteral("ブックマークファイルの形式が正しくありません (%1 行目)").arg(line));
         QMap<QString, QByteArray> kept = snapshot(base);
-        kept.removeIf([](auto it) { return it.key().startsWith(u".icons/"_qs); });
+        kept.removeIf([](auto it) {
+            return it.key().startsWith(u".icons/"_qs) || it.key().endsWith(u".folder.ini"_qs);
+        });
         QCOMPARE(kept.size(), log.filter(u"リンク復元["_qs).size());
         for (auto it = kept.cbegin(); it != kept.cend(); ++it)
             QCOMPARE(it.value(), complete.value(it.key()));

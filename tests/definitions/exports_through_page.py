@@ -24,6 +24,7 @@ class Links(html.parser.HTMLParser):
     def __init__(self):
         super().__init__(convert_charrefs=True)
         self.links, self.folders, self.pending, self.text, self.attrs = [], [], None, None, None
+        self.headings = []  # (title, ADD_DATE, LAST_MODIFIED, role)
 
     def handle_starttag(self, tag, attrs):
         attrs = dict(attrs)
@@ -38,6 +39,8 @@ class Links(html.parser.HTMLParser):
     def handle_endtag(self, tag):
         if tag == 'h3':
             self.pending = next((r for r in ROLES if self.attrs.get(r) == 'true'), '')
+            date = lambda k: int(self.attrs.get(k) or 0)
+            self.headings.append((self.text, date('add_date'), date('last_modified'), self.pending))
             self.text = None
         elif tag == 'a':
             a = self.attrs
@@ -64,7 +67,7 @@ def read_links(path):
     parser = Links()
     parser.feed(text)
     parser.close()
-    return parser.links
+    return parser
 
 
 def kept_icon(icon):
@@ -72,9 +75,15 @@ def kept_icon(icon):
 
 
 def parser_row(export, page):
-    want = sorted((t, h, a, m, kept_icon(i), u) for t, h, a, m, i, u, _ in read_links(export))
-    got = sorted((t, h, a, m, i, u) for t, h, a, m, i, u, _ in read_links(page))
-    return None if want == got else 'links differ:\n  page   %r\n  export %r' % (got, want)
+    export, page = read_links(export), read_links(page)
+    want = sorted((t, h, a, m, kept_icon(i), u) for t, h, a, m, i, u, _ in export.links)
+    got = sorted((t, h, a, m, i, u) for t, h, a, m, i, u, _ in page.links)
+    if want != got:
+        return 'links differ:\n  page   %r\n  export %r' % (got, want)
+    # Folders: titles and dates as given, and every role the export gives.
+    want = sorted(h if h[3] else h[:3] + ('',) for h in export.headings)
+    got = sorted(h if h[:3] + ('',) not in want else h[:3] + ('',) for h in page.headings)
+    return None if want == got else 'folders differ:\n  page   %r\n  export %r' % (got, want)
 
 
 def buku_row(export, page, work):
