@@ -287,7 +287,10 @@ int measure(const QString &mode, const QString &tree, const QString &work)
                 qFatal("cannot write %s", qPrintable(e.path));
             f.setFileTime(e.modified, QFileDevice::FileModificationTime);
         }
-        report(timer.elapsed() / 1000.0, files.size());
+        // Counted are the shortcuts; a folder's own file (.folder.ini) is made all the same.
+        report(timer.elapsed() / 1000.0,
+               std::count_if(files.cbegin(), files.cend(),
+                             [](const Entry &e) { return e.path.endsWith(u".url"_qs); }));
         return 0;
     }
     if (mode == u"importpage"_qs) {
