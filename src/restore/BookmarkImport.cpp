@@ -294,6 +294,8 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
                             BookmarkIcon::folderFileName() + u"] "_qs + SystemError::text(error));
             emit logLine(u"フォルダ復元["_qs + folder.path + u"]"_qs);
             ++m_folders;
+            // No bookmark folder takes the name of the folder's own file.
+            folder.names.take(BookmarkIcon::folderFileName(), QStringView());
             folders.push_back(std::move(folder));
             // The folders along the path are held open up to a number; one further up is
             // opened again by its path when the import comes back to it.

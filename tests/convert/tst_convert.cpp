@@ -1275,7 +1275,8 @@ void TestConvert::bookmarkDuplicatesGetNumbers()
                      "<DT><H3>x.url</H3><DL></DL><DT><A HREF=5>x</A>"
                      "<DT><H3>F</H3><DL><DT><A HREF=6>a</A></DL>"
                      "<DT><H3>F</H3><DL><DT><A HREF=7>a</A></DL>"
-                     "<DT><H3>f</H3><DL></DL></DL>");
+                     "<DT><H3>f</H3><DL><DT><H3>.folder.ini</H3><DL><DT><A HREF=8>b</A></DL>"
+                     "</DL></DL>");
     const QString base = m_dir->filePath(u"base"_qs);
     writeShortcut(base + u"/F/a.url"_qs, u"http://old/"_qs);
     QVERIFY(importInto(file, base));
@@ -1289,7 +1290,9 @@ void TestConvert::bookmarkDuplicatesGetNumbers()
                                u"F/a.url|6 *"_qs, // the old shortcut of that name replaced
                                u"F (2)/|*"_qs,
                                u"F (2)/a.url|7 *"_qs,
-                               u"f (3)/|*"_qs};
+                               u"f (3)/|*"_qs,
+                               u"f (3)/.folder.ini (2)/|*"_qs, // not the folder's own file
+                               u"f (3)/.folder.ini (2)/b.url|8 *"_qs};
     compareTree(importedTree(base), expected);
     // A second import replaces what the first made instead of numbering it again.
     QVERIFY(importInto(file, base));
