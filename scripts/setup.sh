@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n libcurl4-openssl-dev
           rapidjson-dev
           python3-pyftpdlib python3-openssl openssh-server fonts-noto-cjk xvfb chromium
-          clang libclang-rt-14-dev libqt6sql6-sqlite firefox-esr
+          clang libclang-rt-14-dev libqt6sql6-sqlite firefox-esr buku php-cli php-netscape-bookmark-parser
           dpkg-dev desktop-file-utils appstream man-db lintian devscripts)
 # Node.js drives the browser tests. A machine may already carry a Node.js of its own (not
 # Debian's), whose package conflicts with Debian's npm: take Debian's only when none is there.

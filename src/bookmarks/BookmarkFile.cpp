@@ -141,6 +141,29 @@ QString charsetInHead(QByteArrayView bytes)
 
 } // namespace
 
+BookmarkFile::Item::Role BookmarkFile::roleOfTopFolder(QStringView name)
+{
+    static const char16_t *const toolbars[] = {u"ブックマーク バー", u"ブックマークツールバー",
+                                               u"リンク"};
+    static const char16_t *const unfiled[] = {u"その他のブックマーク", u"他のブックマーク"};
+    for (const char16_t *n : toolbars) {
+        if (name == QStringView(n))
+            return Item::Toolbar;
+    }
+    for (const char16_t *n : unfiled) {
+        if (name == QStringView(n))
+            return Item::Unfiled;
+    }
+    return Item::Plain;
+}
+
+QString BookmarkFile::roleFolderName(Item::Role role)
+{
+    return role == Item::Toolbar   ? u"ブックマークツールバー"_qs
+           : role == Item::Unfiled ? u"他のブックマーク"_qs
+                                   : QString();
+}
+
 QString BookmarkFile::defaultTitle()
 {
     return u"ブックマーク"_qs;
@@ -435,8 +458,9 @@ BookmarkFile::TagKind BookmarkFile::readTag(Tag *tag)
 
 // The text of a title, heading or link, up to its closing tag or, when that is missing, up to
 // the next tag that begins another entry. Other tags inside are passed over.
-QString BookmarkFile::readText(QStringView element)
+QString BookmarkFile::readText(QStringView element, QString *exact)
 {
+    bool closed = false;
     const QStringView text(m_text);
     QString raw;
     Tag tag;
@@ -460,13 +484,17 @@ QString BookmarkFile::readText(QStringView element)
         }
         if (kind == TagKind::Skipped)
             continue;
-        if (tag.end && is(tag.name, element))
+        if (tag.end && is(tag.name, element)) {
+            closed = true;
             break;
+        }
         if (isStructural(tag.name)) {
             m_pos = open;
             break;
         }
     }
+    if (exact)
+        *exact = decodeEntities(closed ? QStringView(raw) : QStringView(raw).trimmed());
     return decodeEntities(collapseSpaces(raw));
 }
 
@@ -485,7 +513,7 @@ void BookmarkFile::flushPendingFolder()
     if (!m_pending)
         return;
     m_pending = false;
-    emitItem(Item::FolderStart, m_pendingTitle, QString(), m_pendingDate);
+    emitItem(std::move(m_pendingFolder));
     emitItem(Item::FolderEnd);
 }
 
@@ -551,14 +579,25 @@ BookmarkFile::Item BookmarkFile::next()
         } else if (is(name, u"h3") && (m_topOpen || m_declared)) {
             ensureTop();
             flushPendingFolder();
-            m_pendingDate = addDate(tag.attribute(u"add_date"));
-            m_pendingTitle = readText(name);
+            Item folder;
+            folder.kind = Item::FolderStart;
+            folder.addDate = addDate(tag.attribute(u"add_date"));
+            folder.lastModified = addDate(tag.attribute(u"last_modified"));
+            folder.dated = tag.find(u"add_date") != nullptr;
+            if (tag.attribute(u"personal_toolbar_folder").compare(u"true", Qt::CaseInsensitive) ==
+                0)
+                folder.role = Item::Toolbar;
+            else if (tag.attribute(u"unfiled_bookmarks_folder")
+                         .compare(u"true", Qt::CaseInsensitive) == 0)
+                folder.role = Item::Unfiled;
+            folder.title = readText(name, &folder.exactTitle);
+            m_pendingFolder = std::move(folder);
             m_pending = true;
         } else if (is(name, u"dl")) {
             ensureTop();
             if (m_pending) {
                 m_pending = false;
-                emitItem(Item::FolderStart, m_pendingTitle, QString(), m_pendingDate);
+                emitItem(std::move(m_pendingFolder));
                 m_levels.push_back(Level::Folder);
             } else {
                 m_levels.push_back(Level::List);
@@ -567,12 +606,18 @@ BookmarkFile::Item BookmarkFile::next()
             ensureTop();
             flushPendingFolder();
             const Attribute *href = tag.find(u"href");
-            const qint64 date = addDate(tag.attribute(u"add_date"));
-            QString url = href ? decodeEntities(href->value) : QString();
-            QString title = readText(name);
+            Item link;
+            link.kind = Item::Link;
+            link.addDate = addDate(tag.attribute(u"add_date"));
+            link.dated = tag.find(u"add_date") != nullptr;
+            link.lastModified = addDate(tag.attribute(u"last_modified"));
+            link.url = href ? decodeEntities(href->value) : QString();
+            link.icon = tag.attribute(u"icon");
+            link.iconUri = tag.attribute(u"icon_uri");
+            link.title = readText(name, &link.exactTitle);
             // An anchor without an address (a named anchor) is no bookmark.
             if (href)
-                emitItem(Item::Link, std::move(title), std::move(url), date);
+                emitItem(std::move(link));
         }
     }
     Item item = std::move(m_queue.front());
@@ -584,8 +629,14 @@ void BookmarkFile::emitItem(Item::Kind kind, QString title, QString url, qint64 
 {
     Item item;
     item.kind = kind;
+    item.exactTitle = title;
     item.title = std::move(title);
     item.url = std::move(url);
     item.addDate = date;
+    m_queue.push_back(std::move(item));
+}
+
+void BookmarkFile::emitItem(Item item)
+{
     m_queue.push_back(std::move(item));
 }

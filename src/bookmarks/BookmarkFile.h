@@ -26,11 +26,31 @@ public:
             End,       // the whole file has been read
             Malformed, // the file breaks off inside a tag or comment; nothing follows
         };
+        enum Role : quint8
+        {
+            Plain,
+            Toolbar, // PERSONAL_TOOLBAR_FOLDER
+            Unfiled, // UNFILED_BOOKMARKS_FOLDER
+        };
         Kind kind = End;
-        QString title;
+        QString title; // blanks and line breaks as one blank, for a file name
         QString url;
         qint64 addDate = 0; // seconds since 1970; 0 when the file gives none
+        // What a browser takes from the file besides: the title as written (entities
+        // decoded), the other date, the icon (a data: address) and where it came from.
+        QString exactTitle;
+        qint64 lastModified = 0;
+        bool dated = false; // the file names an ADD_DATE, even one of 0
+        QString icon;
+        QString iconUri;
+        Role role = Plain;
     };
+
+    // The role of a folder at the top of a Favorites tree, by the names browsers and Windows
+    // give their toolbar and their other bookmarks.
+    static Item::Role roleOfTopFolder(QStringView name);
+    // The name a folder of that role gets when its own is none of those names.
+    static QString roleFolderName(Item::Role role);
 
     // Reads the file and decodes it by the charset of its META line. False when it cannot
     // be read; *error then names the cause.
@@ -83,12 +103,15 @@ private:
         Broken,  // the file ends inside it
     };
     TagKind readTag(Tag *tag);
-    QString readText(QStringView element);
+    // exact, when given, receives the text as written: entities decoded, blanks kept, and
+    // trimmed only when the element is not closed by its own end tag.
+    QString readText(QStringView element, QString *exact = nullptr);
     void ensureTop();
     void flushPendingFolder();
     void finish();
     void emitItem(Item::Kind kind, QString title = QString(), QString url = QString(),
                   qint64 addDate = 0);
+    void emitItem(Item item);
 
     QString m_text;
     qsizetype m_pos = 0;
@@ -100,8 +123,7 @@ private:
     bool m_finished = false;
     bool m_broken = false;
     bool m_pending = false;
-    QString m_pendingTitle;
-    qint64 m_pendingDate = 0;
+    Item m_pendingFolder;
     std::vector<Level> m_levels;
     std::deque<Item> m_queue;
 };

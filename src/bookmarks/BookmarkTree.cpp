@@ -2,19 +2,35 @@
 
 #include <iterator>
 
+namespace {
+
+BookmarkFile::Item item(BookmarkFile::Item::Kind kind, const QString &title, const QString &url,
+                        qint64 addDate)
+{
+    BookmarkFile::Item i;
+    i.kind = kind;
+    i.title = title;
+    i.exactTitle = title;
+    i.url = url;
+    i.addDate = addDate;
+    return i;
+}
+
+} // namespace
+
 void BookmarkTree::startFolder(const QString &title, qint64 addDate)
 {
-    m_items.push_back({BookmarkFile::Item::FolderStart, title, QString(), addDate});
+    m_items.push_back(item(BookmarkFile::Item::FolderStart, title, QString(), addDate));
 }
 
 void BookmarkTree::endFolder()
 {
-    m_items.push_back({BookmarkFile::Item::FolderEnd, QString(), QString(), 0});
+    m_items.push_back(item(BookmarkFile::Item::FolderEnd, QString(), QString(), 0));
 }
 
 void BookmarkTree::addLink(const QString &title, const QString &url, qint64 addDate)
 {
-    m_items.push_back({BookmarkFile::Item::Link, title, url, addDate});
+    m_items.push_back(item(BookmarkFile::Item::Link, title, url, addDate));
 }
 
 void BookmarkTree::append(std::vector<BookmarkFile::Item> &&items)

@@ -16,6 +16,18 @@ namespace {
 
 using Item = BookmarkFile::Item;
 
+// A browser's title is exact as it stands: the file name made of it may differ.
+Item item(Item::Kind kind, const QString &title, const QString &url, qint64 addDate)
+{
+    Item i;
+    i.kind = kind;
+    i.title = title;
+    i.exactTitle = title;
+    i.url = url;
+    i.addDate = addDate;
+    return i;
+}
+
 // The file is read as it streams past (RapidJSON's SAX reader): only the bookmarks are kept,
 // never the document. Chromium writes a node's keys in alphabetical order, so a folder's
 // "children" come before its "name" and "type": each node takes a place among the items when it
@@ -97,12 +109,12 @@ public:
             Frame frame(Frame::Node);
             frame.root = &root;
             frame.start = 0;
-            m_items->push_back({Item::FolderStart, QString(), QString(), 0});
+            m_items->push_back(item(Item::FolderStart, QString(), QString(), 0));
             m_frames.push_back(std::move(frame));
         } else if (parent->kind == Frame::Children && m_items) {
             Frame frame(Frame::Node);
             frame.start = m_items->size();
-            m_items->push_back({Item::FolderStart, QString(), QString(), 0});
+            m_items->push_back(item(Item::FolderStart, QString(), QString(), 0));
             m_frames.push_back(std::move(frame));
         } else {
             m_frames.emplace_back(Frame::Skip);
@@ -239,21 +251,21 @@ private:
                 frame.root->present = false;
                 return;
             }
-            items[0] = {Item::FolderStart, QString::fromUtf16(frame.root->name), QString(),
-                        frame.date};
-            items.push_back({Item::FolderEnd, QString(), QString(), 0});
+            items[0] = item(Item::FolderStart, QString::fromUtf16(frame.root->name), QString(),
+                            frame.date);
+            items.push_back(item(Item::FolderEnd, QString(), QString(), 0));
             return;
         }
         if (frame.type == Frame::Folder) {
-            items[frame.start] = {Item::FolderStart, frame.name, QString(), frame.date};
-            items.push_back({Item::FolderEnd, QString(), QString(), 0});
+            items[frame.start] = item(Item::FolderStart, frame.name, QString(), frame.date);
+            items.push_back(item(Item::FolderEnd, QString(), QString(), 0));
             return;
         }
         // What a link or an unknown node holds is not read.
         items.resize(frame.start);
         if (frame.type == Frame::Url && !frame.url.isEmpty())
-            items.push_back(
-                {Item::Link, frame.name.isEmpty() ? frame.url : frame.name, frame.url, frame.date});
+            items.push_back(item(Item::Link, frame.name.isEmpty() ? frame.url : frame.name,
+                                 frame.url, frame.date));
     }
 
     std::vector<Frame> m_frames;

@@ -20,4 +20,12 @@ public:
     {
         return false;
     }
+
+    // The page goes out in UTF-8, as the definition's "Encoding" block declares; set by the
+    // run before the tree is written. Without the block the page is in code page 932.
+    void setPageUtf8(bool on) { m_pageUtf8 = on; }
+    bool pageUtf8() const { return m_pageUtf8; }
+
+private:
+    bool m_pageUtf8 = false;
 };

@@ -5,6 +5,7 @@
 #include "base/RunError.h"
 #include "base/TextLines.h"
 #include "cls_FileSystemObject.h"
+#include "settings/ProfileEscape.h"
 #include "settings/ProfileFile.h"
 
 #include <QFile>
@@ -121,10 +122,12 @@ QString cls_URL::EscapeHtml(const QString &text)
     return out;
 }
 
-QString cls_URL::PageText(const QString &text)
+QString cls_URL::PageText(const QString &text, bool utf8)
 {
-    if (noneOf(text, [](char16_t u) { return isMarkup(u) || isControl(u); }) &&
-        Cp932::canHold(text))
+    if (noneOf(
+            text,
+            [utf8](char16_t u) { return isMarkup(u) || isControl(u) || (utf8 && u == u'\''); }) &&
+        (utf8 || Cp932::canHold(text)))
         return text;
     const QString escaped = EscapeHtml(text);
     // Markup alone is the common case: the entities are all the title needs.
@@ -135,7 +138,11 @@ QString cls_URL::PageText(const QString &text)
     for (qsizetype i = 0; i < escaped.size(); ++i) {
         const QStringView one = QStringView(escaped).mid(i, charLength(escaped, i));
         const char16_t u = one[0].unicode();
-        if (u < 0x20 || u == 0x7f || !Cp932::canHold(one))
+        // A UTF-8 page is written as browsers write theirs: a title's tabs and line breaks
+        // as they are, and "'" as a reference.
+        if (utf8 && (u == u'\t' || u == u'\n' || u == u'\r'))
+            out += one;
+        else if (u < 0x20 || u == 0x7f || (!utf8 && !Cp932::canHold(one)) || (utf8 && u == u'\''))
             out += reference(one);
         else
             out += one;
@@ -292,9 +299,38 @@ QString cls_URL::stem() const
     return name.chopped(qMin<qsizetype>(4, name.size()));
 }
 
+cls_URL::Bookmark cls_URL::BookmarkData() const
+{
+    Bookmark b;
+    if (!m_content.contains("[Bookmark]"))
+        return b;
+    const QString text = FileText(m_content);
+    const QString section = u"Bookmark"_qs;
+    const auto value = [&](const QString &key) {
+        return ProfileEscape::decode(ProfileFile::valueIn(text, section, key).value_or(QString()));
+    };
+    const std::optional<QString> title = ProfileFile::valueIn(text, section, u"Title"_qs);
+    if (!title || value(u"Name"_qs) != stem())
+        return b;
+    b.present = true;
+    b.title = ProfileEscape::decode(*title);
+    if (const auto added = ProfileFile::valueIn(text, section, u"AddDate"_qs))
+        b.addDate = added->toLongLong();
+    b.lastModified = value(u"LastModified"_qs).toLongLong();
+    b.iconUri = value(u"IconURI"_qs);
+    b.icon = value(u"Icon"_qs);
+    return b;
+}
+
+QString cls_URL::TitleText() const
+{
+    Bookmark b = BookmarkData();
+    return b.present ? std::move(b.title) : stem();
+}
+
 QString cls_URL::Title() const
 {
-    return PageText(stem());
+    return PageText(TitleText());
 }
 
 QString cls_URL::URL() const

@@ -21,6 +21,22 @@ public:
     // opened in the folder open as folderFd, which folderPath names.
     bool load(const QByteArray &folderPath, const QByteArray &nameBytes, int folderFd = -1);
 
+    // What the import keeps of a bookmark in the shortcut's own section "[Bookmark]", which
+    // Windows and the Windows program pass over. Taken only while the file keeps the name the
+    // import gave it: a shortcut renamed since shows its new name.
+    struct Bookmark
+    {
+        bool present = false;
+        QString title;
+        qint64 addDate = -1; // -1: the bookmark had none
+        qint64 lastModified = 0;
+        QString iconUri;
+        QString icon; // a file of the tree's icon folder
+    };
+    Bookmark BookmarkData() const;
+    // The title as text: the bookmark's own, else the file name less ".url".
+    QString TitleText() const;
+
     QString Title() const;
     QString URL() const;
     qint64 Modified() const { return m_modified; }
@@ -35,8 +51,9 @@ public:
     // the attribute or element it is put into.
     static QString EscapeHtml(const QString &text);
     // A title for the page: escaped as above, and every character the code page cannot hold
-    // (and every control character) as a numeric character reference.
-    static QString PageText(const QString &text);
+    // (and every control character) as a numeric character reference; for a page in UTF-8
+    // only the control characters.
+    static QString PageText(const QString &text, bool utf8 = false);
     // A name for a record of the restore block: no character the code page cannot hold, no
     // line break, no "\", and nothing that ends the comment the block stands in.
     static QString RecordText(const QString &text, bool escapeMarkup);

@@ -2,12 +2,19 @@
 
 #include "SortItems.h"
 #include "TemplateBlocks.h"
+#include "base/Cp932.h"
 #include "base/MessageSink.h"
 #include "base/RunError.h"
+#include "bookmarks/BookmarkFile.h"
+#include "bookmarks/BookmarkIcon.h"
 #include "cls_FileSystemObject.h"
 #include "cls_FolderEvents.h"
+#include "settings/ProfileEscape.h"
+#include "settings/ProfileFile.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QScopeGuard>
 
 #include <algorithm>
@@ -25,6 +32,12 @@ struct cls_folder::Walk
     static constexpr int HeldFolders = 256;
     std::set<std::pair<dev_t, ino_t>> visited;
     int held = 0;
+};
+
+struct cls_folder::Icons
+{
+    QByteArray folder;            // ends in "/"
+    QHash<QString, QString> read; // file name → data: address, empty when there is none
 };
 
 namespace {
@@ -80,6 +93,8 @@ bool cls_folder::GetData(QString Path, cls_folder *TopFolder, bool SortFlag, int
         Path.chop(1);
     QByteArray path = QFile::encodeName(Path);
     const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+    m_icons = std::make_shared<Icons>();
+    m_icons->folder = path + '/' + QFile::encodeName(BookmarkIcon::folderName()) + '/';
     Walk walk;
     return read(path, name, -1, TopFolder, SortFlag, Order, DESC, IDKey, walk);
 }
@@ -125,6 +140,11 @@ bool cls_folder::read(const QByteArray &path, const QByteArray &name, int parent
     std::vector<cls_FileSystemObject::Entry> entries = fso.Entries(folder, fd);
     if (SortFlag)
         sortEntries(entries, folder, fd, Order, DESC);
+    m_bookmark = false;
+    for (const auto &e : entries) {
+        if (!e.folder && e.name == BookmarkIcon::folderFileName())
+            readBookmark(fd, folder);
+    }
     const bool hold = walk.held < Walk::HeldFolders;
     if (hold) {
         ++walk.held;
@@ -138,6 +158,7 @@ bool cls_folder::read(const QByteArray &path, const QByteArray &name, int parent
         auto child = std::make_unique<cls_folder>();
         child->m_events = m_events;
         child->m_config = m_config;
+        child->m_icons = m_icons;
         if (child->read(folder + e.bytes, e.bytes, fd, this, SortFlag, Order, DESC, IDKey, walk)) {
             m_subfolders.push_back(std::move(child));
             retained = true;
@@ -179,10 +200,14 @@ void cls_folder::ContentCode(const QString &TopSpace,
         m_events->raiseGetHtmlCode(m_title);
     // A folder's own links come before its subfolders.
     QStringList parameters(10);
+    const bool utf8 = m_config->pageUtf8();
     for (const auto &link : m_links) {
-        parameters[0] = link->Title();
+        const cls_URL::Bookmark bookmark = link->BookmarkData();
+        parameters[0] =
+            cls_URL::PageText(bookmark.present ? bookmark.title : link->TitleText(), utf8);
         parameters[1] = link->URL();
         parameters[2] = QString::number(link->Modified());
+        parameters[3] = LinkAttributes(*link, bookmark);
         m_config->Htmlcfg_SetParameter(parameters);
         out(TopSpace + m_config->Htmlcfg_GetSetting(u"Link"_qs));
     }
@@ -221,16 +246,101 @@ QString cls_folder::HtmlCode(const QString &TopSpace) const
     return m_config->Htmlcfg_GetSetting(u"Folder"_qs);
 }
 
+void cls_folder::readBookmark(int folderFd, const QByteArray &folder)
+{
+    const QByteArray name = QFile::encodeName(BookmarkIcon::folderFileName());
+    const int fd =
+        folderFd >= 0
+            ? ::openat(folderFd, name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)
+            : ::open((folder + name).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return;
+    QByteArray bytes;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= 64 * 1024) {
+        bytes.resize(qsizetype(st.st_size));
+        if (::read(fd, bytes.data(), size_t(bytes.size())) != ssize_t(bytes.size()))
+            bytes.clear();
+    }
+    ::close(fd);
+    const QString text = Cp932::toUnicode(bytes);
+    const QString section = u"Bookmark"_qs;
+    const auto value = [&](const QString &key) { return ProfileFile::valueIn(text, section, key); };
+    const std::optional<QString> title = value(u"Title"_qs);
+    if (!title || ProfileEscape::decode(value(u"Name"_qs).value_or(QString())) != m_title)
+        return;
+    m_bookmark = true;
+    m_exactTitle = ProfileEscape::decode(*title);
+    m_addDate = value(u"AddDate"_qs) ? value(u"AddDate"_qs)->toLongLong() : -1;
+    m_lastModified = value(u"LastModified"_qs).value_or(QString()).toLongLong();
+}
+
 void cls_folder::SetFolderParameters(const QString &TopSpace, const QString &content) const
 {
     QStringList parameters(10);
     parameters[0] = MenuName();
     // A folder name can hold "<" or "&" here; the page gets it escaped like a link title.
-    parameters[1] = cls_URL::PageText(m_title);
+    parameters[1] = cls_URL::PageText(m_bookmark ? m_exactTitle : m_title, m_config->pageUtf8());
     parameters[2] = content;
     parameters[3] = TopSpace;
     parameters[4] = QString::number(m_modified);
+    // The role a browser gives a folder at the top: its toolbar, its other bookmarks.
+    if (m_parent && !m_parent->m_parent) {
+        switch (BookmarkFile::roleOfTopFolder(m_title)) {
+        case BookmarkFile::Item::Toolbar:
+            parameters[5] = u" PERSONAL_TOOLBAR_FOLDER=\"true\""_qs;
+            break;
+        case BookmarkFile::Item::Unfiled:
+            parameters[5] = u" UNFILED_BOOKMARKS_FOLDER=\"true\""_qs;
+            break;
+        case BookmarkFile::Item::Plain:
+            break;
+        }
+    }
+    // Its dates as a bookmark file writes them: the bookmark's own, else the folder's time.
+    const QString time = QString::number(m_modified);
+    if (!m_bookmark)
+        parameters[6] = u" ADD_DATE=\""_qs + time + u"\" LAST_MODIFIED=\""_qs + time + u'"';
+    if (m_bookmark && m_addDate >= 0)
+        parameters[6] += u" ADD_DATE=\""_qs + QString::number(m_addDate) + u'"';
+    if (m_bookmark && m_lastModified > 0)
+        parameters[6] += u" LAST_MODIFIED=\""_qs + QString::number(m_lastModified) + u'"';
     m_config->Htmlcfg_SetParameter(parameters);
+}
+
+QString cls_folder::LinkAttributes(const cls_URL &link, const cls_URL::Bookmark &bookmark) const
+{
+    const auto attribute = [](QStringView name, const QString &value) {
+        return u" "_qs + name.toString() + u"=\""_qs + value + u'"';
+    };
+    if (!bookmark.present) {
+        const QString date = QString::number(link.Modified());
+        return attribute(u"ADD_DATE", date) + attribute(u"LAST_MODIFIED", date);
+    }
+    const bool utf8 = m_config->pageUtf8();
+    QString out;
+    if (bookmark.addDate >= 0)
+        out += attribute(u"ADD_DATE", QString::number(bookmark.addDate));
+    if (bookmark.lastModified > 0)
+        out += attribute(u"LAST_MODIFIED", QString::number(bookmark.lastModified));
+    if (!bookmark.iconUri.isEmpty())
+        out += attribute(u"ICON_URI", cls_URL::PageText(bookmark.iconUri, utf8));
+    // Only a plain name of the icon folder: a shortcut cannot bring another file into the page.
+    const QString &icon = bookmark.icon;
+    if (!icon.isEmpty() && m_icons && !icon.contains(u'/') && !icon.startsWith(u'.')) {
+        auto found = m_icons->read.find(icon);
+        if (found == m_icons->read.end()) {
+            QFile file(QFile::decodeName(m_icons->folder) + icon);
+            QString uri;
+            if (QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly) &&
+                file.size() <= BookmarkIcon::MaxBytes)
+                uri = BookmarkIcon::dataUri(icon, file.read(BookmarkIcon::MaxBytes));
+            found = m_icons->read.insert(icon, uri);
+        }
+        if (!found->isEmpty())
+            out += attribute(u"ICON", *found);
+    }
+    return out;
 }
 
 void cls_folder::appendOpenCode(QString &out) const

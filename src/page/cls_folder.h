@@ -57,7 +57,10 @@ public:
     const std::vector<std::unique_ptr<cls_URL>> &links() const { return m_links; }
 
 private:
-    struct Walk; // what one reading of a tree shares: the real folders already visited
+    struct Walk;  // what one reading of a tree shares: the real folders already visited
+    struct Icons; // the tree's icon folder and the icons read from it
+    // The link block's further attributes: its dates and icon as a bookmark file has them.
+    QString LinkAttributes(const cls_URL &link, const cls_URL::Bookmark &bookmark) const;
     // path names the folder; it is opened as name below the folder open as parentFd, or by
     // path when parentFd is -1.
     bool read(const QByteArray &path, const QByteArray &name, int parentFd, cls_folder *TopFolder,
@@ -80,6 +83,14 @@ private:
     std::vector<std::unique_ptr<cls_URL>> m_links;
     std::vector<std::unique_ptr<cls_folder>> m_subfolders;
     cls_folder *m_parent = nullptr;
+    std::shared_ptr<Icons> m_icons;
+    // What the import keeps of the bookmark folder (BookmarkIcon::folderFileName()), while the
+    // folder keeps the name the import gave it.
+    void readBookmark(int folderFd, const QByteArray &folder);
+    bool m_bookmark = false;
+    QString m_exactTitle;
+    qint64 m_addDate = -1; // -1: none
+    qint64 m_lastModified = 0;
     int m_id = 0;
     bool m_topFlag = false;
 };

@@ -5,18 +5,22 @@
 #include "base/Cp932.h"
 #include "base/SystemError.h"
 #include "bookmarks/BookmarkFile.h"
+#include "bookmarks/BookmarkIcon.h"
 #include "bookmarks/BookmarkTree.h"
 #include "bookmarks/ChromiumBookmarks.h"
 #include "bookmarks/FirefoxPlaces.h"
+#include "settings/ProfileEscape.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QSet>
 
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
@@ -111,6 +115,45 @@ QByteArray BookmarkImport::shortcutBytes(const QString &url)
     return Cp932::fromUnicode(u"[InternetShortcut]\r\nURL="_qs + shortcutAddress(url) + u"\r\n"_qs);
 }
 
+namespace {
+
+QString bookmarkSection(const BookmarkFile::Item &item, const QString &name)
+{
+    const auto value = [](QStringView text) {
+        return ProfileEscape::encode(text, ProfileEscape::Kind::Value);
+    };
+    QString text = u"[Bookmark]\r\nName="_qs + value(name) + u"\r\nTitle="_qs +
+                   value(item.exactTitle) + u"\r\n"_qs;
+    // No date is written for a bookmark that had none: the file's own is the import's.
+    if (item.addDate > 0 || item.dated)
+        text += u"AddDate="_qs + QString::number(item.addDate) + u"\r\n"_qs;
+    if (item.lastModified > 0)
+        text += u"LastModified="_qs + QString::number(item.lastModified) + u"\r\n"_qs;
+    return text;
+}
+
+} // namespace
+
+QByteArray BookmarkImport::folderBytes(const BookmarkFile::Item &item, const QString &name)
+{
+    return Cp932::fromUnicode(bookmarkSection(item, name));
+}
+
+QByteArray BookmarkImport::shortcutBytes(const BookmarkFile::Item &item, const QString &name,
+                                         const QString &iconFile)
+{
+    const auto value = [](QStringView text) {
+        return ProfileEscape::encode(text, ProfileEscape::Kind::Value);
+    };
+    QString text = u"[InternetShortcut]\r\nURL="_qs + shortcutAddress(item.url) + u"\r\n"_qs +
+                   bookmarkSection(item, name);
+    if (!item.iconUri.isEmpty())
+        text += u"IconURI="_qs + value(item.iconUri) + u"\r\n"_qs;
+    if (!iconFile.isEmpty())
+        text += u"Icon="_qs + iconFile + u"\r\n"_qs;
+    return Cp932::fromUnicode(text);
+}
+
 bool BookmarkImport::fail(const QString &message)
 {
     emit logLine(message);
@@ -185,6 +228,18 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
         return fail(u"フォルダを作成できません ["_qs + base + u"] "_qs + SystemError::text(errno));
     std::vector<bool> levelIsFolder;
     bool topSeen = false;
+    // A bookmark file's own top (its H1) is the base folder itself, so that importing a page
+    // made from a tree gives that tree again.
+    const bool topIsBase = std::is_same_v<Reader, BookmarkFile>;
+    int iconsFd = -1;
+    const auto closeIcons = qScopeGuard([&iconsFd] {
+        if (iconsFd >= 0)
+            ::close(iconsFd);
+    });
+    QSet<QString> iconsWritten;
+    qint64 iconsDropped = 0;
+    // Nothing the file holds is put in the icons' place.
+    folders[0].names.take(BookmarkIcon::folderName(), QStringView());
     qint64 items = 0;
     emit progress(0, file.size());
 
@@ -195,6 +250,16 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
         switch (item.kind) {
         case BookmarkFile::Item::FolderStart: {
             OpenFolder &parent = folders.back();
+            if (topIsBase && levelIsFolder.empty()) {
+                topSeen = true;
+                levelIsFolder.push_back(false);
+                break;
+            }
+            // A browser's toolbar and other bookmarks keep their role by their name.
+            const bool atTop = levelIsFolder.size() == (topIsBase ? 1 : 0);
+            if (atTop && item.role != BookmarkFile::Item::Plain &&
+                BookmarkFile::roleOfTopFolder(item.title) != item.role)
+                item.title = BookmarkFile::roleFolderName(item.role);
             const QString clean = SafeFileName::clean(item.title);
             // The top folder is taken again on a second import, like a restored one.
             const QString name = levelIsFolder.empty()
@@ -226,8 +291,15 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
                                    O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (folder.fd < 0)
                 return fail(u"フォルダを作成できません ["_qs + folder.path + u"]"_qs);
+            if (const int error = CheckedFile::writeSmallFile(
+                    folder.fd, QFile::encodeName(BookmarkIcon::folderFileName()),
+                    folderBytes(item, name), 0))
+                return fail(u"ファイルを書き込めません ["_qs + folder.path +
+                            BookmarkIcon::folderFileName() + u"] "_qs + SystemError::text(error));
             emit logLine(u"フォルダ復元["_qs + folder.path + u"]"_qs);
             ++m_folders;
+            // No bookmark folder takes the name of the folder's own file.
+            folder.names.take(BookmarkIcon::folderFileName(), QStringView());
             folders.push_back(std::move(folder));
             // The folders along the path are held open up to a number; one further up is
             // opened again by its path when the import comes back to it.
@@ -260,9 +332,32 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
         case BookmarkFile::Item::Link: {
             OpenFolder &folder = folders.back();
             const QString name = folder.names.take(SafeFileName::clean(item.title), u".url");
+            QString iconFile;
+            if (!item.icon.isEmpty()) {
+                QByteArray image;
+                iconFile = BookmarkIcon::fileFor(item.icon, &image);
+                if (iconFile.isEmpty()) {
+                    ++iconsDropped;
+                } else if (!iconsWritten.contains(iconFile)) {
+                    const QByteArray icons = QFile::encodeName(BookmarkIcon::folderName());
+                    if (iconsFd < 0 &&
+                        (::mkdirat(folders[0].fd, icons.constData(), 0777) == 0 || errno == EEXIST))
+                        iconsFd = ::openat(folders[0].fd, icons.constData(),
+                                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                    if (iconsFd < 0)
+                        return fail(u"フォルダを作成できません ["_qs + base +
+                                    BookmarkIcon::folderName() + u"]"_qs);
+                    if (const int error = CheckedFile::writeSmallFile(
+                            iconsFd, QFile::encodeName(iconFile), image, 0))
+                        return fail(u"ファイルを書き込めません ["_qs + base +
+                                    BookmarkIcon::folderName() + u'/' + iconFile + u"] "_qs +
+                                    SystemError::text(error));
+                    iconsWritten.insert(iconFile);
+                }
+            }
             if (const int error =
                     CheckedFile::writeSmallFile(folder.fd, QFile::encodeName(name + u".url"_qs),
-                                                shortcutBytes(item.url), item.addDate))
+                                                shortcutBytes(item, name, iconFile), item.addDate))
                 return fail(u"ファイルを書き込めません ["_qs + folder.path + name + u".url] "_qs +
                             SystemError::text(error));
             emit logLine(u"リンク復元["_qs + name + u"]"_qs);
@@ -275,6 +370,10 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
             emit progress(file.size(), file.size());
             if (!topSeen)
                 return fail(u"ブックマーク情報が見つかりません"_qs);
+            if (iconsDropped > 0)
+                emit logLine(
+                    u"アイコン "_qs + QString::number(iconsDropped) +
+                    u" 個を取り込みませんでした (64 KiB を超えるか、data:image/… の画像でないもの)"_qs);
             emit logLine(u"ブックマークファイルを読み込みました (フォルダ "_qs +
                          QString::number(m_folders) + u"、リンク "_qs + QString::number(m_links) +
                          u")"_qs);

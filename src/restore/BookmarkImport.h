@@ -1,14 +1,19 @@
 #pragma once
 
+#include "bookmarks/BookmarkFile.h"
+
 #include <QObject>
 #include <QString>
 
 // Makes a Favorites tree from a bookmark file (BookmarkFile), or from a browser's own bookmarks
-// (FirefoxPlaces, ChromiumBookmarks) read the same way: below the chosen base folder a
-// folder named after the file's title, one folder per bookmark folder and one shortcut file
-// per bookmark, each shortcut dated by the bookmark's ADD_DATE so that sorting by date
-// follows the order the bookmarks were made in. Nothing is written outside the base folder;
-// a shortcut that is already there is replaced, as the restore does.
+// (FirefoxPlaces, ChromiumBookmarks) read the same way: in the chosen base folder the file's
+// top-level folders and links, one folder per bookmark folder and one shortcut file per
+// bookmark, each shortcut dated by the bookmark's ADD_DATE so that sorting by date follows
+// the order the bookmarks were made in. What the file name cannot say (the exact title, the
+// dates, the icon) goes into a section of the shortcut's own that Windows passes over; the
+// icons themselves into one file each in the base folder's BookmarkIcon::folderName(). Nothing is
+// written outside the base folder; a shortcut that is already there is replaced, as the restore
+// does.
 class BookmarkImport : public QObject
 {
     Q_OBJECT
@@ -29,6 +34,12 @@ public:
 
     // The shortcut file of an address, as the code page holds it (CR LF).
     static QByteArray shortcutBytes(const QString &url);
+    // The same with the bookmark's section: its name as the file has it (less ".url"), and
+    // the name of its icon's file, if any.
+    static QByteArray shortcutBytes(const BookmarkFile::Item &item, const QString &name,
+                                    const QString &iconFile);
+    // The same section alone, for a folder's BookmarkIcon::folderFileName().
+    static QByteArray folderBytes(const BookmarkFile::Item &item, const QString &name);
     // The address as a shortcut file holds it: blanks at the ends and line breaks inside
     // dropped, control characters and characters the code page cannot hold percent-encoded
     // as UTF-8.

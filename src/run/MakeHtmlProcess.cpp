@@ -23,7 +23,8 @@ const QString Rule = u"----------------------------"_qs;
 class PageWriter
 {
 public:
-    PageWriter(QIODevice &out, const QString &path) : m_out(out), m_path(path)
+    PageWriter(QIODevice &out, const QString &path, bool utf8)
+        : m_out(out), m_path(path), m_utf8(utf8)
     {
         m_bytes.reserve(2 * Piece);
     }
@@ -31,11 +32,15 @@ public:
     // every line. finish() writes the last piece; every write is checked.
     void write(QStringView text)
     {
-        Cp932::append(m_bytes, text);
+        if (m_utf8)
+            m_bytes += text.toUtf8();
+        else
+            Cp932::append(m_bytes, text);
         if (m_bytes.size() >= Piece)
             flush();
     }
     void finish() { flush(); }
+    void setUtf8(bool on) { m_utf8 = on; }
 
 private:
     static constexpr qsizetype Piece = 64 * 1024;
@@ -51,7 +56,27 @@ private:
     QByteArray m_bytes;
     QIODevice &m_out;
     QString m_path;
+    bool m_utf8;
 };
+
+// A definition names its page's encoding in a block "Encoding" of its own; the Windows program
+// knows no such block, and a definition without it is written in code page 932 as ever.
+bool declaresUtf8(const TemplateBlocks &blocks)
+{
+    const QString declared = blocks.Htmlcfg_GetSetting(u"Encoding"_qs).trimmed();
+    const auto any = [&declared](std::initializer_list<QStringView> names) {
+        for (const QStringView n : names) {
+            if (declared.compare(n, Qt::CaseInsensitive) == 0)
+                return true;
+        }
+        return false;
+    };
+    if (any({u"UTF-8", u"UTF8"}))
+        return true;
+    if (declared.isEmpty() || any({u"Shift_JIS", u"windows-31j", u"cp932"}))
+        return false;
+    throw RunError(u"定義の文字コードが分かりません ["_qs + declared + u"]"_qs);
+}
 
 // A bookmark file, as a browser exports it or as the Netscape definition writes it, that
 // carries no restore block: a page with the block is restored from the block.
@@ -110,6 +135,8 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
         emit progress(++converted, folderTotal);
     });
 
+    const bool utf8 = declaresUtf8(ConfigData);
+    ConfigData.setPageUtf8(utf8);
     emit progress(0, 0);
     cls_folder top;
     top.setFolderEvCls(&events);
@@ -119,7 +146,7 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
     top.setTopFlag(true);
     folderTotal = qMax(1, idKey - 1);
 
-    PageWriter page(out, path);
+    PageWriter page(out, path, utf8);
     parameters[0] = top.CloseCode();
     parameters[1] = top.AllCloseCode();
     parameters[2] = top.OpenCode();
@@ -133,6 +160,8 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
 
     if (m_decodeFlag) {
         AddLog(u"復元情報を作成しています"_qs);
+        // The block is code page 932 in every page: the restore, here and on Windows, reads it so.
+        page.setUtf8(false);
         page.write(u"<!--\r\n[encode]\r\nFolder="_qs + QString::number(top.ID()) + u"\r\n"_qs);
         QString records;
         top.appendFolderCode(records);

@@ -195,14 +195,16 @@ void TestCli::importMakesFavoritesFromBookmarks()
     QVERIFY(out.contains(u"リンク復元[Customize Firefox]\n"_qs));
     QVERIFY(out.endsWith(u"  お気に入りを復元しました\n----------------------------\n"_qs));
     QCOMPARE(err, QString());
-    QFile shortcut(m_dir->filePath(u"fav/Bookmarks Menu/Mozilla Firefox/Customize Firefox.url"_qs));
+    QFile shortcut(m_dir->filePath(u"fav/Mozilla Firefox/Customize Firefox.url"_qs));
     QVERIFY(shortcut.open(QIODevice::ReadOnly));
     QCOMPARE(shortcut.readAll(),
-             QByteArray("[InternetShortcut]\r\nURL=https://www.example.org/customize/\r\n"));
+             QByteArray("[InternetShortcut]\r\nURL=https://www.example.org/customize/\r\n"
+                        "[Bookmark]\r\nName=Customize Firefox\r\nTitle=Customize Firefox\r\n"
+                        "AddDate=1500000200\r\nLastModified=1500000201\r\n"));
 
     // The restore takes a bookmark file too.
     QCOMPARE(cli({u"restore"_qs, bookmarks, u"again"_qs}, &out), 0);
-    QVERIFY(QFileInfo::exists(m_dir->filePath(u"again/Bookmarks Menu/Get Help.url"_qs)));
+    QVERIFY(QFileInfo::exists(m_dir->filePath(u"again/Get Help.url"_qs)));
 
     QCOMPARE(
         cli({u"import"_qs, QStringLiteral(VELLUMDEX_TEST_DATA "/convert/simple.html"), u"none"_qs},

@@ -79,17 +79,17 @@ def main():
     failures = []
     if b'\n' in raw.replace(b'\r\n', b''):
         failures.append('a line does not end in CR LF')
-    text = raw.decode('cp932')
+    text = raw.decode('utf-8')
     lines = text.split('\r\n')
     if not lines[0] == '<!DOCTYPE NETSCAPE-Bookmark-file-1>':
         failures.append('first line is not the bookmark-file DOCTYPE: %r' % lines[0])
-    if '<META HTTP-EQUIV="Content-Type" CONTENT="text/html; charset=Shift_JIS">' not in lines:
-        failures.append('no META line naming Shift_JIS')
+    if '<META HTTP-EQUIV="Content-Type" CONTENT="text/html; charset=UTF-8">' not in lines:
+        failures.append('no META line naming UTF-8')
     # A line-by-line importer: each of these on a line of its own, tags in upper case.
     for line in lines:
         elements = re.findall(r'<DT>|<DL><p>|</DL><p>', line)
         if len(elements) > 1 or (elements and line.strip() not in ('<DL><p>', '</DL><p>')
-                                 and not re.fullmatch(r'<DT><(H3|A HREF="[^"]*")( ADD_DATE="\d+" LAST_MODIFIED="\d+")?>.*</(H3|A)>', line)):
+                                 and not re.fullmatch(r'<DT><(H3|A HREF="[^"]*")( ADD_DATE="\d+" LAST_MODIFIED="\d+")?( PERSONAL_TOOLBAR_FOLDER="true"| UNFILED_BOOKMARKS_FOLDER="true")?>.*</(H3|A)>', line)):
             failures.append('element not on a line of its own: %r' % line)
     parser = BookmarkParser()
     parser.feed(text)

@@ -26,8 +26,7 @@ private slots:
         const QString rule = u"----------------------------"_qs;
         const QStringList log = form.logLines();
         QCOMPARE(log.first(), u"ブックマークファイルを読み込んでいます"_qs);
-        QVERIFY(
-            log.contains(u"フォルダ復元["_qs + target + u"/Bookmarks/ブックマーク バー/開発/]"_qs));
+        QVERIFY(log.contains(u"フォルダ復元["_qs + target + u"/ブックマーク バー/開発/]"_qs));
         QVERIFY(log.contains(u"リンク復元[ブックマークレット]"_qs));
         QCOMPARE(log.mid(log.size() - 3),
                  QStringList({rule, u"  お気に入りを復元しました"_qs, rule}));
@@ -36,8 +35,7 @@ private slots:
         QVERIFY(bar->maximum() > 0);
         QCOMPARE(bar->value(), bar->maximum());
         QVERIFY(form.findChild<QPushButton *>(u"cmd_close"_qs)->isEnabled());
-        QVERIFY(QFileInfo::exists(target +
-                                  u"/Bookmarks/ブックマーク バー/開発/ブックマークレット.url"_qs));
+        QVERIFY(QFileInfo::exists(target + u"/ブックマーク バー/開発/ブックマークレット.url"_qs));
     }
 };
 
