@@ -131,7 +131,7 @@ QString cls_URL::PageText(const QString &text, bool utf8)
         return text;
     const QString escaped = EscapeHtml(text);
     // Markup alone is the common case: the entities are all the title needs.
-    if (noneOf(text, isControl) && Cp932::canHold(text))
+    if (noneOf(text, isControl) && Cp932::canHold(text) && !(utf8 && text.contains(u'\'')))
         return escaped;
     QString out;
     out.reserve(escaped.size());
