@@ -9,4 +9,6 @@ class SystemError
 {
 public:
     static QString text(int error);
+    // Makes a folder and its missing parents; the empty text, or the cause of the failure.
+    static QString makeFolders(const QString &path);
 };

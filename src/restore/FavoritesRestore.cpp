@@ -7,9 +7,7 @@
 #include "page/RestoreBlock.h"
 #include "page/cls_FileSystemObject.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
@@ -240,13 +238,14 @@ QByteArray takeName(TakenNames &names, const QByteArray &name, qsizetype extensi
 // Whether names in the folder are told apart by letter case only.
 bool foldsCase(int dir)
 {
-    const QByteArray probe = ".vellumdex-case-" + QByteArray::number(::getpid());
-    const int fd = ::openat(dir, probe.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    // A temporary name: should the run be killed here, the next one removes it.
+    QByteArray probe;
+    const int fd = CheckedFile::createTemporary(dir, &probe);
     if (fd < 0)
         return false;
-    ::close(fd);
     const bool folds = ::faccessat(dir, probe.toUpper().constData(), F_OK, 0) == 0;
     ::unlinkat(dir, probe.constData(), 0);
+    ::close(fd);
     return folds;
 }
 
@@ -273,7 +272,10 @@ public:
     {
         m_fd = ::open(QFile::encodeName(base).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         m_path = base;
-        return m_fd >= 0 && push(0);
+        if (m_fd < 0 || !push(0))
+            return failed(errno);
+        CheckedFile::removeStrays(m_fd);
+        return true;
     }
     int fd() const { return m_fd; }
     int depth() const { return int(m_stack.size()) - 1; }
@@ -288,30 +290,38 @@ public:
         CheckedFile::setModified(m_fd, nullptr, date);
         const int parent = ::openat(m_fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (parent < 0)
-            return false;
+            return failed(errno);
         ::close(m_fd);
         m_fd = parent;
         m_stack.pop_back();
         m_path.truncate(m_pathLengths.back());
         m_pathLengths.pop_back();
         struct stat st;
-        return ::fstat(m_fd, &st) == 0 && st.st_dev == m_stack.back().dev &&
-               st.st_ino == m_stack.back().ino;
+        if (::fstat(m_fd, &st) != 0)
+            return failed(errno);
+        return (st.st_dev == m_stack.back().dev && st.st_ino == m_stack.back().ino) ||
+               failed(ESTALE);
     }
     bool down(int id, const QByteArray &name, bool create)
     {
-        if (create && ::mkdirat(m_fd, name.constData(), 0777) != 0 && errno != EEXIST)
-            return false;
-        const int child =
-            ::openat(m_fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const bool made = create && ::mkdirat(m_fd, name.constData(), 0777) == 0;
+        if (create && !made && errno != EEXIST)
+            return failed(errno);
+        const int child = CheckedFile::openFolderAt(m_fd, name.constData());
         if (child < 0)
-            return false;
+            return failed(errno);
         ::close(m_fd);
         m_fd = child;
         m_pathLengths.push_back(m_path.size());
         m_path += cls_FileSystemObject::decodeName(name) + u'/';
-        return push(id);
+        if (!push(id))
+            return failed(errno);
+        // What a killed run left in a folder that was there already goes now.
+        if (create && !made)
+            CheckedFile::removeStrays(m_fd);
+        return true;
     }
+    QString cause() const { return SystemError::text(m_error); }
     // The folder's path for the log; a very deep one by its last part only.
     QString shown(const QByteArray &name = {}) const
     {
@@ -321,6 +331,11 @@ public:
     QString path() const { return m_path; }
 
 private:
+    bool failed(int error)
+    {
+        m_error = error;
+        return false;
+    }
     bool push(int id)
     {
         struct stat st;
@@ -339,6 +354,7 @@ private:
     std::vector<qsizetype> m_pathLengths;
     QString m_path;
     int m_fd = -1;
+    int m_error = 0;
 };
 
 } // namespace
@@ -401,11 +417,11 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
     if (folderCount < 0 || folderCount > shape.folderRecords)
         return fail(folderFailed);
 
-    if (!QDir(u"/"_qs).mkpath(base) || !QFileInfo(base).isDir())
-        return fail(u"フォルダを作成できません ["_qs + base + u"]"_qs);
+    if (const QString cause = SystemError::makeFolders(base); !cause.isEmpty())
+        return fail(u"フォルダを作成できません ["_qs + base + u"] "_qs + cause);
     Cursor cursor;
     if (!cursor.open(base))
-        return fail(u"フォルダを作成できません ["_qs + base + u"]"_qs);
+        return fail(u"フォルダを作成できません ["_qs + base + u"] "_qs + cursor.cause());
     const bool folds = foldsCase(cursor.fd());
 
     std::vector<Folder> folders(size_t(folderCount) + 1);
@@ -433,7 +449,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
             return fail(folderFailed);
         while (cursor.depth() > folders[size_t(pid)].depth) {
             if (!cursor.up(0))
-                return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"]"_qs);
+                return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"] "_qs +
+                            cursor.cause());
         }
         const QByteArray wanted = e.hasName ? e.name : QFile::encodeName(title);
         const QByteArray name = takeName(taken[int(pid)], wanted, 0, folds);
@@ -442,7 +459,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
                          u"] を ["_qs + cls_FileSystemObject::decodeName(name) +
                          u"] として復元しました"_qs);
         if (!cursor.down(int(id), name, true))
-            return fail(u"フォルダを作成できません ["_qs + cursor.shown(name) + u"/]"_qs);
+            return fail(u"フォルダを作成できません ["_qs + cursor.shown(name) + u"/] "_qs +
+                        cursor.cause());
         Folder &f = folders[size_t(id)];
         f.parent = int(pid);
         f.depth = folders[size_t(pid)].depth + 1;
@@ -503,12 +521,13 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         while (cursor.depth() > folders[size_t(target)].depth) {
             // Left for good: links come in the folders' order, so its date can be set.
             if (!cursor.up(folders[size_t(cursor.top())].time))
-                return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"]"_qs);
+                return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"] "_qs +
+                            cursor.cause());
         }
         for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
             if (!cursor.down(*it, folders[size_t(*it)].name, false))
                 return fail(u"フォルダを作成できません ["_qs +
-                            cursor.shown(folders[size_t(*it)].name) + u"/]"_qs);
+                            cursor.shown(folders[size_t(*it)].name) + u"/] "_qs + cursor.cause());
         }
         if (current != int(pid)) {
             if (current >= 0)
@@ -530,7 +549,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
     }
     while (cursor.depth() > 0) {
         if (!cursor.up(folders[size_t(cursor.top())].time))
-            return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"]"_qs);
+            return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"] "_qs +
+                        cursor.cause());
     }
     return true;
 }

@@ -224,9 +224,9 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
     bool pageSent = false;
     bool imagesSent = false;
     // The page on its way to the server, under a name the next run recognises should this one
-    // be killed; removed when this ends, sent or not.
+    // be killed (held locked until then); removed when this ends, sent or not.
     const QString temp = CheckedFile::temporaryName(QDir::tempPath());
-    const auto removeTemp = qScopeGuard([&temp] { QFile::remove(temp); });
+    const auto removeTemp = qScopeGuard([&temp] { CheckedFile::releaseTemporary(temp); });
     try {
         HtmlMake(temp, ConfigData);
         ConfigData.Htmlcfg_Close();

@@ -30,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
@@ -38,6 +39,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <thread>
 #include <unistd.h>
 #include <utime.h>
 
@@ -179,6 +181,8 @@ private slots:
     void bookmarkNamesAreSafe();
     void bookmarkDuplicatesGetNumbers();
     void bookmarkImportStaysInsideBase();
+    void importNeverWritesThroughASwappedLink_data();
+    void importNeverWritesThroughASwappedLink();
     void bookmarkRoundTripThroughNetscapeForm();
     void bookmarkFileIsRecognised_data();
     void bookmarkFileIsRecognised();
@@ -1305,11 +1309,73 @@ void TestConvert::bookmarkImportStaysInsideBase()
     QVERIFY(QFile::link(outside, base + u"/Top/out"_qs));
     QStringList log;
     QVERIFY(!importInto(file, base, &log));
-    QCOMPARE(log.last(), u"フォルダを作成できません ["_qs + base + u"/Top/out/]"_qs);
+    QCOMPARE(log.last(), u"フォルダを作成できません ["_qs + base +
+                             u"/Top/out/] シンボリックリンクをたどれません"_qs);
     QCOMPARE(snapshot(outside), (QMap<QString, QByteArray>{{u"target.txt"_qs, "keep"}}));
     QVERIFY(!QFileInfo(base + u"/Top/evil.url"_qs).isSymLink());
     QCOMPARE(readBytes(base + u"/Top/evil.url"_qs),
              QByteArray("[InternetShortcut]\r\nURL=http://x/\r\n"));
+}
+
+void TestConvert::importNeverWritesThroughASwappedLink_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<bool>("deep");
+    // Deeper than the folders held open: the ones above are opened again on the way up.
+    QTest::newRow("top folder swapped while the import is deep") << 300 << true;
+    QTest::newRow("top folder raced as it is made") << 3 << false;
+}
+
+void TestConvert::importNeverWritesThroughASwappedLink()
+{
+    QFETCH(int, depth);
+    QFETCH(bool, deep);
+    QByteArray bytes = "<H1>Top</H1><DL>";
+    // Each folder's link after its subfolder: written on the way back up.
+    for (int i = 0; i < depth; ++i)
+        bytes += "<DT><H3>f</H3><DL>";
+    for (int i = 0; i <= depth; ++i)
+        bytes += "<DT><A HREF=\"http://x/" + QByteArray::number(i) + "\">L</A></DL>";
+    // Memory, where there is some: a hundred trees cost little there.
+    QTemporaryDir memory(QFileInfo(u"/dev/shm"_qs).isWritable() ? u"/dev/shm/swap-XXXXXX"_qs
+                                                                : m_dir->filePath(u"swap"_qs));
+    const QString file = memory.filePath(u"deep.html"_qs);
+    writeBytes(file, bytes);
+    // Outside, folders of the same names wait for what a path would reach.
+    const QString outside = memory.filePath(u"outside"_qs);
+    QVERIFY(QDir().mkpath(outside + QString(u"/f"_qs).repeated(depth)));
+    const QByteArray out = QFile::encodeName(outside);
+    const auto filesOutside = [&outside] {
+        QDirIterator it(outside, QDir::Files | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        return it.hasNext();
+    };
+    for (int round = 0; round < 100; ++round) {
+        const QString base = memory.filePath(u"base"_qs + QString::number(round));
+        QVERIFY(QDir().mkpath(base));
+        const QByteArray top = QFile::encodeName(base + u"/Top"_qs);
+        const QByteArray moved = QFile::encodeName(base + u"/moved"_qs);
+        std::atomic<bool> done = false;
+        std::thread import([&] {
+            importInto(file, base);
+            done = true;
+        });
+        if (deep) {
+            while (!done && ::access(top.constData(), F_OK) != 0) {
+            }
+            QThread::usleep(QRandomGenerator::global()->bounded(20000));
+            ::rename(top.constData(), moved.constData());
+            ::symlink(out.constData(), top.constData());
+        } else {
+            while (!done) {
+                if (::rename(top.constData(), moved.constData()) == 0 ||
+                    ::unlink(top.constData()) == 0)
+                    ::symlink(out.constData(), top.constData());
+            }
+        }
+        import.join();
+        QVERIFY2(!filesOutside(), qPrintable(u"round "_qs + QString::number(round)));
+    }
 }
 
 void TestConvert::bookmarkRoundTripThroughNetscapeForm()
