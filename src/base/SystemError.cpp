@@ -69,3 +69,13 @@ QString SystemError::makeFolders(const QString &path)
         return text(errno);
     return S_ISDIR(st.st_mode) ? QString() : text(ENOTDIR);
 }
+
+QString SystemError::plainFileCause(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return text(errno);
+    if (S_ISDIR(st.st_mode))
+        return text(EISDIR);
+    return S_ISREG(st.st_mode) ? QString() : u"通常のファイルではありません"_qs;
+}

@@ -154,8 +154,10 @@ bool cls_folder::read(const QByteArray &path, const QByteArray &name, int parent
         auto link = std::make_unique<cls_URL>();
         if (!link->load(folder, e.bytes, fd)) {
             MessageSink::show(cls_FileSystemObject::decodeName(folder + e.bytes) +
-                              u"\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
-                              u"このファイルを除いて処理を続行します"_qs);
+                              (link->tooBig()
+                                   ? u"\r\nショートカットが大きすぎます (1 MiB を超えています)"_qs
+                                   : u"\r\nファイルが存在しないか開く事が出来ません"_qs) +
+                              u"\r\n\r\nこのファイルを除いて処理を続行します"_qs);
             continue;
         }
         m_links.push_back(std::move(link));

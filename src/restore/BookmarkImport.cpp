@@ -159,6 +159,8 @@ bool BookmarkImport::ImportFile(const QString &LoadFile, const QString &BasePath
     m_folders = 0;
     m_links = 0;
     emit logLine(u"ブックマークファイルを読み込んでいます"_qs);
+    if (const QString cause = SystemError::plainFileCause(LoadFile); !cause.isEmpty())
+        return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"] "_qs + cause);
     const Source source = sourceOf(LoadFile);
     if (source == Source::BookmarkFile) {
         BookmarkFile file;

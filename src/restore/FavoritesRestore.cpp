@@ -38,32 +38,47 @@ qint64 leadingNumber(QByteArrayView s)
 }
 
 // The page's lines one at a time, ended by CR LF, a lone LF or a lone CR, as bytes of the
-// page; only the lines being read are held.
+// page; only the lines being read are held, and each byte is looked at once. A line longer
+// than any record holds is not kept: outside the block it reads as empty, inside (strict) as
+// the end of the page, so a page of one huge line costs its reading and no more.
 class LineReader
 {
 public:
+    static constexpr qsizetype MaxLine = 4 * 1024 * 1024;
     explicit LineReader(QFile &file) : m_file(file) {}
+    void setStrict() { m_strict = true; }
     bool read(QByteArray *line)
     {
         for (;;) {
             const char *data = m_buffer.constData();
             const qsizetype size = m_buffer.size();
-            qsizetype end = m_pos;
+            qsizetype end = m_scan;
             while (end < size && data[end] != '\r' && data[end] != '\n')
                 ++end;
             // A CR at the buffer's end may be the first half of a CR LF.
             if ((end < size && !(data[end] == '\r' && end + 1 == size)) || m_eof) {
-                if (end == size && end == m_pos)
+                if (end == size && end == m_pos && !m_skipping)
                     return false;
-                *line = m_buffer.sliced(m_pos, end - m_pos);
+                const bool overlong = m_skipping;
+                *line = overlong ? QByteArray() : m_buffer.sliced(m_pos, end - m_pos);
                 qsizetype next = end;
                 if (next < size)
                     next += data[next] == '\r' && next + 1 < size && data[next + 1] == '\n' ? 2 : 1;
-                m_offset += next - m_pos;
-                m_pos = next;
-                return true;
+                m_offset += next - m_pos + m_skipped;
+                m_pos = m_scan = next;
+                m_skipping = false;
+                m_skipped = 0;
+                return !(overlong && m_strict);
             }
-            m_buffer.remove(0, m_pos);
+            if (end - m_pos > MaxLine) {
+                m_skipped += end - m_pos;
+                m_skipping = true;
+                m_buffer.remove(0, end);
+                m_scan = 0;
+            } else {
+                m_buffer.remove(0, m_pos);
+                m_scan = end - m_pos;
+            }
             m_pos = 0;
             const QByteArray more = m_file.read(64 * 1024);
             if (more.isEmpty())
@@ -87,9 +102,16 @@ private:
     QFile &m_file;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
+    qsizetype m_scan = 0; // where the search for the line's end goes on
     qint64 m_offset = 0;
+    qint64 m_skipped = 0;
+    bool m_skipping = false;
     bool m_eof = false;
+    bool m_strict = false;
 };
+
+// The most a shortcut file holds; a record with more is refused, as the reader refuses one.
+constexpr qsizetype MaxShortcutBytes = 1024 * 1024;
 
 QString text(const QByteArray &line)
 {
@@ -117,6 +139,7 @@ BlockShape findExactPart(const QString &path)
     QByteArray line;
     while (lines.read(&line) && line != "[encode]") {
     }
+    lines.setStrict();
     if (!lines.read(&line) || !line.startsWith("Folder="))
         return shape;
     const qint64 folders = leadingNumber(QByteArrayView(line).sliced(7));
@@ -379,6 +402,8 @@ bool FavoritesRestore::isSafeName(const QString &name)
 bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePath)
 {
     const QString base = BasePath.endsWith(u'/') ? BasePath : BasePath + u'/';
+    if (const QString cause = SystemError::plainFileCause(LoadFile); !cause.isEmpty())
+        return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"] "_qs + cause);
     QFile page(LoadFile);
     if (!page.open(QIODevice::ReadOnly))
         return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"]"_qs);
@@ -390,6 +415,7 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         return fail(linkFailed);
     QFile exactFile(LoadFile);
     LineReader exact(exactFile);
+    exact.setStrict();
     if (exactStart >= 0 && (!exactFile.open(QIODevice::ReadOnly) || !exactFile.seek(exactStart)))
         return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"]"_qs);
     const auto readExact = [&](Exact *e) {
@@ -406,6 +432,7 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
             break;
         }
     }
+    lines.setStrict();
     if (!found || !lines.read(&line))
         return fail(u"復元情報が見つかりません"_qs);
 
@@ -500,7 +527,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         for (qint64 k = 0; k < n; ++k) {
             if (!lines.read(&line))
                 return fail(linkFailed);
-            content += Cp932::fromUnicode(text(line)) + "\r\n";
+            if (content.size() <= MaxShortcutBytes)
+                content += Cp932::fromUnicode(text(line)) + "\r\n";
         }
         Exact e;
         if (!readExact(&e) || (e.hasName ? !isSafeBytes(e.name) || e.name.size() < 4 ||
@@ -509,6 +537,9 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
             return fail(linkFailed);
         if (e.hasData)
             content = e.data;
+        if (content.size() > MaxShortcutBytes)
+            return fail(u"ショートカットが大きすぎます (1 MiB を超えています) ["_qs + title +
+                        u"]"_qs);
         lastOrder = folders[size_t(pid)].order;
 
         // To the link's folder: up to the nearest folder on the way, then down to it.

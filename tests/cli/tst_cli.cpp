@@ -474,6 +474,16 @@ void TestCli::strayHeldInAnotherPidNamespaceIsKept()
         0);
     QVERIFY(QFileInfo::exists(held));
     QVERIFY(!QFileInfo::exists(left));
+
+    // The copy of a browser's database that a killed import left goes at the next start.
+    const QString temp = m_dir->filePath(u"tmp"_qs);
+    QDir().mkpath(temp + u"/.vellumdex-tmp-copy"_qs);
+    QFile(temp + u"/.vellumdex-tmp-copy/places.sqlite"_qs).open(QIODevice::WriteOnly);
+    const QByteArray before = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp));
+    QCOMPARE(cli({u"definitions"_qs}), 0);
+    qputenv("TMPDIR", before);
+    QVERIFY(QDir(temp).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -210,6 +210,8 @@ private slots:
     void roundTripOfRandomTrees();
     void restoreKeepsEqualNamesApart();
     void deepAndWideRestoresAreWhole();
+    void craftedInputIsRefusedWithItsCause_data();
+    void craftedInputIsRefusedWithItsCause();
 
 private:
     QString makeExampleTree();
@@ -1755,6 +1757,13 @@ void TestConvert::browserBookmarksBadInputWritesNothing_data()
            "position INTEGER, title TEXT, dateAdded INTEGER, guid TEXT); CREATE TABLE moz_places "
            "(id INTEGER, url TEXT)"_qs
         << u"Firefox のブックマークが見つかりません [%1]"_qs;
+    QTest::newRow("a title column that computes 2 MB")
+        << QByteArray()
+        << u"CREATE TABLE moz_bookmarks (id INTEGER, type INTEGER, fk INTEGER, parent INTEGER, "
+           "position INTEGER, title TEXT GENERATED ALWAYS AS (printf('%.*c', 2000000, 'x')), "
+           "dateAdded INTEGER, guid TEXT); CREATE TABLE moz_places (id INTEGER, url TEXT); "
+           "INSERT INTO moz_bookmarks (id, type, parent, guid) VALUES (1, 2, 0, 'menu________')"_qs
+        << u"Firefox のブックマークを読み込めません [%1] (1 MiB を超える値があります)"_qs;
     QTest::newRow("JSON that is not bookmarks")
         << QByteArray(R"({"profile": {"info_cache": {}}, "roots": [1, 2]})") << QString()
         << u"Chromium 系ブラウザのブックマークが見つかりません [%1]"_qs;
@@ -1962,7 +1971,9 @@ void TestConvert::runFaultKeepsPreviousPage()
 
     if (fault == u"unreadable shortcut"_qs) {
         QVERIFY(ok);
-        QVERIFY(!m_sink.messages.filter(message).isEmpty());
+        // A line of the run's log, not a message box.
+        QVERIFY(m_sink.messages.isEmpty());
+        QVERIFY2(!log.filter(message).isEmpty(), qPrintable(log.join(u'|')));
         QVERIFY(!readBytes(out).contains("a.example"));
         return;
     }
@@ -2278,11 +2289,13 @@ void TestConvert::roundTripKeepsEveryNameByteAndDate()
         expected[dir] = QByteArray::number(date);
     }
 
-    const QByteArray pageBytes = convert(QFile::decodeName(top), true);
+    QStringList convertLog;
+    const QByteArray pageBytes =
+        convert(QFile::decodeName(top), true, false, 1, false, &convertLog);
     const QString pageFile = m_dir->filePath(u"page.html"_qs);
     writeBytes(pageFile, pageBytes);
     QVERIFY(Cp932::fromUnicode(Cp932::toUnicode(pageBytes)) == pageBytes); // all code page 932
-    QCOMPARE(m_sink.messages.filter(u"既に読み込んだフォルダ"_qs).size(), 1);
+    QCOMPARE(convertLog.filter(u"既に読み込んだフォルダ"_qs).size(), 1);
     const QString base = m_dir->filePath(u"restored"_qs);
     MakeHtmlProcess run;
     QStringList log;
@@ -2446,6 +2459,62 @@ void TestConvert::deepAndWideRestoresAreWhole()
         QCOMPARE(QProcess::execute(u"rm"_qs, {u"-rf"_qs, base}), 0);
         QCOMPARE(found, wide);
     }
+}
+
+void TestConvert::craftedInputIsRefusedWithItsCause_data()
+{
+    // What to read: a page or bookmark file ("file"), a FIFO ("fifo"), or a folder to convert
+    // holding the bytes as one shortcut ("folder"). Each is read once, in time linear in its
+    // size (figures in docs/security.md).
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    const QByteArray huge(16 * 1024 * 1024, 'x');
+    const QByteArray block = "<!--\r\n[encode]\r\nFolder=1\r\nID=1\r\nTitle=Fav\r\nParentID=0\r\n"
+                             "Link=1\r\nFileName=A\r\nParentID=1\r\n";
+    QTest::newRow("page of one 16 MB line") << u"file"_qs << huge << u"復元情報が見つかりません"_qs;
+    QTest::newRow("record line of 16 MB")
+        << u"file"_qs << block + "FileLine=1\r\n" + huge + "\r\n-->\r\n"
+        << u"リンクの復元に失敗しました"_qs;
+    QByteArray lines;
+    for (int i = 0; i < 3000; ++i)
+        lines += QByteArray(1000, 'y') + "\r\n";
+    QTest::newRow("shortcut record of 3 MB")
+        << u"file"_qs << block + "FileLine=3000\r\n" + lines + "-->\r\n"
+        << u"ショートカットが大きすぎます (1 MiB を超えています) [A]"_qs;
+    QTest::newRow("FIFO as the page")
+        << u"fifo"_qs << QByteArray()
+        << u"ファイルを開く事が出来ません [%1] 通常のファイルではありません"_qs;
+    QTest::newRow("shortcut file of 2 MB")
+        << u"folder"_qs << "[InternetShortcut]\r\nURL=http://x/" + QByteArray(2 << 20, 'x')
+        << u"%1/big.url ショートカットが大きすぎます (1 MiB を超えています) "_qs
+           u"このファイルを除いて処理を続行します"_qs;
+}
+
+void TestConvert::craftedInputIsRefusedWithItsCause()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    const QString input = m_dir->filePath(u"input"_qs);
+    QStringList log;
+    if (kind == u"folder"_qs) {
+        writeBytes(input + u"/big.url"_qs, bytes);
+        writeShortcut(input + u"/small.url"_qs, u"http://small/"_qs);
+        const QByteArray page = convert(input, false, false, 1, false, &log);
+        QVERIFY(page.contains("http://small/"));
+        QVERIFY(m_sink.messages.isEmpty());
+    } else {
+        if (kind == u"fifo"_qs)
+            QCOMPARE(::mkfifo(QFile::encodeName(input).constData(), 0600), 0);
+        else
+            writeBytes(input, bytes);
+        MakeHtmlProcess run;
+        connect(&run, &MakeHtmlProcess::logLine, this, [&log](const QString &l) { log << l; });
+        QVERIFY(!run.DecodeStart(input, m_dir->filePath(u"base"_qs)));
+        QCOMPARE(log.at(log.size() - 2), u"  復元に失敗しました。"_qs);
+    }
+    QVERIFY2(log.contains(message.arg(input)), qPrintable(log.join(u'|')));
 }
 
 QTEST_GUILESS_MAIN(TestConvert)
