@@ -60,7 +60,7 @@ public:
                              const QString &defaultValue);
     static std::optional<QStringList> readSection(const QString &path, const QString &section);
     static bool writeValue(const QString &path, const QString &section, const QString &key,
-                           const QString &value);
+                           const QString &value, QString *error = nullptr);
     static bool deleteKey(const QString &path, const QString &section, const QString &key);
     static bool eraseSection(const QString &path, const QString &section);
 
