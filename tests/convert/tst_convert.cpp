@@ -2485,6 +2485,10 @@ void TestConvert::craftedInputIsRefusedWithItsCause_data()
     QTest::newRow("FIFO as the page")
         << u"fifo"_qs << QByteArray()
         << u"ファイルを開く事が出来ません [%1] 通常のファイルではありません"_qs;
+    // One shortcut 40 folders deep, in a block that holds its content twice: 2^40 times it.
+    QTest::newRow("folder block doubling at each level")
+        << u"doubling"_qs << QByteArray()
+        << u"ページが大きすぎます (2 GiB を超えます)。定義ファイルの Folder ブロックを確かめてください"_qs;
     QTest::newRow("shortcut file of 2 MB")
         << u"folder"_qs << "[InternetShortcut]\r\nURL=http://x/" + QByteArray(2 << 20, 'x')
         << u"%1/big.url ショートカットが大きすぎます (1 MiB を超えています) "_qs
@@ -2498,7 +2502,23 @@ void TestConvert::craftedInputIsRefusedWithItsCause()
     QFETCH(QString, message);
     const QString input = m_dir->filePath(u"input"_qs);
     QStringList log;
-    if (kind == u"folder"_qs) {
+    if (kind == u"doubling"_qs) {
+        const QString deep = input + QString(u"/f"_qs).repeated(40);
+        writeShortcut(deep + u"/a.url"_qs, u"http://a/"_qs);
+        writeBytes(m_dir->filePath(u"twice.html"_qs),
+                   "<!--twice-->\r\n<!--Folder=Start-->\r\n**Parameter_2--**Parameter_2--\r\n"
+                   "<!--Folder=End-->\r\n<!--Link=Start-->\r\n**Parameter_1--\r\n"
+                   "<!--Link=End-->\r\n\r\n");
+        PlainTemplate tpl(m_dir->filePath(u"twice.html"_qs));
+        MakeHtmlProcess run;
+        run.setInputFolder(input);
+        try {
+            run.HtmlMake(m_dir->filePath(u"page.html"_qs), tpl);
+        } catch (const RunError &e) {
+            log << e.message();
+        }
+        QVERIFY(!QFileInfo::exists(m_dir->filePath(u"page.html"_qs)));
+    } else if (kind == u"folder"_qs) {
         writeBytes(input + u"/big.url"_qs, bytes);
         writeShortcut(input + u"/small.url"_qs, u"http://small/"_qs);
         const QByteArray page = convert(input, false, false, 1, false, &log);
