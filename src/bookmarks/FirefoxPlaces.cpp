@@ -130,20 +130,16 @@ bool readRows(const QString &file, QHash<qint64, std::vector<Row>> *children,
                                                      : u"(Firefox のデータベースではありません)"_qs;
             // Firefox keeps a folder's children in the order of their position.
             // A value over 1 MiB (a title or address no browser writes, or a column made to
-            // compute one) is left in the database, never fetched: it refuses the file.
-            ok = ok && query.exec(u"SELECT b.id, b.type, b.parent, "
-                                  "CASE WHEN length(CAST(b.title AS BLOB)) > 1048576 THEN NULL "
-                                  "ELSE b.title END, b.dateAdded, substr(b.guid, 1, 64), "
-                                  "CASE WHEN length(CAST(p.url AS BLOB)) > 1048576 THEN NULL "
-                                  "ELSE p.url END, "
-                                  "ifnull(length(CAST(b.title AS BLOB)), 0) > 1048576 OR "
-                                  "ifnull(length(CAST(p.url AS BLOB)), 0) > 1048576 "
+            // compute one) is fetched no further than that: it refuses the file.
+            ok = ok && query.exec(u"SELECT b.id, b.type, b.parent, substr(b.title, 1, 1048577), "
+                                  "b.dateAdded, substr(b.guid, 1, 64), substr(p.url, 1, 1048577) "
                                   "FROM moz_bookmarks b LEFT JOIN moz_places p ON p.id = b.fk "
                                   "ORDER BY b.parent, b.position, b.id"_qs);
             if (!ok && error->isEmpty())
                 *error = causeOf(query.lastError());
             while (ok && query.next()) {
-                if (query.value(7).toBool()) {
+                if (query.value(3).toString().size() > 1048576 ||
+                    query.value(6).toString().size() > 1048576) {
                     *error = u"(1 MiB を超える値があります)"_qs;
                     ok = false;
                     break;
