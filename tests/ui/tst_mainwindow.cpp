@@ -254,6 +254,7 @@ private slots:
                                     u"」に書き込めませんでした。設定は保存されていません。\r\n"_qs),
             qPrintable(told.first()));
         QVERIFY2(told.first().size() > told.first().indexOf(u"\r\n"_qs) + 2, "with its cause");
+        f.sink.messages.clear();
     }
 
     void firstStartShowsEveryDefault()
