@@ -274,6 +274,12 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
             levelIsFolder.pop_back();
             break;
         case BookmarkFile::Item::Link: {
+            // A shortcut over 1 MiB is refused by every reader of it: none is made.
+            if (item.url.size() > 1024 * 1024) {
+                emit logLine(u"アドレスが長すぎるため (1 MiB を超えています) 読み飛ばします ["_qs +
+                             item.title.left(255) + u"]"_qs);
+                break;
+            }
             OpenFolder &folder = folders.back();
             const QString name = folder.names.take(SafeFileName::clean(item.title), u".url");
             if (const int error =
