@@ -3,6 +3,7 @@
 #include "SystemError.h"
 
 #include <QFile>
+#include <QHash>
 #include <QMutex>
 #include <QRandomGenerator>
 #include <QSet>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,14 +34,53 @@ int closeChecked(int fd)
     return ::close(fd) == 0 || errno == EINTR ? 0 : errno;
 }
 
-// The process that named a stray, from ".vellumdex-tmp-PID-XXXXXXXX".
-pid_t strayOwner(const char *name)
+// A temporary file is held under this lock from before it has a name until it is renamed or
+// removed; one that nobody holds was left by a run that is gone, whatever machine or process
+// namespace it ran in.
+bool lockTemporary(int fd)
 {
-    const char *p = name + StrayPrefix.size();
-    long pid = 0;
-    for (; *p >= '0' && *p <= '9' && pid < 1L << 30; ++p)
-        pid = pid * 10 + (*p - '0');
-    return *p == '-' ? pid_t(pid) : 0;
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+// Names the unnamed file fd in the folder dir.
+int linkUnnamed(int fd, int dir, const char *name)
+{
+    static const QByteArray self = "/proc/self/fd/";
+    if (::linkat(fd, "", dir, name, AT_EMPTY_PATH) == 0)
+        return 0;
+    if (errno == EEXIST)
+        return EEXIST;
+    const QByteArray proc = self + QByteArray::number(fd);
+    return ::linkat(AT_FDCWD, proc.constData(), dir, name, AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+}
+
+// Opens a fresh temporary name in dir for writing, already locked; the name in *name.
+int openLockedTemporary(int dir, QByteArray *name, mode_t access)
+{
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QByteArray path = QFile::encodeName(CheckedFile::temporaryName(u"."_qs));
+        *name = path.mid(path.lastIndexOf('/') + 1);
+        const int fd = ::openat(dir, name->constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, access);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return -1;
+        }
+        // Between the name and the lock another run may have taken it for a stray.
+        struct stat mine, named;
+        if (lockTemporary(fd) && ::fstat(fd, &mine) == 0 &&
+            ::fstatat(dir, name->constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            mine.st_ino == named.st_ino && mine.st_dev == named.st_dev)
+            return fd;
+        ::close(fd);
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 bool writeAll(int fd, const QByteArray &data)
@@ -59,40 +100,99 @@ bool writeAll(int fd, const QByteArray &data)
     return true;
 }
 
+// Removes the files in the folder open as fd (a temporary folder holds no folders).
+void emptyFolder(int fd)
+{
+    const int listed = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = listed < 0 ? nullptr : ::fdopendir(listed);
+    if (!dir) {
+        if (listed >= 0)
+            ::close(listed);
+        return;
+    }
+    while (const dirent *entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            ::unlinkat(fd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+QMutex &heldMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+QHash<QString, int> &heldTemporaries()
+{
+    static QHash<QString, int> held;
+    return held;
+}
+
 } // namespace
 
-// The temporary name is short, so that a name of any length that can be made can be replaced.
+// The content is complete before it has its name: an unnamed file linked in, or where the
+// folder takes none, a locked temporary name renamed. The temporary name is short, so that a
+// name of any length that can be made can be replaced.
 int CheckedFile::writeSmallFile(int dir, const QByteArray &name, const QByteArray &data,
                                 qint64 date)
 {
-    constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    int fd = ::openat(dir, name.constData(), flags, 0666);
-    const bool replace = fd < 0 && errno == EEXIST;
+    int fd = ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const bool unnamed = fd >= 0;
     QByteArray temp;
-    for (int attempt = 0; replace && fd < 0 && attempt < 16; ++attempt) {
-        // Named as the next run recognises its strays.
-        const QByteArray path = QFile::encodeName(temporaryName(u"."_qs));
-        temp = path.mid(path.lastIndexOf('/') + 1);
-        fd = ::openat(dir, temp.constData(), flags, 0666);
-    }
-    if (fd < 0)
+    if (!unnamed && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
         return errno;
-    const QByteArray &written = replace ? temp : name;
-    bool ok = writeAll(fd, data);
-    int error = ok ? 0 : errno;
-    if (ok)
-        setModified(fd, nullptr, date);
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
+    if (!unnamed && (fd = openLockedTemporary(dir, &temp, 0666)) < 0)
+        return errno;
+    const auto finish = [&](int error) {
+        if (!temp.isEmpty())
+            ::unlinkat(dir, temp.constData(), 0);
+        ::close(fd);
+        return error;
+    };
+    if (!writeAll(fd, data))
+        return finish(errno);
+    setModified(fd, nullptr, date);
+    if (unnamed) {
+        const int linked = linkUnnamed(fd, dir, name.constData());
+        if (linked != EEXIST) {
+            ::close(fd);
+            return linked;
+        }
+        // One is there (a file, or a link planted in its place): replaced by a rename, so
+        // nothing is written through a link. Named only under the lock.
+        QByteArray path;
+        int error = EEXIST;
+        for (int attempt = 0; attempt < 16 && error == EEXIST; ++attempt) {
+            path = QFile::encodeName(temporaryName(u"."_qs));
+            temp = path.mid(path.lastIndexOf('/') + 1);
+            error = lockTemporary(fd) ? linkUnnamed(fd, dir, temp.constData()) : errno;
+        }
+        if (error != 0) {
+            temp.clear();
+            return finish(error);
+        }
+    } else {
+        // A file system that reports write failures only at close: the data is checked
+        // while the lock is held through a second descriptor.
+        const int held = ::dup(fd);
+        if (held < 0)
+            return finish(errno);
+        const int closed = closeChecked(fd);
+        fd = held;
+        if (closed != 0)
+            return finish(closed);
+        if (::renameat2(dir, temp.constData(), dir, name.constData(), RENAME_NOREPLACE) == 0) {
+            ::close(fd);
+            return 0;
+        }
+        if (errno != EEXIST && errno != EINVAL && errno != ENOSYS)
+            return finish(errno);
     }
-    if (ok && replace && ::renameat(dir, temp.constData(), dir, name.constData()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok)
-        ::unlinkat(dir, written.constData(), 0);
-    return error;
+    if (::renameat(dir, temp.constData(), dir, name.constData()) != 0)
+        return finish(errno);
+    temp.clear();
+    return finish(0);
 }
 
 CheckedFile::CheckedFile(const QString &path, Mode mode, Permissions permissions)
@@ -167,11 +267,16 @@ bool CheckedFile::open(OpenMode mode)
         if (m_fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
             // A file system without unnamed files: a name the next run recognises.
             removeStrays(folderOf(m_path));
-            m_tempPath = temporaryName(folderOf(m_path));
-            m_fd = ::open(QFile::encodeName(m_tempPath).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, access);
-            if (m_fd < 0)
-                m_tempPath.clear();
+            const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            QByteArray name;
+            if (dir >= 0) {
+                m_fd = openLockedTemporary(dir, &name, access);
+                const int error = errno;
+                ::close(dir);
+                errno = error;
+            }
+            if (m_fd >= 0)
+                m_tempPath = folderOf(m_path) + u'/' + QFile::decodeName(name);
         }
     }
     if (m_fd < 0)
@@ -225,24 +330,81 @@ bool CheckedFile::commit()
         const QString folder = folderOf(m_path);
         removeStrays(folder);
         const QString name = temporaryName(folder);
-        const QByteArray proc = "/proc/self/fd/" + QByteArray::number(m_fd);
-        const QByteArray link = QFile::encodeName(name);
-        if (::linkat(AT_FDCWD, proc.constData(), AT_FDCWD, link.constData(), AT_SYMLINK_FOLLOW) !=
-                0 &&
-            ::linkat(m_fd, "", AT_FDCWD, link.constData(), AT_EMPTY_PATH) != 0)
+        if (!lockTemporary(m_fd))
             return fail(errno);
+        if (const int error = linkUnnamed(m_fd, AT_FDCWD, QFile::encodeName(name).constData()))
+            return fail(error);
         m_tempPath = name;
     }
+    // The lock stays on through a second descriptor until the file has its name.
+    const int held = ::dup(m_fd);
+    if (held < 0)
+        return fail(errno);
     const int closed = closeChecked(m_fd);
-    m_fd = -1;
+    m_fd = held;
     if (closed != 0)
         return fail(closed);
     if (::rename(QFile::encodeName(m_tempPath).constData(),
                  QFile::encodeName(m_path).constData()) != 0)
         return fail(errno);
     m_tempPath.clear();
+    // A temporary file of its own (the page on its way to a server) stays locked until
+    // releaseTemporary().
+    const QString fileName = m_path.mid(m_path.lastIndexOf(u'/') + 1);
+    if (fileName.startsWith(QLatin1StringView(StrayPrefix))) {
+        const QMutexLocker lock(&heldMutex());
+        heldTemporaries().insert(m_path, m_fd);
+    } else {
+        ::close(m_fd);
+    }
+    m_fd = -1;
     QIODevice::close();
     return true;
+}
+
+int CheckedFile::createTemporary(int dirFd, QByteArray *name)
+{
+    return openLockedTemporary(dirFd, name, 0600);
+}
+
+int CheckedFile::createTemporaryFolder(const QString &folder, QString *path)
+{
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        *path = temporaryName(folder);
+        const QByteArray name = QFile::encodeName(*path);
+        if (::mkdir(name.constData(), 0700) != 0) {
+            if (errno == EEXIST)
+                continue;
+            return -1;
+        }
+        const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat mine, named;
+        if (fd >= 0 && lockTemporary(fd) && ::fstat(fd, &mine) == 0 &&
+            ::lstat(name.constData(), &named) == 0 && mine.st_ino == named.st_ino &&
+            mine.st_dev == named.st_dev)
+            return fd;
+        if (fd >= 0)
+            ::close(fd);
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+void CheckedFile::releaseTemporaryFolder(const QString &path, int fd)
+{
+    if (fd < 0)
+        return;
+    emptyFolder(fd);
+    ::rmdir(QFile::encodeName(path).constData());
+    ::close(fd);
+}
+
+void CheckedFile::releaseTemporary(const QString &path)
+{
+    ::unlink(QFile::encodeName(path).constData());
+    const QMutexLocker lock(&heldMutex());
+    if (const int fd = heldTemporaries().take(path); fd > 0)
+        ::close(fd);
 }
 
 bool CheckedFile::writeFile(const QString &path, const QByteArray &bytes, QString *error, Mode mode,
@@ -258,8 +420,8 @@ bool CheckedFile::writeFile(const QString &path, const QByteArray &bytes, QStrin
 
 QString CheckedFile::temporaryName(const QString &folder)
 {
-    return folder + u'/' + QString::fromLatin1(StrayPrefix) + QString::number(::getpid()) + u'-' +
-           QString::number(QRandomGenerator::global()->generate(), 16);
+    return folder + u'/' + QString::fromLatin1(StrayPrefix) +
+           QString::number(QRandomGenerator::global()->generate64(), 36);
 }
 
 void CheckedFile::removeStrays(const QString &folder)
@@ -272,18 +434,53 @@ void CheckedFile::removeStrays(const QString &folder)
             return;
         seen.insert(folder);
     }
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir)
+    const int dir =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
         return;
-    const pid_t self = ::getpid();
+    removeStrays(dir);
+    ::close(dir);
+}
+
+void CheckedFile::removeStrays(int dirFd)
+{
+    const int listed = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = listed < 0 ? nullptr : ::fdopendir(listed);
+    if (!dir) {
+        if (listed >= 0)
+            ::close(listed);
+        return;
+    }
     while (const dirent *entry = ::readdir(dir)) {
         if (std::strncmp(entry->d_name, StrayPrefix.constData(), size_t(StrayPrefix.size())) != 0)
             continue;
-        const pid_t owner = strayOwner(entry->d_name);
-        if (owner > 0 && owner != self && ::kill(owner, 0) != 0 && errno == ESRCH)
-            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        const int fd = ::openat(dirFd, entry->d_name,
+                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // Removed under its lock, and only while the name is still that file.
+        struct stat held, named;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
+            (S_ISREG(held.st_mode) || S_ISDIR(held.st_mode)) &&
+            ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
+            if (S_ISDIR(held.st_mode))
+                emptyFolder(fd);
+            ::unlinkat(dirFd, entry->d_name, S_ISDIR(held.st_mode) ? AT_REMOVEDIR : 0);
+        }
+        ::close(fd);
     }
     ::closedir(dir);
+}
+
+int CheckedFile::openFolderAt(int dirFd, const char *name)
+{
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 && errno == ENOTDIR && ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(st.st_mode))
+        errno = ELOOP;
+    return fd;
 }
 
 void CheckedFile::setModified(int dirFd, const char *name, qint64 seconds)

@@ -60,11 +60,29 @@ public:
                               qint64 date);
 
     // A fresh name in folder that removeStrays recognises. It is short whatever the final
-    // name's length, so any name that can be created can also be replaced.
+    // name's length, so any name that can be created can also be replaced. A file committed
+    // under such a name stays locked (not a stray) until releaseTemporary() removes it.
     static QString temporaryName(const QString &folder);
-    // Removes the temporary files a run that no longer exists left in folder (it was killed
-    // between naming one and renaming or removing it). Each folder is looked at once a process.
+    static void releaseTemporary(const QString &path);
+    // Creates a file under a fresh temporary name in the folder open as dirFd, locked for as
+    // long as the descriptor answered is open; the name in *name. -1 with errno on failure.
+    static int createTemporary(int dirFd, QByteArray *name);
+    // A fresh folder below folder for files another library must reach by name (a copy of a
+    // browser's database), held locked like a temporary file: a killed run's is removed with
+    // what it holds by the next removeStrays. Answers the descriptor that holds it (-1 on
+    // failure) and its path in *path; releaseTemporaryFolder() removes it.
+    static int createTemporaryFolder(const QString &folder, QString *path);
+    static void releaseTemporaryFolder(const QString &path, int fd);
+    // Removes the temporary files a killed run left in folder: those nobody holds locked (a
+    // run holds its own locked from before they are named until they are renamed or
+    // removed). Each folder is looked at once a process.
     static void removeStrays(const QString &folder);
+    // The same in the folder open as dirFd, every time it is asked.
+    static void removeStrays(int dirFd);
+
+    // Opens the folder name below the folder open as dirFd, never through a link (errno ELOOP
+    // for one); -1 with errno on failure.
+    static int openFolderAt(int dirFd, const char *name);
 
     // Gives a file or folder its modification time (Unix seconds; 0 or less leaves it), the
     // time of access as it was: name below the folder open as dirFd, or with no name the file

@@ -16,6 +16,7 @@ public:
 
 StderrSink defaultSink;
 MessageSink *current = &defaultSink;
+thread_local MessageSink *threadSink = nullptr;
 
 } // namespace
 
@@ -26,7 +27,14 @@ void MessageSink::install(MessageSink *sink)
     current = sink ? sink : &defaultSink;
 }
 
+MessageSink *MessageSink::installForThread(MessageSink *sink)
+{
+    MessageSink *previous = threadSink;
+    threadSink = sink;
+    return previous;
+}
+
 void MessageSink::show(const QString &text)
 {
-    current->information(text);
+    (threadSink ? threadSink : current)->information(text);
 }

@@ -12,5 +12,8 @@ public:
 
     // The sink in use; nullptr restores the default (stderr). The caller keeps ownership.
     static void install(MessageSink *sink);
+    // A sink for the calling thread only (a run's log while it lasts), over the one installed;
+    // answers the one it replaces, nullptr for none.
+    static MessageSink *installForThread(MessageSink *sink);
     static void show(const QString &text);
 };

@@ -1,7 +1,10 @@
 #include "SystemError.h"
 
+#include <QFile>
+
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 QString SystemError::text(int error)
 {
@@ -32,7 +35,10 @@ QString SystemError::text(int error)
     case EIO:
         return u"ディスクの読み書きに失敗しました"_qs;
     case ELOOP:
-        return u"シンボリックリンクが多すぎます"_qs;
+        // Also where a link is refused: nothing is written through one.
+        return u"シンボリックリンクをたどれません"_qs;
+    case ESTALE:
+        return u"ファイルまたはフォルダが別のものに置き換えられています"_qs;
     case EMFILE:
     case ENFILE:
         return u"開いているファイルが多すぎます"_qs;
@@ -46,4 +52,30 @@ QString SystemError::text(int error)
         return QString::fromLocal8Bit(::strerror_r(error, buffer, sizeof buffer));
     }
     }
+}
+
+QString SystemError::makeFolders(const QString &path)
+{
+    const QByteArray bytes = QFile::encodeName(path);
+    for (qsizetype end = 1; end <= bytes.size(); ++end) {
+        if (end < bytes.size() && bytes[end] != '/')
+            continue;
+        const QByteArray part = bytes.left(end);
+        if (::mkdir(part.constData(), 0777) != 0 && errno != EEXIST)
+            return text(errno);
+    }
+    struct stat st;
+    if (::stat(bytes.constData(), &st) != 0)
+        return text(errno);
+    return S_ISDIR(st.st_mode) ? QString() : text(ENOTDIR);
+}
+
+QString SystemError::plainFileCause(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return text(errno);
+    if (S_ISDIR(st.st_mode))
+        return text(EISDIR);
+    return S_ISREG(st.st_mode) ? QString() : u"通常のファイルではありません"_qs;
 }

@@ -9,4 +9,9 @@ class SystemError
 {
 public:
     static QString text(int error);
+    // Makes a folder and its missing parents; the empty text, or the cause of the failure.
+    static QString makeFolders(const QString &path);
+    // The empty text for a file to read that is a plain file; otherwise why it is refused (a
+    // FIFO, a device or a socket would wait or never end).
+    static QString plainFileCause(const QString &path);
 };

@@ -1,16 +1,19 @@
 #include "FirefoxPlaces.h"
 
 #include "BookmarkTree.h"
+#include "base/CheckedFile.h"
+#include "base/SystemError.h"
 
 #include <QAtomicInt>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <vector>
@@ -126,13 +129,21 @@ bool readRows(const QString &file, QHash<qint64, std::vector<Row>> *children,
                 *error = query.lastError().isValid() ? causeOf(query.lastError())
                                                      : u"(Firefox のデータベースではありません)"_qs;
             // Firefox keeps a folder's children in the order of their position.
-            ok = ok &&
-                 query.exec(u"SELECT b.id, b.type, b.parent, b.title, b.dateAdded, b.guid, p.url "
-                            "FROM moz_bookmarks b LEFT JOIN moz_places p ON p.id = b.fk "
-                            "ORDER BY b.parent, b.position, b.id"_qs);
+            // A value over 1 MiB (a title or address no browser writes, or a column made to
+            // compute one) is fetched no further than that: it refuses the file.
+            ok = ok && query.exec(u"SELECT b.id, b.type, b.parent, substr(b.title, 1, 1048577), "
+                                  "b.dateAdded, substr(b.guid, 1, 64), substr(p.url, 1, 1048577) "
+                                  "FROM moz_bookmarks b LEFT JOIN moz_places p ON p.id = b.fk "
+                                  "ORDER BY b.parent, b.position, b.id"_qs);
             if (!ok && error->isEmpty())
                 *error = causeOf(query.lastError());
             while (ok && query.next()) {
+                if (query.value(3).toString().size() > 1048576 ||
+                    query.value(6).toString().size() > 1048576) {
+                    *error = u"(1 MiB を超える値があります)"_qs;
+                    ok = false;
+                    break;
+                }
                 Row row;
                 row.id = query.value(0).toLongLong();
                 row.type = query.value(1).toInt();
@@ -160,14 +171,19 @@ bool readRows(const QString &file, QHash<qint64, std::vector<Row>> *children,
 
 bool FirefoxPlaces::read(const QString &path, BookmarkTree *tree, QString *error)
 {
-    QTemporaryDir folder;
+    // The copy holds the whole history: it lasts as long as this reading, and one a killed run
+    // left goes at the next start.
+    QString folder;
+    const int held = CheckedFile::createTemporaryFolder(QDir::tempPath(), &folder);
+    const auto release = qScopeGuard([&] { CheckedFile::releaseTemporaryFolder(folder, held); });
     QString copy;
     QString cause;
-    if (!folder.isValid()) {
-        *error = u"一時フォルダを作成できません"_qs;
+    if (held < 0) {
+        *error = u"一時フォルダを作成できません ["_qs + QDir::tempPath() + u"] "_qs +
+                 SystemError::text(errno);
         return false;
     }
-    if (!copyDatabase(path, folder.path(), &copy, error))
+    if (!copyDatabase(path, folder, &copy, error))
         return false;
     QHash<qint64, std::vector<Row>> children;
     QHash<QString, Row> roots;

@@ -2,6 +2,7 @@
 
 #include "base/CheckedFile.h"
 #include "base/Cp932.h"
+#include "base/MessageSink.h"
 #include "base/RunError.h"
 #include "base/SystemError.h"
 #include "cls_ImageData.h"
@@ -168,7 +169,18 @@ void cls_ConfigData::LoadSetting()
     ProfileFile settings(ini.fileName());
     settings.load();
     for (const auto &image : m_images) {
-        image->setSelectFile(settings.value(m_caption, image->BaseName()).value_or(QString()));
+        const QString chosen = settings.value(m_caption, image->BaseName()).value_or(QString());
+        // A full path is the user's own choice; a relative one must stay in the definition.
+        const bool relative =
+            !chosen.startsWith(u'/') && !(chosen.size() >= 2 && chosen.at(1) == u':');
+        if (relative && !chosen.isEmpty() && !image->InsideDefinition(chosen)) {
+            MessageSink::show(
+                u"画像ファイルが定義ファイルのフォルダの外にあるため使用しません ["_qs + chosen +
+                u"]"_qs);
+            image->setSelectFile(QString());
+        } else {
+            image->setSelectFile(chosen);
+        }
         const QString change =
             settings.value(m_caption, image->BaseName() + u"_ImageChange"_qs).value_or(u"False"_qs);
         // Anything but a true value (also a damaged one) leaves the image as the template has it.

@@ -1,7 +1,9 @@
 #include "cls_ImageData.h"
 
 #include "ImageSlotView.h"
+#include "settings/code_main.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 void cls_ImageData::setSelectFile(const QString &file)
@@ -28,6 +30,22 @@ QString cls_ImageData::FullPath(const QString &file) const
     QString relative = file;
     relative.replace(u'\\', u'/');
     return m_basePath + relative;
+}
+
+bool cls_ImageData::InsideDefinition(const QString &file) const
+{
+    QString relative = file;
+    relative.replace(u'\\', u'/');
+    if (relative.startsWith(u'/') || (relative.size() >= 2 && relative.at(1) == u':'))
+        return false;
+    const QString real = QFileInfo(m_basePath + relative).canonicalFilePath();
+    if (real.isEmpty())
+        return true; // names no file: nothing is taken
+    const auto below = [&real](const QString &folder) {
+        const QString root = QFileInfo(folder).canonicalFilePath();
+        return !root.isEmpty() && real.startsWith(root + u'/');
+    };
+    return below(m_basePath) || below(code_main::ProgramFolder() + u"/Config"_qs);
 }
 
 void cls_ImageData::MakeCopyFileName(int n)

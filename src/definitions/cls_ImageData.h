@@ -38,6 +38,10 @@ public:
     void setView(ImageSlotView *view);
 
     QString FullPath(const QString &file) const;
+    // Whether a file as a definition names it (an image set's) stays inside the definition's
+    // folder or the program's "Config" tree: relative, and neither ".." nor a link leads out.
+    // Definitions come from other people; only the user's own choice may lie elsewhere.
+    bool InsideDefinition(const QString &file) const;
 
 private:
     void ShowFileText();

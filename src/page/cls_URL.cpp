@@ -67,7 +67,8 @@ template <typename Test> bool noneOf(QStringView text, Test test)
 }
 
 // name below the folder open as folderFd, or a whole path with AT_FDCWD.
-bool readShortcut(int folderFd, const char *name, QByteArray *content, qint64 *modified)
+bool readShortcut(int folderFd, const char *name, QByteArray *content, qint64 *modified,
+                  bool *tooBig)
 {
     // Non-blocking, so that a FIFO put in place of a file since the listing cannot hold the
     // run; only a regular file is read.
@@ -79,6 +80,10 @@ bool readShortcut(int folderFd, const char *name, QByteArray *content, qint64 *m
         return false;
     struct stat st;
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok && st.st_size > cls_URL::MaxFileBytes) {
+        ok = false;
+        *tooBig = true;
+    }
     QByteArray data;
     char buffer[16 * 1024];
     while (ok) {
@@ -90,6 +95,10 @@ bool readShortcut(int folderFd, const char *name, QByteArray *content, qint64 *m
             break;
         }
         data.append(buffer, n);
+        if (data.size() > cls_URL::MaxFileBytes) {
+            ok = false;
+            *tooBig = true;
+        }
     }
     ::close(fd);
     if (ok) {
@@ -279,14 +288,18 @@ QString cls_URL::decodeUtf7(QStringView text)
 void cls_URL::SetFileName(const QString &folderPath, const QString &fileName)
 {
     if (!load(QFile::encodeName(folderPath), QFile::encodeName(fileName)))
-        throw RunError(u"ショートカットを読み出せません ["_qs + folderPath + fileName + u"]"_qs);
+        throw RunError(
+            u"ショートカットを読み出せません ["_qs + folderPath + fileName + u"]"_qs +
+            (m_tooBig ? u" ショートカットが大きすぎます (1 MiB を超えています)"_qs : QString()));
 }
 
 bool cls_URL::load(const QByteArray &folderPath, const QByteArray &nameBytes, int folderFd)
 {
-    if (!(folderFd < 0 ? readShortcut(AT_FDCWD, (folderPath + nameBytes).constData(), &m_content,
-                                      &m_modified)
-                       : readShortcut(folderFd, nameBytes.constData(), &m_content, &m_modified)))
+    m_tooBig = false;
+    if (!(folderFd < 0
+              ? readShortcut(AT_FDCWD, (folderPath + nameBytes).constData(), &m_content,
+                             &m_modified, &m_tooBig)
+              : readShortcut(folderFd, nameBytes.constData(), &m_content, &m_modified, &m_tooBig)))
         return false;
     m_name = nameBytes;
     m_exact = Unknown;

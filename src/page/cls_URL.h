@@ -20,6 +20,10 @@ public:
     // no regular file (nothing is opened that could block). With folderFd, the file is
     // opened in the folder open as folderFd, which folderPath names.
     bool load(const QByteArray &folderPath, const QByteArray &nameBytes, int folderFd = -1);
+    // A shortcut file is a few lines; one larger than this is refused, not read.
+    static constexpr qint64 MaxFileBytes = 1024 * 1024;
+    // After a failed load: the file was refused for its size.
+    bool tooBig() const { return m_tooBig; }
 
     // What the import keeps of a bookmark in the shortcut's own section "[Bookmark]", which
     // Windows and the Windows program pass over. Taken only while the file keeps the name the
@@ -83,5 +87,6 @@ private:
     QByteArray m_name;    // the file name's own bytes
     QByteArray m_content; // the file as read
     qint64 m_modified = 0;
+    bool m_tooBig = false;
     mutable quint8 m_exact = Unknown;
 };

@@ -175,8 +175,10 @@ bool cls_folder::read(const QByteArray &path, const QByteArray &name, int parent
         auto link = std::make_unique<cls_URL>();
         if (!link->load(folder, e.bytes, fd)) {
             MessageSink::show(cls_FileSystemObject::decodeName(folder + e.bytes) +
-                              u"\r\nファイルが存在しないか開く事が出来ません\r\n\r\n"_qs
-                              u"このファイルを除いて処理を続行します"_qs);
+                              (link->tooBig()
+                                   ? u"\r\nショートカットが大きすぎます (1 MiB を超えています)"_qs
+                                   : u"\r\nファイルが存在しないか開く事が出来ません"_qs) +
+                              u"\r\n\r\nこのファイルを除いて処理を続行します"_qs);
             continue;
         }
         m_links.push_back(std::move(link));
@@ -228,12 +230,49 @@ void cls_folder::HtmlCode(const QString &TopSpace,
     QString after;
     SetFolderParameters(TopSpace, QString());
     if (!m_config->Htmlcfg_GetSettingAround(u"Folder"_qs, 2, before, after)) {
+        // Built whole: its size is foreseen once, before anything is built.
+        static thread_local bool foreseen = false;
+        if (!foreseen && predictedChars(TopSpace) > MaxBlockChars)
+            throw RunError(u"ページが大きすぎます (2 GiB を超えます)。"_qs
+                           u"定義ファイルの Folder ブロックを確かめてください"_qs);
+        const bool outermost = !foreseen;
+        foreseen = true;
+        const auto done = qScopeGuard([outermost] {
+            if (outermost)
+                foreseen = false;
+        });
         out(HtmlCode(TopSpace));
         return;
     }
     out(before);
     ContentCode(TopSpace, out);
     out(after);
+}
+
+qint64 cls_folder::predictedChars(const QString &TopSpace) const
+{
+    constexpr qint64 Cap = qint64(1) << 40;
+    qint64 content = 0;
+    QStringList parameters(10);
+    for (const auto &link : m_links) {
+        parameters[0] = link->Title();
+        parameters[1] = link->URL();
+        parameters[2] = QString::number(link->Modified());
+        m_config->Htmlcfg_SetParameter(parameters);
+        content += TopSpace.size() + m_config->Htmlcfg_GetSetting(u"Link"_qs).size();
+    }
+    for (const auto &sub : m_subfolders)
+        content = qMin(Cap, content + sub->predictedChars(TopSpace));
+    if (m_topFlag)
+        return content;
+    // How often the block holds the content, from two small fillings.
+    const QString probe(64, u'x');
+    SetFolderParameters(TopSpace, QString());
+    const qint64 empty = m_config->Htmlcfg_GetSetting(u"Folder"_qs).size();
+    SetFolderParameters(TopSpace, probe);
+    const qint64 times =
+        qMax<qint64>(0, m_config->Htmlcfg_GetSetting(u"Folder"_qs).size() - empty) / probe.size();
+    return times > 0 && content > (Cap - empty) / times ? Cap : empty + times * content;
 }
 
 QString cls_folder::HtmlCode(const QString &TopSpace) const

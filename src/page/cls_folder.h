@@ -37,6 +37,12 @@ public:
     QString AllCloseCode() const;
     QString CloseCode() const;
     QString HtmlCode(const QString &TopSpace) const;
+    // The most characters a folder's block may come to when it is built whole (a "Folder"
+    // block that holds the content more than once doubles with each level): beyond it, the
+    // page would pass 2 GiB and the run is refused.
+    static constexpr qsizetype MaxBlockChars = qsizetype(1) << 31;
+    // The characters HtmlCode would give, up to 2^40, without building them.
+    qint64 predictedChars(const QString &TopSpace) const;
     // The same text handed to out in pieces (the top folder's links and subfolders one by
     // one), so that a page is written without being held whole.
     void HtmlCode(const QString &TopSpace, const std::function<void(const QString &)> &out) const;

@@ -11,9 +11,7 @@
 #include "bookmarks/FirefoxPlaces.h"
 #include "settings/ProfileEscape.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QScopeGuard>
 #include <QSet>
 
@@ -56,7 +54,34 @@ struct OpenFolder
     qint64 date = 0;
     UniqueNames names;
     int fd = -1;
+    dev_t dev = 0; // what fd is, to know it again when it must be opened once more
+    ino_t ino = 0;
 };
+
+bool identify(OpenFolder &folder)
+{
+    struct stat st;
+    if (::fstat(folder.fd, &st) != 0)
+        return false;
+    folder.dev = st.st_dev;
+    folder.ino = st.st_ino;
+    return true;
+}
+
+// The parent of the folder open as childFd, reached through "..", never by its path: a link
+// put anywhere along the path since is not followed. 0, or the errno.
+int reopenParent(int childFd, OpenFolder &parent)
+{
+    parent.fd = ::openat(childFd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent.fd < 0)
+        return errno;
+    struct stat st;
+    if (::fstat(parent.fd, &st) == 0 && st.st_dev == parent.dev && st.st_ino == parent.ino)
+        return 0;
+    ::close(parent.fd);
+    parent.fd = -1;
+    return ESTALE;
+}
 
 constexpr size_t HeldFolders = 256;
 
@@ -181,6 +206,8 @@ bool BookmarkImport::ImportFile(const QString &LoadFile, const QString &BasePath
     m_folders = 0;
     m_links = 0;
     emit logLine(u"ブックマークファイルを読み込んでいます"_qs);
+    if (const QString cause = SystemError::plainFileCause(LoadFile); !cause.isEmpty())
+        return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"] "_qs + cause);
     const Source source = sourceOf(LoadFile);
     if (source == Source::BookmarkFile) {
         BookmarkFile file;
@@ -202,16 +229,8 @@ bool BookmarkImport::ImportFile(const QString &LoadFile, const QString &BasePath
 template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QString &BasePath)
 {
     const QString base = BasePath.endsWith(u'/') ? BasePath : BasePath + u'/';
-    if (!QDir(u"/"_qs).mkpath(base) || !QFileInfo(base).isDir())
-        return fail(u"フォルダを作成できません ["_qs + base + u"]"_qs);
-    const QString canonicalBase = QFileInfo(base).canonicalFilePath();
-    const auto insideBase = [&canonicalBase](const QString &folder) {
-        const QString canonical = QFileInfo(folder).canonicalFilePath();
-        return !canonical.isEmpty() &&
-               (canonical == canonicalBase || canonical.startsWith(canonicalBase + u'/') ||
-                canonicalBase == u"/"_qs);
-    };
-
+    if (const QString cause = SystemError::makeFolders(base); !cause.isEmpty())
+        return fail(u"フォルダを作成できません ["_qs + base + u"] "_qs + cause);
     // The open folders, the base folder first. A bookmark folder too deep for a path to
     // hold it shares the folder above it: its bookmarks are kept, its level is not.
     std::vector<OpenFolder> folders(1);
@@ -224,8 +243,9 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
                 ::close(f.fd);
         }
     });
-    if (folders[0].fd < 0)
+    if (folders[0].fd < 0 || !identify(folders[0]))
         return fail(u"フォルダを作成できません ["_qs + base + u"] "_qs + SystemError::text(errno));
+    CheckedFile::removeStrays(folders[0].fd);
     std::vector<bool> levelIsFolder;
     bool topSeen = false;
     // A bookmark file's own top (its H1) is the base folder itself, so that importing a page
@@ -278,19 +298,21 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
             folder.pathBytes = pathBytes;
             folder.date = item.addDate;
             const QByteArray encoded = QFile::encodeName(name);
-            if (::mkdirat(parent.fd, encoded.constData(), 0777) != 0 && errno != EEXIST)
+            const bool made = ::mkdirat(parent.fd, encoded.constData(), 0777) == 0;
+            if (!made && errno != EEXIST)
                 return fail(u"フォルダを作成できません ["_qs + folder.path + u"] "_qs +
                             SystemError::text(errno));
-            folder.fd = ::openat(parent.fd, encoded.constData(),
-                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            // A folder in a folder already checked is inside too; a link that was there, or
-            // one put in place of the folder made just now, is followed only when it leads
-            // inside the base folder.
-            if (folder.fd < 0 && QFileInfo(folder.path).isDir() && insideBase(folder.path))
-                folder.fd = ::open(QFile::encodeName(folder.path).constData(),
-                                   O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (folder.fd < 0)
-                return fail(u"フォルダを作成できません ["_qs + folder.path + u"]"_qs);
+            // A link there, or put in place of the folder made just now, is never followed.
+            folder.fd = CheckedFile::openFolderAt(parent.fd, encoded.constData());
+            if (folder.fd < 0 || !identify(folder)) {
+                const int error = errno;
+                if (folder.fd >= 0)
+                    ::close(folder.fd);
+                return fail(u"フォルダを作成できません ["_qs + folder.path + u"] "_qs +
+                            SystemError::text(error));
+            }
+            if (!made)
+                CheckedFile::removeStrays(folder.fd);
             if (const int error = CheckedFile::writeSmallFile(
                     folder.fd, QFile::encodeName(BookmarkIcon::folderFileName()),
                     folderBytes(item, name), 0))
@@ -302,7 +324,7 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
             folder.names.take(BookmarkIcon::folderFileName(), QStringView());
             folders.push_back(std::move(folder));
             // The folders along the path are held open up to a number; one further up is
-            // opened again by its path when the import comes back to it.
+            // opened again from the folder below it when the import comes back to it.
             if (folders.size() > HeldFolders) {
                 OpenFolder &far = folders[folders.size() - 1 - HeldFolders];
                 ::close(far.fd);
@@ -317,19 +339,23 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
             if (levelIsFolder.back()) {
                 // Its content is complete: nothing changes the folder's own date after this.
                 CheckedFile::setModified(folders.back().fd, nullptr, folders.back().date);
+                OpenFolder &back = folders[folders.size() - 2];
+                const int error = back.fd < 0 ? reopenParent(folders.back().fd, back) : 0;
                 ::close(folders.back().fd);
                 folders.pop_back();
-                OpenFolder &back = folders.back();
-                if (back.fd < 0)
-                    back.fd = ::open(QFile::encodeName(back.path).constData(),
-                                     O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                if (back.fd < 0)
+                if (error != 0)
                     return fail(u"フォルダを作成できません ["_qs + back.path + u"] "_qs +
-                                SystemError::text(errno));
+                                SystemError::text(error));
             }
             levelIsFolder.pop_back();
             break;
         case BookmarkFile::Item::Link: {
+            // A shortcut over 1 MiB is refused by every reader of it: none is made.
+            if (item.url.size() > 1024 * 1024) {
+                emit logLine(u"アドレスが長すぎるため (1 MiB を超えています) 読み飛ばします ["_qs +
+                             item.title.left(255) + u"]"_qs);
+                break;
+            }
             OpenFolder &folder = folders.back();
             const QString name = folder.names.take(SafeFileName::clean(item.title), u".url");
             QString iconFile;
@@ -346,7 +372,8 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
                                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
                     if (iconsFd < 0)
                         return fail(u"フォルダを作成できません ["_qs + base +
-                                    BookmarkIcon::folderName() + u"]"_qs);
+                                    BookmarkIcon::folderName() + u"] "_qs +
+                                    SystemError::text(errno));
                     if (const int error = CheckedFile::writeSmallFile(
                             iconsFd, QFile::encodeName(iconFile), image, 0))
                         return fail(u"ファイルを書き込めません ["_qs + base +

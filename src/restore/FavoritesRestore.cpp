@@ -7,9 +7,7 @@
 #include "page/RestoreBlock.h"
 #include "page/cls_FileSystemObject.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
@@ -40,32 +38,47 @@ qint64 leadingNumber(QByteArrayView s)
 }
 
 // The page's lines one at a time, ended by CR LF, a lone LF or a lone CR, as bytes of the
-// page; only the lines being read are held.
+// page; only the lines being read are held, and each byte is looked at once. A line longer
+// than any record holds is not kept: outside the block it reads as empty, inside (strict) as
+// the end of the page, so a page of one huge line costs its reading and no more.
 class LineReader
 {
 public:
+    static constexpr qsizetype MaxLine = 4 * 1024 * 1024;
     explicit LineReader(QFile &file) : m_file(file) {}
+    void setStrict() { m_strict = true; }
     bool read(QByteArray *line)
     {
         for (;;) {
             const char *data = m_buffer.constData();
             const qsizetype size = m_buffer.size();
-            qsizetype end = m_pos;
+            qsizetype end = m_scan;
             while (end < size && data[end] != '\r' && data[end] != '\n')
                 ++end;
             // A CR at the buffer's end may be the first half of a CR LF.
             if ((end < size && !(data[end] == '\r' && end + 1 == size)) || m_eof) {
-                if (end == size && end == m_pos)
+                if (end == size && end == m_pos && !m_skipping)
                     return false;
-                *line = m_buffer.sliced(m_pos, end - m_pos);
+                const bool overlong = m_skipping;
+                *line = overlong ? QByteArray() : m_buffer.sliced(m_pos, end - m_pos);
                 qsizetype next = end;
                 if (next < size)
                     next += data[next] == '\r' && next + 1 < size && data[next + 1] == '\n' ? 2 : 1;
-                m_offset += next - m_pos;
-                m_pos = next;
-                return true;
+                m_offset += next - m_pos + m_skipped;
+                m_pos = m_scan = next;
+                m_skipping = false;
+                m_skipped = 0;
+                return !(overlong && m_strict);
             }
-            m_buffer.remove(0, m_pos);
+            if (end - m_pos > MaxLine) {
+                m_skipped += end - m_pos;
+                m_skipping = true;
+                m_buffer.remove(0, end);
+                m_scan = 0;
+            } else {
+                m_buffer.remove(0, m_pos);
+                m_scan = end - m_pos;
+            }
             m_pos = 0;
             const QByteArray more = m_file.read(64 * 1024);
             if (more.isEmpty())
@@ -89,9 +102,16 @@ private:
     QFile &m_file;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
+    qsizetype m_scan = 0; // where the search for the line's end goes on
     qint64 m_offset = 0;
+    qint64 m_skipped = 0;
+    bool m_skipping = false;
     bool m_eof = false;
+    bool m_strict = false;
 };
+
+// The most a shortcut file holds; a record with more is refused, as the reader refuses one.
+constexpr qsizetype MaxShortcutBytes = 1024 * 1024;
 
 QString text(const QByteArray &line)
 {
@@ -128,6 +148,7 @@ BlockShape findExactPart(const QString &path)
     QByteArray line;
     while (lines.read(&line) && line != "[encode]") {
     }
+    lines.setStrict();
     if (!lines.read(&line) || !line.startsWith("Folder="))
         return shape;
     const qint64 folders = leadingNumber(QByteArrayView(line).sliced(7));
@@ -249,13 +270,14 @@ QByteArray takeName(TakenNames &names, const QByteArray &name, qsizetype extensi
 // Whether names in the folder are told apart by letter case only.
 bool foldsCase(int dir)
 {
-    const QByteArray probe = ".vellumdex-case-" + QByteArray::number(::getpid());
-    const int fd = ::openat(dir, probe.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    // A temporary name: should the run be killed here, the next one removes it.
+    QByteArray probe;
+    const int fd = CheckedFile::createTemporary(dir, &probe);
     if (fd < 0)
         return false;
-    ::close(fd);
     const bool folds = ::faccessat(dir, probe.toUpper().constData(), F_OK, 0) == 0;
     ::unlinkat(dir, probe.constData(), 0);
+    ::close(fd);
     return folds;
 }
 
@@ -282,7 +304,10 @@ public:
     {
         m_fd = ::open(QFile::encodeName(base).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         m_path = base;
-        return m_fd >= 0 && push(0);
+        if (m_fd < 0 || !push(0))
+            return failed(errno);
+        CheckedFile::removeStrays(m_fd);
+        return true;
     }
     int fd() const { return m_fd; }
     int depth() const { return int(m_stack.size()) - 1; }
@@ -297,30 +322,38 @@ public:
         CheckedFile::setModified(m_fd, nullptr, date);
         const int parent = ::openat(m_fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (parent < 0)
-            return false;
+            return failed(errno);
         ::close(m_fd);
         m_fd = parent;
         m_stack.pop_back();
         m_path.truncate(m_pathLengths.back());
         m_pathLengths.pop_back();
         struct stat st;
-        return ::fstat(m_fd, &st) == 0 && st.st_dev == m_stack.back().dev &&
-               st.st_ino == m_stack.back().ino;
+        if (::fstat(m_fd, &st) != 0)
+            return failed(errno);
+        return (st.st_dev == m_stack.back().dev && st.st_ino == m_stack.back().ino) ||
+               failed(ESTALE);
     }
     bool down(int id, const QByteArray &name, bool create)
     {
-        if (create && ::mkdirat(m_fd, name.constData(), 0777) != 0 && errno != EEXIST)
-            return false;
-        const int child =
-            ::openat(m_fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const bool made = create && ::mkdirat(m_fd, name.constData(), 0777) == 0;
+        if (create && !made && errno != EEXIST)
+            return failed(errno);
+        const int child = CheckedFile::openFolderAt(m_fd, name.constData());
         if (child < 0)
-            return false;
+            return failed(errno);
         ::close(m_fd);
         m_fd = child;
         m_pathLengths.push_back(m_path.size());
         m_path += cls_FileSystemObject::decodeName(name) + u'/';
-        return push(id);
+        if (!push(id))
+            return failed(errno);
+        // What a killed run left in a folder that was there already goes now.
+        if (create && !made)
+            CheckedFile::removeStrays(m_fd);
+        return true;
     }
+    QString cause() const { return SystemError::text(m_error); }
     // The folder's path for the log; a very deep one by its last part only.
     QString shown(const QByteArray &name = {}) const
     {
@@ -330,6 +363,11 @@ public:
     QString path() const { return m_path; }
 
 private:
+    bool failed(int error)
+    {
+        m_error = error;
+        return false;
+    }
     bool push(int id)
     {
         struct stat st;
@@ -348,6 +386,7 @@ private:
     std::vector<qsizetype> m_pathLengths;
     QString m_path;
     int m_fd = -1;
+    int m_error = 0;
 };
 
 } // namespace
@@ -372,6 +411,8 @@ bool FavoritesRestore::isSafeName(const QString &name)
 bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePath)
 {
     const QString base = BasePath.endsWith(u'/') ? BasePath : BasePath + u'/';
+    if (const QString cause = SystemError::plainFileCause(LoadFile); !cause.isEmpty())
+        return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"] "_qs + cause);
     QFile page(LoadFile);
     if (!page.open(QIODevice::ReadOnly))
         return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"]"_qs);
@@ -383,6 +424,7 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         return fail(linkFailed);
     QFile exactFile(LoadFile);
     LineReader exact(exactFile);
+    exact.setStrict();
     if (exactStart >= 0 && (!exactFile.open(QIODevice::ReadOnly) || !exactFile.seek(exactStart)))
         return fail(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"]"_qs);
     const auto readExact = [&](Exact *e) {
@@ -399,6 +441,7 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
             break;
         }
     }
+    lines.setStrict();
     if (!found || !lines.read(&line))
         return fail(u"復元情報が見つかりません"_qs);
 
@@ -410,11 +453,11 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
     if (folderCount < 0 || folderCount > shape.folderRecords)
         return fail(folderFailed);
 
-    if (!QDir(u"/"_qs).mkpath(base) || !QFileInfo(base).isDir())
-        return fail(u"フォルダを作成できません ["_qs + base + u"]"_qs);
+    if (const QString cause = SystemError::makeFolders(base); !cause.isEmpty())
+        return fail(u"フォルダを作成できません ["_qs + base + u"] "_qs + cause);
     Cursor cursor;
     if (!cursor.open(base))
-        return fail(u"フォルダを作成できません ["_qs + base + u"]"_qs);
+        return fail(u"フォルダを作成できません ["_qs + base + u"] "_qs + cursor.cause());
     const bool folds = foldsCase(cursor.fd());
 
     std::vector<Folder> folders(size_t(folderCount) + 1);
@@ -442,7 +485,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
             return fail(folderFailed);
         while (cursor.depth() > folders[size_t(pid)].depth) {
             if (!cursor.up(0))
-                return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"]"_qs);
+                return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"] "_qs +
+                            cursor.cause());
         }
         const QByteArray wanted = e.hasName ? e.name : QFile::encodeName(title);
         const QByteArray name = takeName(taken[int(pid)], wanted, 0, folds);
@@ -451,7 +495,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
                          u"] を ["_qs + cls_FileSystemObject::decodeName(name) +
                          u"] として復元しました"_qs);
         if (!cursor.down(int(id), name, true))
-            return fail(u"フォルダを作成できません ["_qs + cursor.shown(name) + u"/]"_qs);
+            return fail(u"フォルダを作成できません ["_qs + cursor.shown(name) + u"/] "_qs +
+                        cursor.cause());
         Folder &f = folders[size_t(id)];
         f.parent = int(pid);
         f.depth = folders[size_t(pid)].depth + 1;
@@ -491,12 +536,14 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         for (qint64 k = 0; k < n; ++k) {
             if (!lines.read(&line))
                 return fail(linkFailed);
-            // ASCII is the same in the page as in the file: no round through the text.
-            if (isAscii(line))
-                content += line;
-            else
-                content += Cp932::fromUnicode(text(line));
-            content += "\r\n";
+            if (content.size() <= MaxShortcutBytes) {
+                // ASCII is the same in the page as in the file: no round through the text.
+                if (isAscii(line))
+                    content += line;
+                else
+                    content += Cp932::fromUnicode(text(line));
+                content += "\r\n";
+            }
         }
         Exact e;
         if (!readExact(&e) || (e.hasName ? !isSafeBytes(e.name) || e.name.size() < 4 ||
@@ -505,6 +552,9 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
             return fail(linkFailed);
         if (e.hasData)
             content = e.data;
+        if (content.size() > MaxShortcutBytes)
+            return fail(u"ショートカットが大きすぎます (1 MiB を超えています) ["_qs + title +
+                        u"]"_qs);
         lastOrder = folders[size_t(pid)].order;
 
         // To the link's folder: up to the nearest folder on the way, then down to it.
@@ -517,12 +567,13 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
         while (cursor.depth() > folders[size_t(target)].depth) {
             // Left for good: links come in the folders' order, so its date can be set.
             if (!cursor.up(folders[size_t(cursor.top())].time))
-                return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"]"_qs);
+                return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"] "_qs +
+                            cursor.cause());
         }
         for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
             if (!cursor.down(*it, folders[size_t(*it)].name, false))
                 return fail(u"フォルダを作成できません ["_qs +
-                            cursor.shown(folders[size_t(*it)].name) + u"/]"_qs);
+                            cursor.shown(folders[size_t(*it)].name) + u"/] "_qs + cursor.cause());
         }
         if (current != int(pid)) {
             if (current >= 0)
@@ -544,7 +595,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
     }
     while (cursor.depth() > 0) {
         if (!cursor.up(folders[size_t(cursor.top())].time))
-            return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"]"_qs);
+            return fail(u"フォルダを作成できません ["_qs + cursor.shown() + u"] "_qs +
+                        cursor.cause());
     }
     return true;
 }

@@ -2,7 +2,9 @@
 
 #include "base/CheckedFile.h"
 #include "base/Cp932.h"
+#include "base/MessageSink.h"
 #include "base/RunError.h"
+#include "base/SystemError.h"
 #include "bookmarks/BookmarkFile.h"
 #include "definitions/cls_ConfigData.h"
 #include "ftp/cls_FtpData.h"
@@ -15,6 +17,8 @@
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
+
+#include <functional>
 
 namespace {
 
@@ -122,8 +126,30 @@ void MakeHtmlProcess::HtmlMake(const QString &SaveFile, TemplateBlocks &ConfigDa
         throw RunError(u"ファイルを書き込めません ["_qs + SaveFile + u"] "_qs + file.errorString());
 }
 
+namespace {
+
+// What the tree's reading reports while a run lasts (a file skipped, a folder read twice) is a
+// line of the run's log, never a message box from the run's thread.
+class RunLogSink : public MessageSink
+{
+public:
+    explicit RunLogSink(std::function<void(const QString &)> log) : m_log(std::move(log)) {}
+    void information(const QString &text) override
+    {
+        m_log(text.split(u"\r\n"_qs, Qt::SkipEmptyParts).join(u' '));
+    }
+
+private:
+    std::function<void(const QString &)> m_log;
+};
+
+} // namespace
+
 void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlocks &ConfigData)
 {
+    RunLogSink sink([this](const QString &line) { AddLog(line); });
+    MessageSink *const previous = MessageSink::installForThread(&sink);
+    const auto restoreSink = qScopeGuard([previous] { MessageSink::installForThread(previous); });
     QStringList parameters(10);
     cls_FolderEvents events;
     qint64 converted = 0;
@@ -187,6 +213,11 @@ void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlo
 
 bool MakeHtmlProcess::DecodeStart(const QString &LoadFile, const QString &BasePath)
 {
+    if (const QString cause = SystemError::plainFileCause(LoadFile); !cause.isEmpty()) {
+        AddLog(u"ファイルを開く事が出来ません ["_qs + LoadFile + u"] "_qs + cause);
+        logSummary(u"  復元に失敗しました。"_qs);
+        return false;
+    }
     if (BookmarkImport::sourceOf(LoadFile) != BookmarkImport::Source::BookmarkFile ||
         isBookmarkFileWithoutBlock(LoadFile))
         return ImportBookmarks(LoadFile, BasePath);
@@ -256,9 +287,10 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
     bool pageSent = false;
     bool imagesSent = false;
     // The page on its way to the server, readable by its owner only, under a name the next
-    // run recognises should this one be killed; removed when this ends, sent or not.
+    // run recognises should this one be killed (held locked until then); removed when this
+    // ends, sent or not.
     const QString temp = CheckedFile::temporaryName(QDir::tempPath());
-    const auto removeTemp = qScopeGuard([&temp] { QFile::remove(temp); });
+    const auto removeTemp = qScopeGuard([&temp] { CheckedFile::releaseTemporary(temp); });
     // One login for the page and its images.
     FtpObj.OpenSession();
     const auto closeSession = qScopeGuard([&FtpObj] { FtpObj.CloseSession(); });

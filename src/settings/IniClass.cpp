@@ -29,7 +29,9 @@ IniClass::Table IniClass::ParseSection(const QStringList &entries)
 
 bool IniClass::T_SaveSetting(const QString &Key, const QString &Setting, const QString &Section)
 {
-    return ProfileFile::writeValue(m_fileName, sectionOr(Section), Key, Setting, m_ownerOnly);
+    m_lastError.clear();
+    return ProfileFile::writeValue(m_fileName, sectionOr(Section), Key, Setting, m_ownerOnly,
+                                   &m_lastError);
 }
 
 bool IniClass::T_DeleteSetting(const QString &Key, const QString &Section)

@@ -34,6 +34,8 @@ public:
     Table T_GetAllSettings(const QString &Section = QString()) const;
     bool T_SaveSetting(const QString &Key, const QString &Setting,
                        const QString &Section = QString());
+    // Why the last T_SaveSetting failed, in Japanese.
+    QString lastError() const { return m_lastError; }
     bool T_DeleteSetting(const QString &Key, const QString &Section = QString());
     void FormSaveSetting(const FormState &SaveForm, const QString &Section = QString());
     void ListGetSetting(const QString &Key, QStringList &DataList,
@@ -53,4 +55,5 @@ private:
     QString m_fileName;
     QString m_section;
     bool m_ownerOnly = false;
+    QString m_lastError;
 };

@@ -324,14 +324,14 @@ std::optional<QStringList> ProfileFile::readSection(const QString &path, const Q
 }
 
 bool ProfileFile::writeValue(const QString &path, const QString &section, const QString &key,
-                             const QString &value, bool ownerOnly)
+                             const QString &value, bool ownerOnly, QString *error)
 {
     ProfileFile f(path);
     f.setOwnerOnly(ownerOnly);
-    if (!f.loadForUpdate())
+    if (!f.loadForUpdate(error))
         return false;
     f.setValue(section, key, value);
-    return f.save();
+    return f.save(error);
 }
 
 bool ProfileFile::deleteKey(const QString &path, const QString &section, const QString &key,

@@ -60,7 +60,8 @@ public:
                              const QString &defaultValue);
     static std::optional<QStringList> readSection(const QString &path, const QString &section);
     static bool writeValue(const QString &path, const QString &section, const QString &key,
-                           const QString &value, bool ownerOnly = false);
+                           const QString &value, bool ownerOnly = false,
+                           QString *error = nullptr);
     static bool deleteKey(const QString &path, const QString &section, const QString &key,
                           bool ownerOnly = false);
     static bool eraseSection(const QString &path, const QString &section, bool ownerOnly = false);

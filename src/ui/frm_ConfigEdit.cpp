@@ -265,10 +265,20 @@ void frm_ConfigEdit::cmb_ImageSet_Click(int row)
     const auto set = m_configData->ImageSet(cmb_ImageSet->itemData(row).toInt());
     if (!set)
         return;
+    QStringList refused;
     for (const auto &slot : m_configData->Images()) {
-        slot->setSelectFile(set->FileName(slot->BaseName()));
+        const QString file = set->FileName(slot->BaseName());
+        if (!file.isEmpty() && !slot->InsideDefinition(file)) {
+            refused << file;
+            continue;
+        }
+        slot->setSelectFile(file);
         slot->setImageChange(true);
     }
+    if (!refused.isEmpty())
+        MessageSink::show(
+            u"画像セットのファイルが定義ファイルのフォルダの外を指しているため使用しません\r\n"_qs +
+            refused.join(u"\r\n"_qs));
 }
 
 void frm_ConfigEdit::chk_ImageChange_Click(int Index, bool checked)

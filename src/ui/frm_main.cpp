@@ -46,9 +46,17 @@ QString setting(const QString &key, const QString &defaultValue)
     return code_main::SettingsIni().T_GetSetting(key, defaultValue, System);
 }
 
+// A setting that cannot be saved is told once a session, with its cause, not at every key.
 void saveSetting(const QString &key, const QString &value)
 {
-    code_main::SettingsIni().T_SaveSetting(key, value, System);
+    static bool told = false;
+    IniClass &ini = code_main::SettingsIni();
+    if (ini.T_SaveSetting(key, value, System) || told)
+        return;
+    told = true;
+    MessageSink::show(u"設定ファイル「"_qs + ini.fileName() +
+                      u"」に書き込めませんでした。設定は保存されていません。\r\n"_qs +
+                      ini.lastError());
 }
 
 QString defaultSaveFile()

@@ -2,7 +2,9 @@
 #include "ftp/cls_FtpData.h"
 
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,6 +24,9 @@ private slots:
     void importMakesFavoritesFromBookmarks();
     void importFromTheBrowsersDefaultProfile();
     void publishSendsThePageToTheStoredConnection();
+    void killedRunLeavesShortcutsWholeAndNoStray_data();
+    void killedRunLeavesShortcutsWholeAndNoStray();
+    void strayHeldInAnotherPidNamespaceIsKept();
 
 private:
     int cli(const QStringList &args, QString *out = nullptr, QString *err = nullptr,
@@ -327,6 +332,160 @@ void TestCli::publishSendsThePageToTheStoredConnection()
         cli({u"publish"_qs, u"--connection"_qs, u"試験サーバー"_qs, u"--input"_qs, samples}, &out),
         1);
     QVERIFY2(out.contains(u"×転送失敗"_qs), qPrintable(out));
+}
+
+namespace {
+
+// A shortcut's bytes as both the restore and the import write them.
+QByteArray shortcut(const char *kind, int folder, int link)
+{
+    return "[InternetShortcut]\r\nURL=http://" + QByteArray(kind) + '/' +
+           QByteArray::number(folder) + '/' + QByteArray::number(link) + "\r\n";
+}
+
+constexpr int KillFolders = 3;
+constexpr int KillLinks = 10;
+
+// Every shortcut below root whole (the old one or the new one), and the temporary files left.
+QStringList tornOrStray(const QString &root, qsizetype *strays)
+{
+    QStringList torn;
+    *strays = 0;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (it.fileName().startsWith(u".vellumdex-tmp-"_qs)) {
+            ++*strays;
+            continue;
+        }
+        const QStringList parts = QDir(root).relativeFilePath(path).split(u'/');
+        const int folder = parts.value(1).mid(1).toInt();
+        const int link = parts.value(2).mid(1).chopped(4).toInt();
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        const QByteArray bytes = f.readAll();
+        if (bytes != shortcut("new", folder, link) && bytes != shortcut("old", folder, link))
+            torn << path;
+    }
+    return torn;
+}
+
+} // namespace
+
+void TestCli::killedRunLeavesShortcutsWholeAndNoStray_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("existing");
+    QTest::newRow("restore into a fresh folder") << u"restore"_qs << false;
+    QTest::newRow("restore over an existing tree") << u"restore"_qs << true;
+    QTest::newRow("import into a fresh folder") << u"import"_qs << false;
+    QTest::newRow("import over an existing tree") << u"import"_qs << true;
+}
+
+void TestCli::killedRunLeavesShortcutsWholeAndNoStray()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, existing);
+    QByteArray bookmarks = "<H1>Fav</H1><DL>";
+    const auto write = [](const QString &path, const QByteArray &bytes) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    for (int d = 0; d < KillFolders; ++d) {
+        bookmarks += "<DT><H3>d" + QByteArray::number(d) + "</H3><DL>";
+        for (int l = 0; l < KillLinks; ++l) {
+            const QString name = u"/d"_qs + QString::number(d) + u"/l"_qs + QString::number(l);
+            write(m_dir->filePath(u"src/Fav"_qs + name + u".url"_qs), shortcut("new", d, l));
+            write(m_dir->filePath(u"old/Fav"_qs + name + u".url"_qs), shortcut("old", d, l));
+            bookmarks += "<DT><A HREF=\"http://new/" + QByteArray::number(d) + '/' +
+                         QByteArray::number(l) + "\">l" + QByteArray::number(l) + "</A>";
+        }
+        bookmarks += "</DL>";
+    }
+    write(m_dir->filePath(u"b.html"_qs), bookmarks + "</DL>");
+    QCOMPARE(cli({u"convert"_qs, u"--input"_qs, m_dir->filePath(u"src/Fav"_qs), u"--output"_qs,
+                  u"page.html"_qs, u"--restore-block"_qs}),
+             0);
+    const QString input =
+        m_dir->filePath(command == u"restore"_qs ? u"page.html"_qs : u"b.html"_qs);
+    const auto start = [&](QProcess &p, const QString &target) {
+        p.setWorkingDirectory(m_dir->path());
+        p.start(program() + u"/vellumdex-cli"_qs, {command, input, target});
+        return p.waitForStarted(10000);
+    };
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(cli({command, input, m_dir->filePath(u"whole"_qs)}), 0);
+    const qint64 whole = qMax<qint64>(timer.elapsed(), 5);
+
+    const QString target = m_dir->filePath(u"target"_qs);
+    for (int round = 0; round < 100; ++round) {
+        if (round % 10 == 0) {
+            QDir(target).removeRecursively();
+            if (existing)
+                QCOMPARE(
+                    QProcess::execute(u"cp"_qs, {u"-a"_qs, m_dir->filePath(u"old"_qs), target}), 0);
+        }
+        QProcess p;
+        QVERIFY(start(p, target));
+        QThread::usleep(QRandomGenerator::global()->bounded(quint32(whole * 1000)));
+        p.kill();
+        QVERIFY(p.waitForFinished(10000));
+        qsizetype strays = 0;
+        const QStringList torn = tornOrStray(target, &strays);
+        QVERIFY2(torn.isEmpty(), qPrintable(torn.join(u' ')));
+        if (round % 10 == 9) {
+            // The next run into the same folder takes away what the killed ones left.
+            QCOMPARE(cli({command, input, target}), 0);
+            QCOMPARE(tornOrStray(target, &strays), QStringList());
+            QCOMPARE(strays, 0);
+        }
+    }
+}
+
+void TestCli::strayHeldInAnotherPidNamespaceIsKept()
+{
+    // A run of another instance in its own process namespace holds its temporary file locked;
+    // its process number means nothing here.
+    const QString folder = m_dir->filePath(u"fav"_qs);
+    QDir().mkpath(folder);
+    const QString held = folder + u"/.vellumdex-tmp-2-0123abcd"_qs;
+    const QString left = folder + u"/.vellumdex-tmp-999999-89abcdef"_qs;
+    QFile(left).open(QIODevice::WriteOnly);
+    QProcess other;
+    other.start(u"unshare"_qs,
+                {u"--pid"_qs, u"--fork"_qs, u"flock"_qs, held, u"sleep"_qs, u"60"_qs});
+    QVERIFY(other.waitForStarted(10000));
+    const auto stop = qScopeGuard([&other] {
+        other.kill();
+        other.waitForFinished(10000);
+    });
+    for (int i = 0; i < 200 && !QFileInfo::exists(held); ++i)
+        QThread::msleep(10);
+    if (other.state() != QProcess::Running)
+        QSKIP("no process namespace may be made here");
+    QVERIFY(QFileInfo::exists(held));
+    QThread::msleep(100); // flock holds the lock once it has made the file
+    QCOMPARE(
+        cli({u"import"_qs, QStringLiteral(VELLUMDEX_TEST_DATA "/bookmarks/firefox.html"), folder}),
+        0);
+    QCOMPARE(
+        cli({u"restore"_qs, QStringLiteral(VELLUMDEX_TEST_DATA "/bookmarks/firefox.html"), folder}),
+        0);
+    QVERIFY(QFileInfo::exists(held));
+    QVERIFY(!QFileInfo::exists(left));
+
+    // The copy of a browser's database that a killed import left goes at the next start.
+    const QString temp = m_dir->filePath(u"tmp"_qs);
+    QDir().mkpath(temp + u"/.vellumdex-tmp-copy"_qs);
+    QFile(temp + u"/.vellumdex-tmp-copy/places.sqlite"_qs).open(QIODevice::WriteOnly);
+    const QByteArray before = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp));
+    QCOMPARE(cli({u"definitions"_qs}), 0);
+    qputenv("TMPDIR", before);
+    QVERIFY(QDir(temp).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

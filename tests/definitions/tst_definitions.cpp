@@ -70,6 +70,8 @@ private slots:
 
     void slotsAndSetsFromImageConfig();
     void hugeCountsAreBounded();
+    void imageNamedOutsideTheDefinitionIsRefused_data();
+    void imageNamedOutsideTheDefinitionIsRefused();
     void settingsRoundTrip();
     void captionKeepsItsChoices_data();
     void captionKeepsItsChoices();
@@ -229,6 +231,44 @@ void tst_Definitions::hugeCountsAreBounded()
     config.GetStatus();
     QVERIFY(config.Images().size() <= cls_ConfigData::MaxUnnamedCount);
     QVERIFY(config.ImageSets().size() <= cls_ConfigData::MaxUnnamedCount);
+}
+
+void tst_Definitions::imageNamedOutsideTheDefinitionIsRefused_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("inside");
+    QTest::newRow("below the definition's folder") << u"img\\green\\dot.gif"_qs << true;
+    QTest::newRow("up into the Config tree") << u"..\\shared\\dot.gif"_qs << true;
+    QTest::newRow("up out of the Config tree") << u"..\\..\\secret.txt"_qs << false;
+    QTest::newRow("absolute path") << u"%1/secret.txt"_qs << false;
+    QTest::newRow("link leading out") << u"img\\out.gif"_qs << false;
+}
+
+void tst_Definitions::imageNamedOutsideTheDefinitionIsRefused()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, inside);
+    name = name.arg(m_program);
+    const QString base = m_program + u"/Config/Green/"_qs;
+    writeBytes(base + u"g.html"_qs, definition(u"緑の定義"_qs, TwoSlots));
+    writeBytes(base + u"img/green/dot.gif"_qs, "GIF89a-dot");
+    writeBytes(m_program + u"/Config/shared/dot.gif"_qs, "GIF89a-shared");
+    writeBytes(m_program + u"/secret.txt"_qs, "secret");
+    QVERIFY(QFile::link(m_program + u"/secret.txt"_qs, base + u"img/out.gif"_qs));
+    cls_ConfigData config;
+    config.setFileName(base + u"g.html"_qs);
+    QVERIFY(config.ConfigCheck());
+    config.GetStatus();
+    // The editor asks before it takes a set's file.
+    QCOMPARE(config.Image(1)->InsideDefinition(name), inside);
+    if (QDir::isAbsolutePath(name))
+        return; // in the settings, a full path is the user's own choice
+    // A run takes no relative name that leads out, whatever the settings say.
+    writeBytes(m_program + u"/Config.ini"_qs,
+               Cp932::fromUnicode(u"[緑の定義]\r\ndot.gif="_qs + name +
+                                  u"\r\ndot.gif_ImageChange=True\r\n"_qs));
+    config.GetStatus();
+    QCOMPARE(config.Image(1)->ImageChange(), inside);
 }
 
 void tst_Definitions::settingsRoundTrip()

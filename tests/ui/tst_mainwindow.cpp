@@ -238,6 +238,25 @@ private slots:
     void init() { f.setUp(); }
     void cleanup() { f.tearDown(); }
 
+    void settingsThatCannotBeSavedAreToldOnceWithTheCause()
+    {
+        auto w = f.start();
+        // A folder where the settings file should be: every save fails.
+        QFile::remove(f.ini());
+        QVERIFY(QDir().mkpath(f.ini()));
+        QCheckBox *encode = child<QCheckBox>(w.get(), u"chk_encode"_qs);
+        encode->click();
+        encode->click();
+        const QStringList told = f.sink.messages.filter(u"に書き込めませんでした"_qs);
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(
+            told.first().startsWith(u"設定ファイル「"_qs + f.ini() +
+                                    u"」に書き込めませんでした。設定は保存されていません。\r\n"_qs),
+            qPrintable(told.first()));
+        QVERIFY2(told.first().size() > told.first().indexOf(u"\r\n"_qs) + 2, "with its cause");
+        f.sink.messages.clear();
+    }
+
     void firstStartShowsEveryDefault()
     {
         f.storeConnection(u"社内"_qs, u"127.0.0.1:1"_qs);
