@@ -346,9 +346,15 @@ QByteArray shortcut(const char *kind, int folder, int link)
 constexpr int KillFolders = 3;
 constexpr int KillLinks = 10;
 
-// Every shortcut below root whole (the old one or the new one), and the temporary files left.
-QStringList tornOrStray(const QString &root, qsizetype *strays)
+// Every file below root whole: as an uninterrupted run made it, or as it was before; and the
+// temporary files left.
+QStringList tornOrStray(const QString &root, const QString &whole, const QString &old,
+                        qsizetype *strays)
 {
+    const auto bytesOf = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    };
     QStringList torn;
     *strays = 0;
     QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
@@ -358,13 +364,9 @@ QStringList tornOrStray(const QString &root, qsizetype *strays)
             ++*strays;
             continue;
         }
-        const QStringList parts = QDir(root).relativeFilePath(path).split(u'/');
-        const int folder = parts.value(1).mid(1).toInt();
-        const int link = parts.value(2).mid(1).chopped(4).toInt();
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        const QByteArray bytes = f.readAll();
-        if (bytes != shortcut("new", folder, link) && bytes != shortcut("old", folder, link))
+        const QString relative = QDir(root).relativeFilePath(path);
+        const QByteArray bytes = bytesOf(path);
+        if (bytes != bytesOf(whole + u'/' + relative) && bytes != bytesOf(old + u'/' + relative))
             torn << path;
     }
     return torn;
@@ -398,7 +400,10 @@ void TestCli::killedRunLeavesShortcutsWholeAndNoStray()
         for (int l = 0; l < KillLinks; ++l) {
             const QString name = u"/d"_qs + QString::number(d) + u"/l"_qs + QString::number(l);
             write(m_dir->filePath(u"src/Fav"_qs + name + u".url"_qs), shortcut("new", d, l));
+            // Where the restore puts the page's top folder, and where the import puts the
+            // bookmark file's folders.
             write(m_dir->filePath(u"old/Fav"_qs + name + u".url"_qs), shortcut("old", d, l));
+            write(m_dir->filePath(u"old"_qs + name + u".url"_qs), shortcut("old", d, l));
             bookmarks += "<DT><A HREF=\"http://new/" + QByteArray::number(d) + '/' +
                          QByteArray::number(l) + "\">l" + QByteArray::number(l) + "</A>";
         }
@@ -421,6 +426,8 @@ void TestCli::killedRunLeavesShortcutsWholeAndNoStray()
     const qint64 whole = qMax<qint64>(timer.elapsed(), 5);
 
     const QString target = m_dir->filePath(u"target"_qs);
+    const QString wholeTree = m_dir->filePath(u"whole"_qs);
+    const QString oldTree = m_dir->filePath(u"old"_qs);
     for (int round = 0; round < 100; ++round) {
         if (round % 10 == 0) {
             QDir(target).removeRecursively();
@@ -434,12 +441,12 @@ void TestCli::killedRunLeavesShortcutsWholeAndNoStray()
         p.kill();
         QVERIFY(p.waitForFinished(10000));
         qsizetype strays = 0;
-        const QStringList torn = tornOrStray(target, &strays);
+        const QStringList torn = tornOrStray(target, wholeTree, oldTree, &strays);
         QVERIFY2(torn.isEmpty(), qPrintable(torn.join(u' ')));
         if (round % 10 == 9) {
             // The next run into the same folder takes away what the killed ones left.
             QCOMPARE(cli({command, input, target}), 0);
-            QCOMPARE(tornOrStray(target, &strays), QStringList());
+            QCOMPARE(tornOrStray(target, wholeTree, oldTree, &strays), QStringList());
             QCOMPARE(strays, 0);
         }
     }
@@ -464,8 +471,11 @@ void TestCli::strayHeldInAnotherPidNamespaceIsKept()
     });
     for (int i = 0; i < 200 && !QFileInfo::exists(held); ++i)
         QThread::msleep(10);
-    if (other.state() != QProcess::Running)
-        QSKIP("no process namespace may be made here");
+    // QTest::qSkip: QSKIP with one argument trips clang's pedantic check.
+    if (other.state() != QProcess::Running) {
+        QTest::qSkip("no process namespace may be made here", __FILE__, __LINE__);
+        return;
+    }
     QVERIFY(QFileInfo::exists(held));
     QThread::msleep(100); // flock holds the lock once it has made the file
     QCOMPARE(
