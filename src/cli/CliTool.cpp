@@ -213,9 +213,18 @@ int CliTool::convert(const QStringList &arguments, bool toFtp)
         decode = true;
     if (parser.isSet(u"no-restore-block"_qs))
         decode = false;
+    // Nothing is read from a folder the user did not name, nor written to a page path that
+    // cannot hold a page.
     if (input.isEmpty()) {
-        err(u"no favorites folder: give --input"_qs);
+        err(u"変換元のフォルダが指定されていません（--input で指定してください）"_qs);
         return 2;
+    }
+    QString problem = MakeHtmlProcess::inputFolderProblem(input);
+    if (problem.isEmpty() && !toFtp)
+        problem = MakeHtmlProcess::outputFileProblem(output);
+    if (!problem.isEmpty()) {
+        err(problem);
+        return 1;
     }
 
     cls_ConfigDatas catalogue;

@@ -3,6 +3,7 @@
 #include "base/CheckedFile.h"
 #include "base/Cp932.h"
 #include "base/RunError.h"
+#include "base/SystemError.h"
 #include "bookmarks/BookmarkFile.h"
 #include "definitions/cls_ConfigData.h"
 #include "ftp/cls_FtpData.h"
@@ -15,6 +16,9 @@
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
+
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -76,6 +80,37 @@ bool isBookmarkFileWithoutBlock(const QString &path)
 }
 
 } // namespace
+
+QString MakeHtmlProcess::inputFolderProblem(const QString &folder)
+{
+    if (folder.trimmed().isEmpty())
+        return u"変換元のフォルダが指定されていません"_qs;
+    const QFileInfo info(folder);
+    if (info.isRelative())
+        return u"変換元のフォルダは絶対パスで指定してください ["_qs + folder + u"]"_qs;
+    if (!info.exists())
+        return u"変換元のフォルダが見つかりません ["_qs + folder + u"]"_qs;
+    if (!info.isDir())
+        return u"変換元に指定されたものはフォルダではありません ["_qs + folder + u"]"_qs;
+    if (::access(QFile::encodeName(folder).constData(), R_OK | X_OK) != 0)
+        return u"変換元のフォルダを読み込めません ["_qs + folder + u"] "_qs +
+               SystemError::text(errno);
+    return QString();
+}
+
+QString MakeHtmlProcess::outputFileProblem(const QString &file)
+{
+    if (file.trimmed().isEmpty())
+        return u"出力ファイルが指定されていません"_qs;
+    const QFileInfo info(file);
+    if (info.isRelative())
+        return u"出力ファイルは絶対パスで指定してください ["_qs + file + u"]"_qs;
+    if (info.isDir() || file.endsWith(u'/'))
+        return u"出力ファイルにフォルダが指定されています ["_qs + file + u"]"_qs;
+    if (!QFileInfo(info.path()).isDir())
+        return u"出力先のフォルダが見つかりません ["_qs + info.path() + u"]"_qs;
+    return QString();
+}
 
 void MakeHtmlProcess::logSummary(const QString &text)
 {
@@ -184,6 +219,8 @@ bool MakeHtmlProcess::MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigDa
 {
     bool ok = true;
     try {
+        if (const QString problem = inputFolderProblem(m_inputFolder); !problem.isEmpty())
+            throw RunError(problem);
         HtmlMake(SaveFile, ConfigData);
         ConfigData.Htmlcfg_Close();
         const qsizetype slash = SaveFile.lastIndexOf(u'/');
@@ -228,6 +265,8 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
     const QString temp = CheckedFile::temporaryName(QDir::tempPath());
     const auto removeTemp = qScopeGuard([&temp] { QFile::remove(temp); });
     try {
+        if (const QString problem = inputFolderProblem(m_inputFolder); !problem.isEmpty())
+            throw RunError(problem);
         HtmlMake(temp, ConfigData);
         ConfigData.Htmlcfg_Close();
         pageSent = FtpObj.FtpPut_Text(temp, SendFileName);

@@ -18,6 +18,7 @@
 #include "ftp/cls_FtpData.h"
 #include "mSHBF.h"
 #include "restore/BookmarkImport.h"
+#include "run/MakeHtmlProcess.h"
 #include "settings/code_main.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -363,6 +365,19 @@ void frm_main::startProcessing()
 
 void frm_main::cmd_Run_Click()
 {
+    // Refused before anything is read: the folder and the page are the user's choice.
+    QString problem = MakeHtmlProcess::inputFolderProblem(txt_InputFolder->text());
+    QLineEdit *wrong = txt_InputFolder;
+    if (problem.isEmpty() && opt_Output[0]->isChecked()) {
+        problem = MakeHtmlProcess::outputFileProblem(txt_SaveFile->text());
+        wrong = txt_SaveFile;
+    }
+    if (!problem.isEmpty()) {
+        MessageSink::show(problem);
+        wrong->setFocus();
+        return;
+    }
+
     auto *form = new frm_MakeHtml;
     loc_MakeForm = form;
     connect(form, &frm_MakeHtml::Unload, this, &frm_main::loc_MakeForm_Unload);
@@ -454,7 +469,13 @@ void frm_main::cmd_InputFolder_Click()
 
 void frm_main::cmd_Favorites_Click()
 {
-    txt_InputFolder->setText(code_main::GetFavoritesFolder());
+    const QString favorites = code_main::GetFavoritesFolder();
+    if (favorites.isEmpty()) {
+        MessageSink::show(u"お気に入りフォルダが見つかりません ["_qs + QDir::homePath() +
+                          u"/Favorites]\r\n変換元のフォルダは「参照」で指定してください"_qs);
+        return;
+    }
+    txt_InputFolder->setText(favorites);
     saveSetting(u"InputFolder"_qs, txt_InputFolder->text());
 }
 

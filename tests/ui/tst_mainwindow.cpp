@@ -153,6 +153,7 @@ public:
         }
         code_main::setProgramFolder(program);
         run::Startup({});
+        sink.messages.clear();
         MessageSink::install(&sink);
     }
     void tearDown()
@@ -637,6 +638,57 @@ private slots:
             seen += QLatin1Char(bytes.at(at + 2));
         QCOMPARE(seen, order);
         closeProcessingWindow(*w);
+    }
+
+    // Nothing is read until the source is a folder the user named and can read.
+    void runRefusesSourceNotChosen_data()
+    {
+        QTest::addColumn<QString>("source"); // below the test folder; "" for none
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty") << QString() << u"変換元のフォルダが指定されていません"_qs;
+        QTest::newRow("missing") << u"無い"_qs << u"変換元のフォルダが見つかりません ["_qs;
+        QTest::newRow("a file") << u"file.txt"_qs << u"フォルダではありません ["_qs;
+        QTest::newRow("unreadable") << u"閉"_qs << u"変換元のフォルダを読み込めません ["_qs;
+        QTest::newRow("relative") << u"./相対"_qs << u"絶対パスで指定してください"_qs;
+    }
+
+    void runRefusesSourceNotChosen()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, message);
+        writeFile(f.dir->filePath(u"file.txt"_qs), "x");
+        const QString closed = f.dir->filePath(u"閉"_qs);
+        QDir().mkpath(closed);
+        QFile::setPermissions(closed, {});
+        const auto reopen = qScopeGuard([&] {
+            QFile::setPermissions(closed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        if (source == u"閉"_qs && QFileInfo(closed).isReadable())
+            QSKIP("permissions do not hold for this user");
+        const QString path = source.isEmpty()          ? QString()
+                             : source.startsWith(u'.') ? source
+                                                       : f.dir->filePath(source);
+        f.store(u"InputFolder"_qs, path);
+        auto w = f.start();
+        click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
+        QCOMPARE(f.sink.messages.size(), 1);
+        QVERIFY2(f.sink.messages.first().contains(message), qPrintable(f.sink.messages.first()));
+        QVERIFY(f.sink.messages.first().contains(path));
+        QVERIFY(!w->makeForm());
+        QVERIFY(w->isVisible());
+        QVERIFY(!QFileInfo::exists(f.program + u"/Favorites.html"_qs));
+    }
+
+    void favoritesButtonWithoutFavoritesKeepsTheField()
+    {
+        QVERIFY(QDir(f.home + u"/Favorites"_qs).removeRecursively());
+        f.store(u"InputFolder"_qs, f.dir->path());
+        auto w = f.start();
+        click(child<QPushButton>(w.get(), u"cmd_Favorites"_qs));
+        QCOMPARE(f.sink.messages.size(), 1);
+        QVERIFY(f.sink.messages.first().contains(f.home + u"/Favorites"_qs));
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_InputFolder"_qs)->text(), f.dir->path());
+        QCOMPARE(f.stored(u"InputFolder"_qs), f.dir->path());
     }
 
     void templateThatCannotBeReadIsReported()
