@@ -16,6 +16,7 @@ public:
 
 StderrSink defaultSink;
 MessageSink *current = &defaultSink;
+thread_local MessageSink *threadSink = nullptr;
 
 } // namespace
 
@@ -26,7 +27,17 @@ void MessageSink::install(MessageSink *sink)
     current = sink ? sink : &defaultSink;
 }
 
+MessageSink::ThreadScope::ThreadScope(MessageSink *sink) : m_previous(threadSink)
+{
+    threadSink = sink;
+}
+
+MessageSink::ThreadScope::~ThreadScope()
+{
+    threadSink = m_previous;
+}
+
 void MessageSink::show(const QString &text)
 {
-    current->information(text);
+    (threadSink ? threadSink : current)->information(text);
 }

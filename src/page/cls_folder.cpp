@@ -4,6 +4,7 @@
 #include "TemplateBlocks.h"
 #include "base/MessageSink.h"
 #include "base/RunError.h"
+#include "base/RunStop.h"
 #include "cls_FileSystemObject.h"
 #include "cls_FolderEvents.h"
 
@@ -95,6 +96,7 @@ bool cls_folder::read(const QByteArray &path, const QByteArray &name, int parent
     m_title = cls_FileSystemObject::decodeName(name);
     const QByteArray folder = path.endsWith('/') ? path : path + '/';
 
+    RunStop::check();
     if (m_events)
         m_events->raiseGetData(m_title);
 
@@ -151,6 +153,7 @@ bool cls_folder::read(const QByteArray &path, const QByteArray &name, int parent
     for (const auto &e : entries) {
         if (e.folder || !isShortcutName(e.name))
             continue;
+        RunStop::check();
         auto link = std::make_unique<cls_URL>();
         if (!link->load(folder, e.bytes, fd)) {
             MessageSink::show(cls_FileSystemObject::decodeName(folder + e.bytes) +

@@ -3,6 +3,7 @@
 #include "base/CheckedFile.h"
 #include "base/Cp932.h"
 #include "base/RunError.h"
+#include "base/RunStop.h"
 #include "base/SystemError.h"
 #include "bookmarks/BookmarkFile.h"
 #include "definitions/cls_ConfigData.h"
@@ -46,6 +47,7 @@ private:
 
     void flush()
     {
+        RunStop::check();
         if (!m_bytes.isEmpty() && m_out.write(m_bytes) != m_bytes.size())
             throw RunError(u"ファイルを書き込めません ["_qs + m_path + u"] "_qs +
                            m_out.errorString());
@@ -200,7 +202,9 @@ bool MakeHtmlProcess::DecodeStart(const QString &LoadFile, const QString &BasePa
     connect(&restore, &FavoritesRestore::progress, this, &MakeHtmlProcess::progress);
     emit progress(0, 0);
     const bool ok = restore.DecodeFile(LoadFile, BasePath);
-    logSummary(ok ? u"  お気に入りを復元しました"_qs : u"  復元に失敗しました。"_qs);
+    logSummary(ok                     ? u"  お気に入りを復元しました"_qs
+               : RunStop::requested() ? u"  復元を中止しました。"_qs
+                                      : u"  復元に失敗しました。"_qs);
     return ok;
 }
 
@@ -211,7 +215,9 @@ bool MakeHtmlProcess::ImportBookmarks(const QString &LoadFile, const QString &Ba
     connect(&import, &BookmarkImport::progress, this, &MakeHtmlProcess::progress);
     emit progress(0, 0);
     const bool ok = import.ImportFile(LoadFile, BasePath);
-    logSummary(ok ? u"  お気に入りを復元しました"_qs : u"  復元に失敗しました。"_qs);
+    logSummary(ok                     ? u"  お気に入りを復元しました"_qs
+               : RunStop::requested() ? u"  インポートを中止しました。"_qs
+                                      : u"  復元に失敗しました。"_qs);
     return ok;
 }
 
@@ -230,7 +236,9 @@ bool MakeHtmlProcess::MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigDa
         AddLog(e.message());
         ok = false;
     }
-    logSummary(ok ? u"  変換が終了しました。"_qs : u"  変換に失敗しました。"_qs);
+    logSummary(ok                     ? u"  変換が終了しました。"_qs
+               : RunStop::requested() ? u"  変換を中止しました。"_qs
+                                      : u"  変換に失敗しました。"_qs);
     return ok;
 }
 
@@ -269,10 +277,14 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
             throw RunError(problem);
         HtmlMake(temp, ConfigData);
         ConfigData.Htmlcfg_Close();
+        // A transfer under way is never cut: the run stops before the next file.
+        RunStop::check();
         pageSent = FtpObj.FtpPut_Text(temp, SendFileName);
         imagesSent = ConfigData.SendFtp([&FtpObj](const QString &file, const QString &name) {
-            return FtpObj.FtpPut_Binary(file, name);
+            return !RunStop::requested() && FtpObj.FtpPut_Binary(file, name);
         });
+        if (RunStop::requested() && !(pageSent && imagesSent))
+            AddLog(RunStop::message());
     } catch (const RunError &e) {
         ConfigData.Htmlcfg_Close();
         AddLog(e.message());
@@ -282,6 +294,8 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
     disconnect(failed);
     FtpObj.setHostKeyQuestion(nullptr);
     const bool ok = pageSent && imagesSent;
-    logSummary(ok ? u"  ファイルを転送しました。"_qs : u"  転送に失敗しました。"_qs);
+    logSummary(ok                     ? u"  ファイルを転送しました。"_qs
+               : RunStop::requested() ? u"  転送を中止しました。"_qs
+                                      : u"  転送に失敗しました。"_qs);
     return ok;
 }

@@ -23,6 +23,8 @@ public:
 
     // False only once the dialog was closed with OK; readable after it has closed.
     bool Cancel() const { return m_cancel; }
+    // The name of the connection last added, when OK stored it; empty otherwise.
+    QString AddedName() const { return m_addedName; }
 
     void done(int result) override;
 
@@ -55,5 +57,7 @@ private:
     QLabel *lbl_Status;
 
     QSharedPointer<cls_FtpData> CurrentFtpData;
+    QWeakPointer<cls_FtpData> m_added;
+    QString m_addedName;
     bool m_cancel = true;
 };

@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -41,11 +42,20 @@ frm_MakeHtml::frm_MakeHtml(QWidget *parent) : QWidget(parent, Qt::Window)
     cmd_close = new QPushButton(u"閉じる"_qs, this);
     cmd_close->setObjectName(u"cmd_close"_qs);
     cmd_close->setEnabled(false);
+    cmd_close->setDefault(true);
     cmd_close->setMinimumSize(QSize(Twips::toPixels(1455, this), Twips::toPixels(375, this)));
     connect(cmd_close, &QPushButton::clicked, this, &QWidget::close);
 
+    cmd_Stop = new QPushButton(u"中止"_qs, this);
+    cmd_Stop->setObjectName(u"cmd_Stop"_qs);
+    cmd_Stop->setToolTip(u"処理を次のファイルで中止します"_qs);
+    cmd_Stop->setEnabled(false);
+    cmd_Stop->setMinimumSize(cmd_close->minimumSize());
+    connect(cmd_Stop, &QPushButton::clicked, this, &frm_MakeHtml::Stop);
+
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
+    buttons->addWidget(cmd_Stop);
     buttons->addWidget(cmd_close);
     auto *layout = new QVBoxLayout(this);
     const int margin = Twips::toPixels(120, this);
@@ -119,7 +129,10 @@ bool frm_MakeHtml::DecodeStart(const QString &LoadFile, const QString &BasePath)
 bool frm_MakeHtml::run(ProcessThread::Action action)
 {
     m_running = true;
+    m_closeWhenEnded = false;
     cmd_close->setEnabled(false);
+    cmd_Stop->setEnabled(true);
+    cmd_Stop->setFocus();
     m_sinceShown.invalidate();
     prg_Progress->setRange(0, 0); // busy until the run knows a count
     bool ok = false;
@@ -150,8 +163,20 @@ bool frm_MakeHtml::run(ProcessThread::Action action)
         prg_Progress->setRange(0, 1);
         prg_Progress->setValue(ok ? 1 : 0);
     }
+    cmd_Stop->setEnabled(false);
     cmd_close->setEnabled(true);
+    cmd_close->setFocus();
+    if (m_closeWhenEnded)
+        close();
     return ok;
+}
+
+void frm_MakeHtml::Stop()
+{
+    if (!m_running || loc_Process.stopRequested())
+        return;
+    loc_Process.requestStop();
+    cmd_Stop->setEnabled(false);
 }
 
 void frm_MakeHtml::AddLog(const QStringList &lines)
@@ -221,8 +246,33 @@ void frm_MakeHtml::closeEvent(QCloseEvent *event)
 {
     if (m_running) {
         event->ignore();
+        if (!loc_Process.stopRequested()) {
+            showPending();
+            const auto answer = QMessageBox::question(
+                this, u"Vellumdex"_qs, u"処理の途中です。中止して閉じますか？"_qs,
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+            if (answer != QMessageBox::Yes || !m_running)
+                return;
+            Stop();
+        }
+        m_closeWhenEnded = true;
         return;
     }
     event->accept();
     emit Unload();
+}
+
+void frm_MakeHtml::keyPressEvent(QKeyEvent *event)
+{
+    // Esc stops the run, or closes the window after it; Enter presses "閉じる", the default
+    // button, once the run has ended, and never stops a run by a slip.
+    const int key = event->key();
+    if (key == Qt::Key_Escape || (!m_running && (key == Qt::Key_Return || key == Qt::Key_Enter))) {
+        if (m_running)
+            Stop();
+        else
+            close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

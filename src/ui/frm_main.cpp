@@ -30,6 +30,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -378,6 +379,27 @@ void frm_main::cmd_Run_Click()
         return;
     }
 
+    loc_FtpData.reset();
+    if (cmb_FTP->currentIndex() >= 0) {
+        for (const auto &connection : run::FtpConnections())
+            if (connection->ViewName() == cmb_FTP->currentText())
+                loc_FtpData = connection;
+    }
+    if (opt_Output[1]->isChecked() && !loc_FtpData) {
+        askForConnection();
+        return;
+    }
+
+    const auto definition = chosenConfigData();
+    if (!definition)
+        return;
+    try {
+        definition->Htmlcfg_Open();
+    } catch (const RunError &e) {
+        MessageSink::show(e.message());
+        return;
+    }
+
     auto *form = new frm_MakeHtml;
     loc_MakeForm = form;
     connect(form, &frm_MakeHtml::Unload, this, &frm_main::loc_MakeForm_Unload);
@@ -386,39 +408,28 @@ void frm_main::cmd_Run_Click()
     form->setSortDESC(opt_DESC[1]->isChecked());
     form->setInputFolder(txt_InputFolder->text());
     form->setDecodeFlag(chk_encode->isChecked());
-
-    const auto definition = chosenConfigData();
-    if (!definition) {
-        delete form;
-        return;
-    }
-    try {
-        definition->Htmlcfg_Open();
-    } catch (const RunError &e) {
-        delete form;
-        MessageSink::show(e.message());
-        return;
-    }
-
-    if (opt_Output[0]->isChecked()) {
-        startProcessing();
+    startProcessing();
+    if (opt_Output[0]->isChecked())
         form->MakeHtml(txt_SaveFile->text(), *definition);
-    }
-
-    loc_FtpData.reset();
-    if (cmb_FTP->currentIndex() >= 0) {
-        for (const auto &connection : run::FtpConnections())
-            if (connection->ViewName() == cmb_FTP->currentText())
-                loc_FtpData = connection;
-    }
-    if (loc_FtpData && opt_Output[1]->isChecked()) {
-        startProcessing();
+    else
         form->SendFtp(*definition, *loc_FtpData, txt_FtpFile->text());
-    } else if (opt_Output[1]->isChecked()) {
-        // No connection to send over: nothing is shown and nothing is sent.
-        definition->Htmlcfg_Close();
-        delete form;
-    }
+}
+
+// FTP output with no connection to send over: nothing is sent; the user is told which one is
+// missing and offered the dialog that makes or chooses one.
+void frm_main::askForConnection()
+{
+    const QString missing =
+        cmb_FTP->count() == 0 ? u"ＦＴＰ接続がまだ設定されていません。"_qs
+        : cmb_FTP->currentIndex() < 0
+            ? u"ＦＴＰ接続が選択されていません。"_qs
+            : u"ＦＴＰ接続「"_qs + cmb_FTP->currentText() + u"」が見つかりません。"_qs;
+    const auto answer = QMessageBox::question(this, u"Vellumdex"_qs,
+                                              missing + u"\n\nＦＴＰ接続の設定を開きますか？"_qs,
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes)
+        cmd_FTP_Click();
+    cmb_FTP->setFocus();
 }
 
 QString frm_main::SelectDecodeFile()
@@ -498,12 +509,21 @@ void frm_main::cmd_SaveFile_Click()
 
 void frm_main::cmd_FTP_Click()
 {
+    const QString chosen = cmb_FTP->currentIndex() < 0 ? QString() : cmb_FTP->currentText();
     frm_FTPConfig dialog(this);
     dialog.exec();
     if (dialog.Cancel())
         return;
-    // The list shows the connection named in the settings file, not the one chosen before.
+    // The connection just added is the one wanted next; else the choice made before stays, and
+    // only when it is gone does the list fall back to the name in the settings file.
     LoadFtpList();
+    for (const QString &name : {dialog.AddedName(), chosen}) {
+        const int row = name.isEmpty() ? -1 : cmb_FTP->findText(name, Qt::MatchExactly);
+        if (row >= 0) {
+            cmb_FTP->setCurrentIndex(row);
+            break;
+        }
+    }
 }
 
 void frm_main::cmd_ConfigEdit_Click()

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
 // Drives the built vellumdex-cli from a program folder of its own in a temporary folder.
 class TestCli : public QObject
 {
@@ -22,6 +24,7 @@ private slots:
     void importMakesFavoritesFromBookmarks();
     void importFromTheBrowsersDefaultProfile();
     void publishSendsThePageToTheStoredConnection();
+    void interruptStopsTheRunAtTheNextFile();
 
 private:
     int cli(const QStringList &args, QString *out = nullptr, QString *err = nullptr,
@@ -325,6 +328,39 @@ void TestCli::publishSendsThePageToTheStoredConnection()
         cli({u"publish"_qs, u"--connection"_qs, u"試験サーバー"_qs, u"--input"_qs, samples}, &out),
         1);
     QVERIFY2(out.contains(u"×転送失敗"_qs), qPrintable(out));
+}
+
+// Ctrl+C ends a conversion as "中止" does in the window: at the next file, no page written.
+void TestCli::interruptStopsTheRunAtTheNextFile()
+{
+    const QString shm = u"/dev/shm"_qs;
+    QTemporaryDir big((QFileInfo(shm).isWritable() ? shm : QDir::tempPath()) + u"/cli-XXXXXX"_qs);
+    for (int d = 0; d < 50; ++d) {
+        const QString folder = big.filePath(u"f"_qs + QString::number(d));
+        QDir().mkpath(folder);
+        for (int i = 0; i < 400; ++i) {
+            QFile f(folder + u'/' + QString::number(i) + u".url"_qs);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[InternetShortcut]\r\nURL=http://example.jp/\r\n");
+        }
+    }
+    QProcess p;
+    p.setWorkingDirectory(m_dir->path());
+    p.start(program() + u"/vellumdex-cli"_qs,
+            {u"convert"_qs, u"--input"_qs, big.path(), u"--output"_qs, u"page.html"_qs});
+    QVERIFY(p.waitForStarted());
+    while (!p.canReadLine())
+        QVERIFY(p.waitForReadyRead(20000));
+    ::kill(pid_t(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 130);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    QVERIFY2(out.endsWith(u"  変換を中止しました。\n----------------------------\n"_qs),
+             qPrintable(out.right(200)));
+    QVERIFY(QString::fromUtf8(p.readAllStandardError())
+                .contains(u"中止の指示により処理を止めました"_qs));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(u"page.html"_qs)));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
