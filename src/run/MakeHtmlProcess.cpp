@@ -215,9 +215,14 @@ bool MakeHtmlProcess::ImportBookmarks(const QString &LoadFile, const QString &Ba
     connect(&import, &BookmarkImport::progress, this, &MakeHtmlProcess::progress);
     emit progress(0, 0);
     const bool ok = import.ImportFile(LoadFile, BasePath);
-    logSummary(ok                     ? u"  お気に入りを復元しました"_qs
-               : RunStop::requested() ? u"  インポートを中止しました。"_qs
-                                      : u"  復元に失敗しました。"_qs);
+    // The counts close the log: after thousands of lines they are what the user looks for.
+    AddLog(Rule);
+    AddLog(ok                     ? u"  お気に入りをインポートしました。"_qs
+           : RunStop::requested() ? u"  インポートを中止しました。"_qs
+                                  : u"  インポートに失敗しました。"_qs);
+    AddLog(u"  フォルダ "_qs + QString::number(import.folderCount()) + u"、リンク "_qs +
+           QString::number(import.linkCount()));
+    AddLog(Rule);
     return ok;
 }
 

@@ -1200,7 +1200,8 @@ private slots:
         qInfo("stopped %lld ms after the request", sinceStop.elapsed());
         QVERIFY(!ok);
         const QStringList log = form.logLines();
-        QCOMPARE(log.mid(log.size() - 3), QStringList({Rule, summary, Rule}));
+        QCOMPARE(log.last(), Rule);
+        QVERIFY(log.mid(log.size() - 4).contains(summary));
         QVERIFY(log.contains(u"中止の指示により処理を止めました"_qs));
         QVERIFY(!child<QPushButton>(&form, u"cmd_Stop"_qs)->isEnabled());
         QVERIFY(child<QPushButton>(&form, u"cmd_close"_qs)->isEnabled());
