@@ -7,6 +7,7 @@
 #include "base/SystemError.h"
 #include "bookmarks/BookmarkFile.h"
 #include "definitions/cls_ConfigData.h"
+#include "definitions/cls_ImageData.h"
 #include "ftp/cls_FtpData.h"
 #include "page/TemplateBlocks.h"
 #include "page/cls_FolderEvents.h"
@@ -234,8 +235,12 @@ bool MakeHtmlProcess::MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigDa
             throw RunError(problem);
         HtmlMake(SaveFile, ConfigData);
         ConfigData.Htmlcfg_Close();
+        AddLog(u"ページを書き込みました ["_qs + SaveFile + u"]"_qs);
         const qsizetype slash = SaveFile.lastIndexOf(u'/');
-        ConfigData.ImageFileCopy(slash < 0 ? QString() : SaveFile.left(slash + 1));
+        const QString folder = slash < 0 ? QString() : SaveFile.left(slash + 1);
+        ConfigData.ImageFileCopy(folder);
+        for (const auto &image : ConfigData.ReplacedImages())
+            AddLog(u"画像を書き込みました ["_qs + folder + image->CopyFileName() + u"]"_qs);
     } catch (const RunError &e) {
         ConfigData.Htmlcfg_Close();
         AddLog(e.message());

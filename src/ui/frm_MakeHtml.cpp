@@ -7,7 +7,9 @@
 #include "run/MakeHtmlProcess.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -15,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -53,7 +56,23 @@ frm_MakeHtml::frm_MakeHtml(QWidget *parent) : QWidget(parent, Qt::Window)
     cmd_Stop->setMinimumSize(cmd_close->minimumSize());
     connect(cmd_Stop, &QPushButton::clicked, this, &frm_MakeHtml::Stop);
 
+    // The result one click away, once the run has written it.
+    cmd_OpenPage = new QPushButton(u"ブラウザで開く"_qs, this);
+    cmd_OpenPage->setObjectName(u"cmd_OpenPage"_qs);
+    cmd_OpenPage->setToolTip(u"作成したページをブラウザで開きます"_qs);
+    cmd_OpenPage->setVisible(false);
+    connect(cmd_OpenPage, &QPushButton::clicked, this,
+            [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_page)); });
+    cmd_OpenFolder = new QPushButton(u"フォルダを開く"_qs, this);
+    cmd_OpenFolder->setObjectName(u"cmd_OpenFolder"_qs);
+    cmd_OpenFolder->setToolTip(u"書き込んだフォルダを開きます"_qs);
+    cmd_OpenFolder->setVisible(false);
+    connect(cmd_OpenFolder, &QPushButton::clicked, this,
+            [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_folder)); });
+
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmd_OpenPage);
+    buttons->addWidget(cmd_OpenFolder);
     buttons->addStretch();
     buttons->addWidget(cmd_Stop);
     buttons->addWidget(cmd_close);
@@ -94,9 +113,16 @@ frm_MakeHtml::~frm_MakeHtml() = default;
 
 bool frm_MakeHtml::MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigData)
 {
-    return run([SaveFile, &ConfigData](MakeHtmlProcess &process) {
+    const bool ok = run([SaveFile, &ConfigData](MakeHtmlProcess &process) {
         return process.MakeHtml(SaveFile, ConfigData);
     });
+    if (ok) {
+        m_page = SaveFile;
+        m_folder = QFileInfo(SaveFile).path();
+        cmd_OpenPage->setVisible(true);
+        cmd_OpenFolder->setVisible(true);
+    }
+    return ok;
 }
 
 bool frm_MakeHtml::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
@@ -121,9 +147,14 @@ bool frm_MakeHtml::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
 
 bool frm_MakeHtml::DecodeStart(const QString &LoadFile, const QString &BasePath)
 {
-    return run([LoadFile, BasePath](MakeHtmlProcess &process) {
+    const bool ok = run([LoadFile, BasePath](MakeHtmlProcess &process) {
         return process.DecodeStart(LoadFile, BasePath);
     });
+    if (ok) {
+        m_folder = BasePath;
+        cmd_OpenFolder->setVisible(true);
+    }
+    return ok;
 }
 
 bool frm_MakeHtml::run(ProcessThread::Action action)

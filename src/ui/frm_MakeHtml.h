@@ -86,6 +86,10 @@ private:
     QProgressBar *prg_Progress;
     QPushButton *cmd_close;
     QPushButton *cmd_Stop;
+    QPushButton *cmd_OpenPage;
+    QPushButton *cmd_OpenFolder;
+    QString m_page;   // written by the run, for "ブラウザで開く"
+    QString m_folder; // for "フォルダを開く"
 
     QStringList m_pending;
     QTimer m_showTimer;

@@ -96,7 +96,7 @@ void frm_main::createControls()
 
     frame_Input = group(this, "frame_Input", u"入力"_qs, 120, 120, 5655, 1215);
     label(frame_Input, 0, u"対象フォルダ指定"_qs, 240, 240, 1935, 255);
-    txt_InputFolder = textBox(frame_Input, "txt_InputFolder", u"変換元となるフォルダです"_qs, true,
+    txt_InputFolder = textBox(frame_Input, "txt_InputFolder", u"変換元となるフォルダです"_qs, false,
                               360, 480, 5055, 270);
     cmd_Favorites = button(frame_Input, "cmd_Favorites", u"お気に入りﾌｫﾙﾀﾞ"_qs,
                            u"お気に入りフォルダを指定します"_qs, 2640, 840, 1695, 255);
@@ -108,7 +108,7 @@ void frm_main::createControls()
                            u"お気に入りをファイルに変換します"_qs, 120, 360, 2775, 255);
     label(frame_Output, 1, u"出力ファイル指定"_qs, 240, 720, 1335, 255);
     txt_SaveFile = textBox(frame_Output, "txt_SaveFile", u"変換ファイルの名前とフォルダです"_qs,
-                           true, 360, 960, 5055, 270);
+                           false, 360, 960, 5055, 270);
     cmd_SaveFile = button(frame_Output, "cmd_SaveFile", u"参照"_qs, u"出力ファイルを指定します"_qs,
                           4440, 1320, 975, 255);
     opt_Output[1] = option(frame_Output, u"opt_Output_1"_qs, u"ＦＴＰ出力"_qs,
@@ -182,6 +182,11 @@ void frm_main::createControls()
     connect(chk_Sort, &QCheckBox::toggled, this, &frm_main::chk_Sort_Click);
     connect(chk_encode, &QCheckBox::toggled, this, &frm_main::chk_encode_Click);
     connect(txt_FtpFile, &QLineEdit::textChanged, this, &frm_main::txt_FtpFile_Change);
+    // Typed or pasted paths are kept as the chosen ones are, and checked when a run starts.
+    connect(txt_InputFolder, &QLineEdit::editingFinished, this,
+            [this] { saveSetting(u"InputFolder"_qs, txt_InputFolder->text()); });
+    connect(txt_SaveFile, &QLineEdit::editingFinished, this,
+            [this] { saveSetting(u"SaveFile"_qs, txt_SaveFile->text()); });
     connect(cmb_Config, &QComboBox::currentIndexChanged, this, &frm_main::cmb_Config_Click);
     connect(cmd_Run, &QPushButton::clicked, this, &frm_main::cmd_Run_Click);
     connect(cmd_decode, &QPushButton::clicked, this, &frm_main::cmd_decode_Click);

@@ -23,6 +23,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
@@ -248,6 +249,9 @@ void closeProcessingWindow(frm_main &window)
 class TestMainWindow : public QObject
 {
     Q_OBJECT
+
+public slots:
+    void openUrl(const QUrl &url) { opened.append(url); }
 
 private slots:
     void init() { f.setUp(); }
@@ -541,11 +545,19 @@ private slots:
         const QString favorites = f.makeFavorites();
         const QString page = f.dir->filePath(u"出力/page.html"_qs);
         QDir().mkpath(QFileInfo(page).path());
-        f.store(u"InputFolder"_qs, favorites);
+        f.store(u"InputFolder"_qs, f.home);
         f.store(u"SaveFile"_qs, page);
         f.store(u"Decode"_qs, u"1"_qs);
         f.store(u"ConfigFile"_qs, u"画像なし"_qs);
         auto w = f.start();
+        // A path pasted into the field is taken and kept as a chosen one is.
+        auto *source = child<QLineEdit>(w.get(), u"txt_InputFolder"_qs);
+        source->clear();
+        source->setFocus();
+        QApplication::clipboard()->setText(favorites);
+        QTest::keyClick(source, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(source, Qt::Key_Return);
+        QCOMPARE(f.stored(u"InputFolder"_qs), favorites);
         click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
 
         frm_MakeHtml *form = w->makeForm();
@@ -557,10 +569,18 @@ private slots:
             child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
         QCOMPARE(log.filter(u"フォルダ情報読み出し ["_qs).size(), 4);
         QCOMPARE(log.filter(u"データ変換中 ["_qs).size(), 3); // the empty folder is left out
-        QCOMPARE(log.mid(log.size() - 5),
-                 QStringList({u"復元情報を作成しています"_qs, u"復元情報を作成しました"_qs, Rule,
+        QCOMPARE(log.mid(log.size() - 6),
+                 QStringList({u"復元情報を作成しています"_qs, u"復元情報を作成しました"_qs,
+                              u"ページを書き込みました ["_qs + page + u']', Rule,
                               u"  変換が終了しました。"_qs, Rule}));
         QVERIFY(readFile(page).contains("[encode]"));
+        // The page and its folder, one click away, through the desktop's own handlers.
+        QDesktopServices::setUrlHandler(u"file"_qs, this, "openUrl");
+        click(child<QPushButton>(form, u"cmd_OpenPage"_qs));
+        click(child<QPushButton>(form, u"cmd_OpenFolder"_qs));
+        QDesktopServices::unsetUrlHandler(u"file"_qs);
+        QCOMPARE(opened, QList<QUrl>({QUrl::fromLocalFile(page),
+                                      QUrl::fromLocalFile(QFileInfo(page).path())}));
         auto *bar = child<QProgressBar>(form, u"prg_Progress"_qs);
         QCOMPARE(bar->maximum(), 3);
         QCOMPARE(bar->value(), 3);
@@ -593,6 +613,8 @@ private slots:
         const QStringList restoreLog =
             child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
         QVERIFY(restoreLog.contains(u"リンク復元[天気]"_qs));
+        QVERIFY(child<QPushButton>(form, u"cmd_OpenFolder"_qs)->isVisible());
+        QVERIFY(!child<QPushButton>(form, u"cmd_OpenPage"_qs)->isVisible());
         QCOMPARE(restoreLog.mid(restoreLog.size() - 3),
                  QStringList({Rule, u"  お気に入りを復元しました"_qs, Rule}));
         const QString folderName = QFileInfo(favorites).fileName();
@@ -911,6 +933,7 @@ private slots:
 
 private:
     ProgramFolderFixture f;
+    QList<QUrl> opened;
 };
 
 class TestSystemMenu : public QObject
@@ -1066,7 +1089,7 @@ private slots:
         bool busySeen = false;
         bool logShownDuringRun = false;
         QTimer during;
-        during.start(5);
+        during.start(0); // every turn of the loop: a quick run must not end unseen
         connect(&during, &QTimer::timeout, form, [&] {
             auto *log = child<QPlainTextEdit>(form, u"txt_msg"_qs);
             if (!during.isActive() || (log->toPlainText().isEmpty() && form->isRunning()))
