@@ -155,12 +155,12 @@ void frm_main::createControls()
     chk_encode = check(frame_Config, "chk_encode", u"復元するためのコードを付加する"_qs,
                        u"お気に入りを復元するためのコードを付加します"_qs, 360, 1920, 3975, 255);
 
-    cmd_Run = button(this, "cmd_Run", u"HTML作成"_qs, u"お気に入りの変換を行います"_qs, 120, 7080,
-                     1455, 375);
-    cmd_decode = button(this, "cmd_decode", u"お気に入り 復元"_qs,
+    cmd_Run = button(this, "cmd_Run", u"HTML作成(&H)"_qs, u"お気に入りの変換を行います"_qs, 120,
+                     7080, 1455, 375);
+    cmd_decode = button(this, "cmd_decode", u"お気に入り 復元(&R)"_qs,
                         u"ＨＴＭＬファイルからお気に入りを復元します"_qs, 1680, 7080, 1455, 375);
-    cmd_End = button(this, "cmd_End", u"終了"_qs, u"Ｖｅｌｌｕｍｄｅｘを終了します"_qs, 4320, 7080,
-                     1455, 375);
+    cmd_End = button(this, "cmd_End", u"終了(&X)"_qs, u"Ｖｅｌｌｕｍｄｅｘを終了します"_qs, 4320,
+                     7080, 1455, 375);
 
     // The three option pairs: a reaction runs whenever an option becomes the chosen one,
     // by a click or by loading.
@@ -200,16 +200,16 @@ void frm_main::createControls()
 
 void frm_main::setTabOrder()
 {
-    const std::vector<std::pair<int, QWidget *>> order{
-        {0, cmd_Run},         {1, cmd_End},        {2, cmd_decode},   {4, txt_InputFolder},
-        {5, cmd_InputFolder}, {7, cmd_Favorites},  {9, txt_SaveFile}, {10, cmd_SaveFile},
-        {12, opt_Output[0]},  {13, opt_Output[1]}, {14, txt_FtpFile}, {17, cmb_FTP},
-        {18, cmd_FTP},        {20, cmb_Config},    {21, chk_encode},  {23, chk_Sort},
-        {25, opt_Order[0]},   {26, opt_Order[1]},  {28, opt_DESC[0]}, {29, opt_DESC[1]},
-        {30, cmd_ConfigEdit},
+    // As the window reads: top to bottom, and left to right within a row.
+    const std::vector<QWidget *> order{
+        txt_InputFolder, cmd_Favorites,  cmd_InputFolder, opt_Output[0], txt_SaveFile,
+        cmd_SaveFile,    opt_Output[1],  txt_FtpFile,     cmb_FTP,       cmd_FTP,
+        cmb_Config,      cmd_ConfigEdit, chk_Sort,        opt_Order[0],  opt_Order[1],
+        opt_DESC[0],     opt_DESC[1],    chk_encode,      cmd_Run,       cmd_decode,
+        cmd_End,
     };
     for (size_t i = 0; i + 1 < order.size(); ++i)
-        QWidget::setTabOrder(order[i].second, order[i + 1].second);
+        QWidget::setTabOrder(order[i], order[i + 1]);
     cmd_Run->setFocus();
 }
 

@@ -290,25 +290,35 @@ private slots:
         QCOMPARE(f.stored(u"Output"_qs), u"0"_qs);
     }
 
-    void tabWalksTheControlsInDesignedOrder()
+    // Tab follows the layout, top to bottom and left to right; each command button has its key.
+    void tabFollowsTheLayoutAndButtonsHaveKeys()
     {
+        f.store(u"Output"_qs, u"1"_qs);
+        f.store(u"Sort"_qs, u"1"_qs);
+        f.storeConnection(u"社内"_qs, u"127.0.0.1:1"_qs);
         auto w = f.start();
-        const QStringList designed{
-            u"cmd_Run"_qs,         u"cmd_End"_qs,       u"cmd_decode"_qs,   u"txt_InputFolder"_qs,
-            u"cmd_InputFolder"_qs, u"cmd_Favorites"_qs, u"txt_SaveFile"_qs, u"cmd_SaveFile"_qs,
-            u"opt_Output_0"_qs,    u"opt_Output_1"_qs,  u"txt_FtpFile"_qs,  u"cmb_FTP"_qs,
-            u"cmd_FTP"_qs,         u"cmb_Config"_qs,    u"chk_encode"_qs,   u"chk_Sort"_qs,
-            u"opt_Order_0"_qs,     u"opt_Order_1"_qs,   u"opt_DESC_0"_qs,   u"opt_DESC_1"_qs,
-            u"cmd_ConfigEdit"_qs};
+        QApplication::setActiveWindow(w.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        // One stop for each option pair, as Qt gives an exclusive group.
+        const QStringList layout{
+            u"txt_InputFolder"_qs, u"cmd_Favorites"_qs, u"cmd_InputFolder"_qs, u"opt_Output_0"_qs,
+            u"txt_FtpFile"_qs,     u"cmb_FTP"_qs,       u"cmd_FTP"_qs,         u"cmb_Config"_qs,
+            u"cmd_ConfigEdit"_qs,  u"chk_Sort"_qs,      u"opt_Order_0"_qs,     u"opt_DESC_0"_qs,
+            u"chk_encode"_qs,      u"cmd_Run"_qs,       u"cmd_decode"_qs,      u"cmd_End"_qs};
+        child<QWidget>(w.get(), u"txt_InputFolder"_qs)->setFocus();
         QStringList walked;
-        QWidget *at = child<QWidget>(w.get(), designed.first());
-        do {
-            if (designed.contains(at->objectName()))
-                walked.append(at->objectName());
-            at = at->nextInFocusChain();
-        } while (at && at != child<QWidget>(w.get(), designed.first()) &&
-                 walked.size() < designed.size());
-        QCOMPARE(walked, designed);
+        for (int i = 0; i < layout.size(); ++i) {
+            walked << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(walked.join(u" "_qs), layout.join(u" "_qs));
+        QCOMPARE(QApplication::focusWidget()->objectName(), layout.first()); // round again
+
+        for (const auto &[name, key] :
+             {std::pair{u"cmd_Run"_qs, u"H"_qs}, std::pair{u"cmd_decode"_qs, u"R"_qs},
+              std::pair{u"cmd_End"_qs, u"X"_qs}})
+            QCOMPARE(QKeySequence::mnemonic(child<QPushButton>(w.get(), name)->text()),
+                     QKeySequence(u"Alt+"_qs + key));
     }
 
     void controlWritesItsSettingAndNextStartReadsIt_data()
