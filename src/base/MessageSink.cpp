@@ -27,11 +27,14 @@ void MessageSink::install(MessageSink *sink)
     current = sink ? sink : &defaultSink;
 }
 
-MessageSink *MessageSink::installForThread(MessageSink *sink)
+MessageSink::ThreadScope::ThreadScope(MessageSink *sink) : m_previous(threadSink)
 {
-    MessageSink *previous = threadSink;
     threadSink = sink;
-    return previous;
+}
+
+MessageSink::ThreadScope::~ThreadScope()
+{
+    threadSink = m_previous;
 }
 
 void MessageSink::show(const QString &text)

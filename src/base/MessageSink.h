@@ -12,8 +12,17 @@ public:
 
     // The sink in use; nullptr restores the default (stderr). The caller keeps ownership.
     static void install(MessageSink *sink);
-    // A sink for the calling thread only (a run's log while it lasts), over the one installed;
-    // answers the one it replaces, nullptr for none.
-    static MessageSink *installForThread(MessageSink *sink);
+    // The sink of this thread alone while the scope lasts, before the one installed.
+    class ThreadScope
+    {
+    public:
+        explicit ThreadScope(MessageSink *sink);
+        ~ThreadScope();
+        ThreadScope(const ThreadScope &) = delete;
+        ThreadScope &operator=(const ThreadScope &) = delete;
+
+    private:
+        MessageSink *m_previous;
+    };
     static void show(const QString &text);
 };

@@ -2,6 +2,7 @@
 
 #include "base/Cp932.h"
 #include "base/RunError.h"
+#include "base/RunStop.h"
 #include "bookmarks/BrowserProfiles.h"
 #include "definitions/cls_ConfigData.h"
 #include "definitions/cls_ConfigDatas.h"
@@ -14,6 +15,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -64,9 +67,47 @@ void logLines(MakeHtmlProcess &run, QString *cause)
     });
 }
 
-// The exit status of a run command; a failure is named on stderr as well.
+// Set by Ctrl+C or SIGTERM: the run ends at its next file, as the window's "中止" ends it.
+std::atomic_bool interrupted = false;
+static_assert(std::atomic_bool::is_always_lock_free);
+
+void onInterrupt(int)
+{
+    interrupted = true;
+}
+
+// While a run lasts: the first signal stops it, a second one (the handler is then the
+// default again) ends the tool at once.
+class StopOnInterrupt
+{
+public:
+    StopOnInterrupt() : m_stop(interrupted)
+    {
+        struct sigaction action = {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        ::sigaction(SIGINT, &action, nullptr);
+        ::sigaction(SIGTERM, &action, nullptr);
+    }
+    ~StopOnInterrupt()
+    {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+    }
+
+private:
+    RunStop::Scope m_stop;
+};
+
+// The exit status of a run command; a failure is named on stderr as well, and a run stopped
+// by a signal ends as a program stopped so does (128 + SIGINT).
 int finish(bool ok, const QString &cause)
 {
+    if (interrupted) {
+        err(RunStop::message());
+        return 128 + SIGINT;
+    }
     if (ok)
         return 0;
     err(cause);
@@ -213,9 +254,18 @@ int CliTool::convert(const QStringList &arguments, bool toFtp)
         decode = true;
     if (parser.isSet(u"no-restore-block"_qs))
         decode = false;
+    // Nothing is read from a folder the user did not name, nor written to a page path that
+    // cannot hold a page.
     if (input.isEmpty()) {
-        err(u"no favorites folder: give --input"_qs);
+        err(u"変換元のフォルダが指定されていません（--input で指定してください）"_qs);
         return 2;
+    }
+    QString problem = MakeHtmlProcess::inputFolderProblem(input);
+    if (problem.isEmpty() && !toFtp)
+        problem = MakeHtmlProcess::outputFileProblem(output);
+    if (!problem.isEmpty()) {
+        err(problem);
+        return 1;
     }
 
     cls_ConfigDatas catalogue;
@@ -249,6 +299,7 @@ int CliTool::convert(const QStringList &arguments, bool toFtp)
         err(e.message());
         return 1;
     }
+    const StopOnInterrupt stop;
     MakeHtmlProcess run;
     QString cause;
     logLines(run, &cause);
@@ -287,6 +338,7 @@ int CliTool::restore(const QStringList &arguments)
         err(u"restore takes PAGE and TARGET_DIR"_qs);
         return 2;
     }
+    const StopOnInterrupt stop;
     MakeHtmlProcess run;
     QString cause;
     logLines(run, &cause);
@@ -337,6 +389,7 @@ int CliTool::import(const QStringList &arguments)
             return 1;
         }
     }
+    const StopOnInterrupt stop;
     MakeHtmlProcess run;
     QString cause;
     logLines(run, &cause);

@@ -5,6 +5,7 @@
 #include "base/Cp932.h"
 #include "base/MessageSink.h"
 #include "base/RunError.h"
+#include "base/RunStop.h"
 #include "bookmarks/BookmarkFile.h"
 #include "bookmarks/BookmarkIcon.h"
 #include "cls_FileSystemObject.h"
@@ -110,6 +111,7 @@ bool cls_folder::read(const QByteArray &path, const QByteArray &name, int parent
     m_title = cls_FileSystemObject::decodeName(name);
     const QByteArray folder = path.endsWith('/') ? path : path + '/';
 
+    RunStop::check();
     if (m_events)
         m_events->raiseGetData(m_title);
 
@@ -172,6 +174,7 @@ bool cls_folder::read(const QByteArray &path, const QByteArray &name, int parent
     for (const auto &e : entries) {
         if (e.folder || !isShortcutName(e.name))
             continue;
+        RunStop::check();
         auto link = std::make_unique<cls_URL>();
         if (!link->load(folder, e.bytes, fd)) {
             MessageSink::show(cls_FileSystemObject::decodeName(folder + e.bytes) +

@@ -3,6 +3,7 @@
 #include "SafeFileName.h"
 #include "base/CheckedFile.h"
 #include "base/Cp932.h"
+#include "base/RunStop.h"
 #include "base/SystemError.h"
 #include "bookmarks/BookmarkFile.h"
 #include "bookmarks/BookmarkIcon.h"
@@ -264,6 +265,8 @@ template <class Reader> bool BookmarkImport::importFrom(Reader &file, const QStr
     emit progress(0, file.size());
 
     for (;;) {
+        if (RunStop::requested())
+            return fail(RunStop::message());
         BookmarkFile::Item item = file.next();
         if (++items % 512 == 0)
             emit progress(file.position(), file.size());

@@ -3,6 +3,7 @@
 #include "SafeFileName.h"
 #include "base/CheckedFile.h"
 #include "base/Cp932.h"
+#include "base/RunStop.h"
 #include "base/SystemError.h"
 #include "page/RestoreBlock.h"
 #include "page/cls_FileSystemObject.h"
@@ -464,6 +465,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
     folders[0].parent = 0;
     QHash<int, TakenNames> taken;
     for (qint64 r = 0; r < folderCount; ++r) {
+        if (RunStop::requested())
+            return fail(RunStop::message());
         if (!lines.read(&line) || !line.startsWith("ID="))
             return fail(folderFailed);
         const qint64 id = leadingNumber(QByteArrayView(line).sliced(3));
@@ -519,6 +522,8 @@ bool FavoritesRestore::DecodeFile(const QString &LoadFile, const QString &BasePa
     int current = -1; // the folder whose names are in taken: the links of one folder come together
     std::vector<int> chain;
     for (qint64 r = 0; r < linkCount; ++r) {
+        if (RunStop::requested())
+            return fail(RunStop::message());
         if (!lines.read(&line) || !line.startsWith("FileName="))
             return fail(linkFailed);
         // Pages show "&" as "&amp;"; the file gets its real name back.

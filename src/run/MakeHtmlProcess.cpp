@@ -4,9 +4,11 @@
 #include "base/Cp932.h"
 #include "base/MessageSink.h"
 #include "base/RunError.h"
+#include "base/RunStop.h"
 #include "base/SystemError.h"
 #include "bookmarks/BookmarkFile.h"
 #include "definitions/cls_ConfigData.h"
+#include "definitions/cls_ImageData.h"
 #include "ftp/cls_FtpData.h"
 #include "page/TemplateBlocks.h"
 #include "page/cls_FolderEvents.h"
@@ -19,6 +21,8 @@
 #include <QScopeGuard>
 
 #include <functional>
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -51,6 +55,7 @@ private:
 
     void flush()
     {
+        RunStop::check();
         if (!m_bytes.isEmpty() && m_out.write(m_bytes) != m_bytes.size())
             throw RunError(u"ファイルを書き込めません ["_qs + m_path + u"] "_qs +
                            m_out.errorString());
@@ -106,6 +111,37 @@ bool isBookmarkFileWithoutBlock(const QString &path)
 
 } // namespace
 
+QString MakeHtmlProcess::inputFolderProblem(const QString &folder)
+{
+    if (folder.trimmed().isEmpty())
+        return u"変換元のフォルダが指定されていません"_qs;
+    const QFileInfo info(folder);
+    if (info.isRelative())
+        return u"変換元のフォルダは絶対パスで指定してください ["_qs + folder + u"]"_qs;
+    if (!info.exists())
+        return u"変換元のフォルダが見つかりません ["_qs + folder + u"]"_qs;
+    if (!info.isDir())
+        return u"変換元に指定されたものはフォルダではありません ["_qs + folder + u"]"_qs;
+    if (::access(QFile::encodeName(folder).constData(), R_OK | X_OK) != 0)
+        return u"変換元のフォルダを読み込めません ["_qs + folder + u"] "_qs +
+               SystemError::text(errno);
+    return QString();
+}
+
+QString MakeHtmlProcess::outputFileProblem(const QString &file)
+{
+    if (file.trimmed().isEmpty())
+        return u"出力ファイルが指定されていません"_qs;
+    const QFileInfo info(file);
+    if (info.isRelative())
+        return u"出力ファイルは絶対パスで指定してください ["_qs + file + u"]"_qs;
+    if (info.isDir() || file.endsWith(u'/'))
+        return u"出力ファイルにフォルダが指定されています ["_qs + file + u"]"_qs;
+    if (!QFileInfo(info.path()).isDir())
+        return u"出力先のフォルダが見つかりません ["_qs + info.path() + u"]"_qs;
+    return QString();
+}
+
 void MakeHtmlProcess::logSummary(const QString &text)
 {
     AddLog(Rule);
@@ -148,8 +184,7 @@ private:
 void MakeHtmlProcess::writePage(QIODevice &out, const QString &path, TemplateBlocks &ConfigData)
 {
     RunLogSink sink([this](const QString &line) { AddLog(line); });
-    MessageSink *const previous = MessageSink::installForThread(&sink);
-    const auto restoreSink = qScopeGuard([previous] { MessageSink::installForThread(previous); });
+    const MessageSink::ThreadScope toLog(&sink);
     QStringList parameters(10);
     cls_FolderEvents events;
     qint64 converted = 0;
@@ -226,7 +261,9 @@ bool MakeHtmlProcess::DecodeStart(const QString &LoadFile, const QString &BasePa
     connect(&restore, &FavoritesRestore::progress, this, &MakeHtmlProcess::progress);
     emit progress(0, 0);
     const bool ok = restore.DecodeFile(LoadFile, BasePath);
-    logSummary(ok ? u"  お気に入りを復元しました"_qs : u"  復元に失敗しました。"_qs);
+    logSummary(ok                     ? u"  お気に入りを復元しました"_qs
+               : RunStop::requested() ? u"  復元を中止しました。"_qs
+                                      : u"  復元に失敗しました。"_qs);
     return ok;
 }
 
@@ -237,7 +274,14 @@ bool MakeHtmlProcess::ImportBookmarks(const QString &LoadFile, const QString &Ba
     connect(&import, &BookmarkImport::progress, this, &MakeHtmlProcess::progress);
     emit progress(0, 0);
     const bool ok = import.ImportFile(LoadFile, BasePath);
-    logSummary(ok ? u"  お気に入りを復元しました"_qs : u"  復元に失敗しました。"_qs);
+    // The counts close the log: after thousands of lines they are what the user looks for.
+    AddLog(Rule);
+    AddLog(ok                     ? u"  お気に入りをインポートしました。"_qs
+           : RunStop::requested() ? u"  インポートを中止しました。"_qs
+                                  : u"  インポートに失敗しました。"_qs);
+    AddLog(u"  フォルダ "_qs + QString::number(import.folderCount()) + u"、リンク "_qs +
+           QString::number(import.linkCount()));
+    AddLog(Rule);
     return ok;
 }
 
@@ -245,16 +289,24 @@ bool MakeHtmlProcess::MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigDa
 {
     bool ok = true;
     try {
+        if (const QString problem = inputFolderProblem(m_inputFolder); !problem.isEmpty())
+            throw RunError(problem);
         HtmlMake(SaveFile, ConfigData);
         ConfigData.Htmlcfg_Close();
+        AddLog(u"ページを書き込みました ["_qs + SaveFile + u"]"_qs);
         const qsizetype slash = SaveFile.lastIndexOf(u'/');
-        ConfigData.ImageFileCopy(slash < 0 ? QString() : SaveFile.left(slash + 1));
+        const QString folder = slash < 0 ? QString() : SaveFile.left(slash + 1);
+        ConfigData.ImageFileCopy(folder);
+        for (const auto &image : ConfigData.ReplacedImages())
+            AddLog(u"画像を書き込みました ["_qs + folder + image->CopyFileName() + u"]"_qs);
     } catch (const RunError &e) {
         ConfigData.Htmlcfg_Close();
         AddLog(e.message());
         ok = false;
     }
-    logSummary(ok ? u"  変換が終了しました。"_qs : u"  変換に失敗しました。"_qs);
+    logSummary(ok                     ? u"  変換が終了しました。"_qs
+               : RunStop::requested() ? u"  変換を中止しました。"_qs
+                                      : u"  変換に失敗しました。"_qs);
     return ok;
 }
 
@@ -295,15 +347,22 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
     FtpObj.OpenSession();
     const auto closeSession = qScopeGuard([&FtpObj] { FtpObj.CloseSession(); });
     try {
+        if (const QString problem = inputFolderProblem(m_inputFolder); !problem.isEmpty())
+            throw RunError(problem);
         HtmlMake(temp, ConfigData, CheckedFile::Permissions::OwnerOnlyAlways);
         ConfigData.Htmlcfg_Close();
         // The images first and the page last: a visitor never gets the new page without its
-        // images. A server that can take nothing more ends the publication at once.
+        // images. A server that can take nothing more ends the publication at once; a
+        // transfer under way is never cut: a stop comes before the next file.
+        RunStop::check();
         imagesSent = ConfigData.SendFtp([&FtpObj](const QString &file, const QString &name) {
-            return !FtpObj.SessionEnded() && FtpObj.FtpPut_Binary(file, name);
+            return !FtpObj.SessionEnded() && !RunStop::requested() &&
+                   FtpObj.FtpPut_Binary(file, name);
         });
-        if (imagesSent)
+        if (imagesSent && !RunStop::requested())
             pageSent = FtpObj.FtpPut_Text(temp, SendFileName);
+        else if (RunStop::requested())
+            AddLog(RunStop::message());
         else if (!FtpObj.SessionEnded())
             AddLog(u"画像を転送できなかったため、ページは転送しませんでした（サーバーのページは"
                    "元のままです）"_qs);
@@ -317,6 +376,8 @@ bool MakeHtmlProcess::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
     disconnect(noted);
     FtpObj.setHostKeyQuestion(nullptr);
     const bool ok = pageSent && imagesSent;
-    logSummary(ok ? u"  ファイルを転送しました。"_qs : u"  転送に失敗しました。"_qs);
+    logSummary(ok                     ? u"  ファイルを転送しました。"_qs
+               : RunStop::requested() ? u"  転送を中止しました。"_qs
+                                      : u"  転送に失敗しました。"_qs);
     return ok;
 }

@@ -40,6 +40,12 @@ public:
     // lines of a restore.
     bool ImportBookmarks(const QString &LoadFile, const QString &BasePath);
 
+    // What keeps a folder or a page path from being used, in a line for the user; empty when
+    // none. A run never reads a folder the user did not name: an empty one is refused too,
+    // here and by the conversions themselves.
+    static QString inputFolderProblem(const QString &folder);
+    static QString outputFileProblem(const QString &file);
+
     // Writes the page to SaveFile: a temporary file beside it replaces it only once the whole
     // page is written. Throws RunError naming the cause.
     void HtmlMake(const QString &SaveFile, TemplateBlocks &ConfigData,

@@ -1,11 +1,36 @@
 #include "ProcessThread.h"
 
 #include "MakeHtmlProcess.h"
+#include "base/MessageSink.h"
+#include "base/RunStop.h"
 
 #include <QMutexLocker>
 #include <QThread>
 
 #include <exception>
+
+namespace {
+
+// A message of several lines (the path, what went wrong, what the run does about it) as one
+// line of the log.
+class LogLineSink : public MessageSink
+{
+public:
+    explicit LogLineSink(std::function<void(const QString &)> log) : m_log(std::move(log)) {}
+    void information(const QString &text) override
+    {
+        QStringList parts = text.split(u'\n');
+        for (QString &part : parts)
+            part = part.trimmed();
+        parts.removeAll(QString());
+        m_log(parts.join(u' '));
+    }
+
+private:
+    std::function<void(const QString &)> m_log;
+};
+
+} // namespace
 
 ProcessThread::ProcessThread(QObject *parent) : QObject(parent)
 {
@@ -24,8 +49,12 @@ void ProcessThread::start(Action action)
     if (m_thread)
         return;
     m_ok = false;
+    m_stop = false;
     m_sinceDelivery.invalidate();
     m_thread.reset(QThread::create([this, action = std::move(action)] {
+        const RunStop::Scope stop(m_stop);
+        LogLineSink messages([this](const QString &line) { relayLine(line); });
+        const MessageSink::ThreadScope toLog(&messages);
         MakeHtmlProcess process;
         connect(&process, &MakeHtmlProcess::logLine, &process,
                 [this](const QString &line) { relayLine(line); });

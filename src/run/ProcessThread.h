@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -35,8 +36,13 @@ public:
     ~ProcessThread() override;
 
     // One run at a time; an exception out of the action ends it with its text as a log line.
+    // The core's messages during the run are log lines too: a message box for every file
+    // skipped would stop a run over thousands.
     void start(Action action);
     bool isRunning() const { return m_thread != nullptr; }
+    // Ends the run at the next file, as a fault would; finished follows.
+    void requestStop() { m_stop = true; }
+    bool stopRequested() const { return m_stop; }
 
 signals:
     void linesLogged(const QStringList &lines);
@@ -61,4 +67,5 @@ private:
     bool m_deliveryPosted = false;
     QElapsedTimer m_sinceDelivery;
     bool m_ok = false;
+    std::atomic_bool m_stop = false;
 };

@@ -218,6 +218,7 @@ void frm_FTPConfig::cmd_Add_Click()
     connection->setViewName(NewConnectionName);
     run::FtpConnections().append(connection);
     CurrentFtpData = connection;
+    m_added = connection;
     const int row = lst_Ftp->count() - 1;
     {
         const QSignalBlocker blocker(lst_Ftp);
@@ -291,6 +292,8 @@ void frm_FTPConfig::cmd_OK_Click()
         return;
     }
     m_cancel = false;
+    if (const auto added = m_added.toStrongRef(); added && run::FtpConnections().contains(added))
+        m_addedName = added->ViewName();
     accept();
 }
 

@@ -27,6 +27,8 @@ public:
 
     // False only once the dialog was closed with OK; readable after it has closed.
     bool Cancel() const { return m_cancel; }
+    // The name of the connection last added, when OK stored it; empty otherwise.
+    QString AddedName() const { return m_addedName; }
 
     void done(int result) override;
 
@@ -61,5 +63,7 @@ private:
     QSharedPointer<cls_FtpData> CurrentFtpData;
     // Each connection as the dialog found it: OK stores only what differs.
     QList<QPair<QSharedPointer<cls_FtpData>, FtpConnectionData>> m_loaded;
+    QWeakPointer<cls_FtpData> m_added;
+    QString m_addedName;
     bool m_cancel = true;
 };

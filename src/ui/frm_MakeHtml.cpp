@@ -7,13 +7,17 @@
 #include "run/MakeHtmlProcess.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -41,11 +45,36 @@ frm_MakeHtml::frm_MakeHtml(QWidget *parent) : QWidget(parent, Qt::Window)
     cmd_close = new QPushButton(u"閉じる"_qs, this);
     cmd_close->setObjectName(u"cmd_close"_qs);
     cmd_close->setEnabled(false);
+    cmd_close->setDefault(true);
     cmd_close->setMinimumSize(QSize(Twips::toPixels(1455, this), Twips::toPixels(375, this)));
     connect(cmd_close, &QPushButton::clicked, this, &QWidget::close);
 
+    cmd_Stop = new QPushButton(u"中止"_qs, this);
+    cmd_Stop->setObjectName(u"cmd_Stop"_qs);
+    cmd_Stop->setToolTip(u"処理を次のファイルで中止します"_qs);
+    cmd_Stop->setEnabled(false);
+    cmd_Stop->setMinimumSize(cmd_close->minimumSize());
+    connect(cmd_Stop, &QPushButton::clicked, this, &frm_MakeHtml::Stop);
+
+    // The result one click away, once the run has written it.
+    cmd_OpenPage = new QPushButton(u"ブラウザで開く"_qs, this);
+    cmd_OpenPage->setObjectName(u"cmd_OpenPage"_qs);
+    cmd_OpenPage->setToolTip(u"作成したページをブラウザで開きます"_qs);
+    cmd_OpenPage->setVisible(false);
+    connect(cmd_OpenPage, &QPushButton::clicked, this,
+            [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_page)); });
+    cmd_OpenFolder = new QPushButton(u"フォルダを開く"_qs, this);
+    cmd_OpenFolder->setObjectName(u"cmd_OpenFolder"_qs);
+    cmd_OpenFolder->setToolTip(u"書き込んだフォルダを開きます"_qs);
+    cmd_OpenFolder->setVisible(false);
+    connect(cmd_OpenFolder, &QPushButton::clicked, this,
+            [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_folder)); });
+
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmd_OpenPage);
+    buttons->addWidget(cmd_OpenFolder);
     buttons->addStretch();
+    buttons->addWidget(cmd_Stop);
     buttons->addWidget(cmd_close);
     auto *layout = new QVBoxLayout(this);
     const int margin = Twips::toPixels(120, this);
@@ -84,9 +113,16 @@ frm_MakeHtml::~frm_MakeHtml() = default;
 
 bool frm_MakeHtml::MakeHtml(const QString &SaveFile, cls_ConfigData &ConfigData)
 {
-    return run([SaveFile, &ConfigData](MakeHtmlProcess &process) {
+    const bool ok = run([SaveFile, &ConfigData](MakeHtmlProcess &process) {
         return process.MakeHtml(SaveFile, ConfigData);
     });
+    if (ok) {
+        m_page = SaveFile;
+        m_folder = QFileInfo(SaveFile).path();
+        cmd_OpenPage->setVisible(true);
+        cmd_OpenFolder->setVisible(true);
+    }
+    return ok;
 }
 
 bool frm_MakeHtml::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
@@ -111,15 +147,23 @@ bool frm_MakeHtml::SendFtp(cls_ConfigData &ConfigData, cls_FtpData &FtpObj,
 
 bool frm_MakeHtml::DecodeStart(const QString &LoadFile, const QString &BasePath)
 {
-    return run([LoadFile, BasePath](MakeHtmlProcess &process) {
+    const bool ok = run([LoadFile, BasePath](MakeHtmlProcess &process) {
         return process.DecodeStart(LoadFile, BasePath);
     });
+    if (ok) {
+        m_folder = BasePath;
+        cmd_OpenFolder->setVisible(true);
+    }
+    return ok;
 }
 
 bool frm_MakeHtml::run(ProcessThread::Action action)
 {
     m_running = true;
+    m_closeWhenEnded = false;
     cmd_close->setEnabled(false);
+    cmd_Stop->setEnabled(true);
+    cmd_Stop->setFocus();
     m_sinceShown.invalidate();
     prg_Progress->setRange(0, 0); // busy until the run knows a count
     bool ok = false;
@@ -150,8 +194,20 @@ bool frm_MakeHtml::run(ProcessThread::Action action)
         prg_Progress->setRange(0, 1);
         prg_Progress->setValue(ok ? 1 : 0);
     }
+    cmd_Stop->setEnabled(false);
     cmd_close->setEnabled(true);
+    cmd_close->setFocus();
+    if (m_closeWhenEnded)
+        close();
     return ok;
+}
+
+void frm_MakeHtml::Stop()
+{
+    if (!m_running || loc_Process.stopRequested())
+        return;
+    loc_Process.requestStop();
+    cmd_Stop->setEnabled(false);
 }
 
 void frm_MakeHtml::AddLog(const QStringList &lines)
@@ -221,8 +277,33 @@ void frm_MakeHtml::closeEvent(QCloseEvent *event)
 {
     if (m_running) {
         event->ignore();
+        if (!loc_Process.stopRequested()) {
+            showPending();
+            const auto answer = QMessageBox::question(
+                this, u"Vellumdex"_qs, u"処理の途中です。中止して閉じますか？"_qs,
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+            if (answer != QMessageBox::Yes || !m_running)
+                return;
+            Stop();
+        }
+        m_closeWhenEnded = true;
         return;
     }
     event->accept();
     emit Unload();
+}
+
+void frm_MakeHtml::keyPressEvent(QKeyEvent *event)
+{
+    // Esc stops the run, or closes the window after it; Enter presses "閉じる", the default
+    // button, once the run has ended, and never stops a run by a slip.
+    const int key = event->key();
+    if (key == Qt::Key_Escape || (!m_running && (key == Qt::Key_Return || key == Qt::Key_Enter))) {
+        if (m_running)
+            Stop();
+        else
+            close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

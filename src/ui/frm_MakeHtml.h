@@ -20,8 +20,9 @@ class cls_FtpData;
 // action runs on a thread of its own, the very run the command-line tool makes; the window
 // only shows what it reports, and stays free to paint and to answer the window manager
 // meanwhile. The log is painted at most every RepaintInterval milliseconds, not after every
-// line, so that a long run is not slowed down by painting. Closing it, possible only after
-// the action, raises Unload.
+// line, so that a long run is not slowed down by painting. "中止" (or Esc) ends the run at the
+// next file; closing the window during a run asks first, then stops it and closes when it has
+// ended. Closing raises Unload.
 class frm_MakeHtml : public QWidget
 {
     Q_OBJECT
@@ -46,6 +47,8 @@ public:
     bool DecodeStart(const QString &LoadFile, const QString &BasePath);
 
     bool isRunning() const { return m_running; }
+    // Ends the run at the next file without asking; the window stays.
+    void Stop();
     // Milliseconds between repaints of the log; 0 repaints after every line (the benchmark
     // compares the two).
     void setRepaintInterval(int milliseconds) { m_repaintInterval = milliseconds; }
@@ -59,6 +62,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     struct Options
@@ -81,6 +85,11 @@ private:
     QPlainTextEdit *txt_msg;
     QProgressBar *prg_Progress;
     QPushButton *cmd_close;
+    QPushButton *cmd_Stop;
+    QPushButton *cmd_OpenPage;
+    QPushButton *cmd_OpenFolder;
+    QString m_page;   // written by the run, for "ブラウザで開く"
+    QString m_folder; // for "フォルダを開く"
 
     QStringList m_pending;
     QTimer m_showTimer;
@@ -88,6 +97,7 @@ private:
     qint64 m_value = 0;
     qint64 m_maximum = 0;
     bool m_running = false;
+    bool m_closeWhenEnded = false;
     int m_repaintInterval = RepaintInterval;
     QHash<QString, bool> m_hostKeyAnswers;
 };

@@ -18,6 +18,7 @@
 #include "ftp/cls_FtpData.h"
 #include "mSHBF.h"
 #include "restore/BookmarkImport.h"
+#include "run/MakeHtmlProcess.h"
 #include "settings/code_main.h"
 
 #include <QApplication>
@@ -25,9 +26,11 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -101,7 +104,7 @@ void frm_main::createControls()
 
     frame_Input = group(this, "frame_Input", u"入力"_qs, 120, 120, 5655, 1215);
     label(frame_Input, 0, u"対象フォルダ指定"_qs, 240, 240, 1935, 255);
-    txt_InputFolder = textBox(frame_Input, "txt_InputFolder", u"変換元となるフォルダです"_qs, true,
+    txt_InputFolder = textBox(frame_Input, "txt_InputFolder", u"変換元となるフォルダです"_qs, false,
                               360, 480, 5055, 270);
     cmd_Favorites = button(frame_Input, "cmd_Favorites", u"お気に入りﾌｫﾙﾀﾞ"_qs,
                            u"お気に入りフォルダを指定します"_qs, 2640, 840, 1695, 255);
@@ -113,7 +116,7 @@ void frm_main::createControls()
                            u"お気に入りをファイルに変換します"_qs, 120, 360, 2775, 255);
     label(frame_Output, 1, u"出力ファイル指定"_qs, 240, 720, 1335, 255);
     txt_SaveFile = textBox(frame_Output, "txt_SaveFile", u"変換ファイルの名前とフォルダです"_qs,
-                           true, 360, 960, 5055, 270);
+                           false, 360, 960, 5055, 270);
     cmd_SaveFile = button(frame_Output, "cmd_SaveFile", u"参照"_qs, u"出力ファイルを指定します"_qs,
                           4440, 1320, 975, 255);
     opt_Output[1] = option(frame_Output, u"opt_Output_1"_qs, u"ＦＴＰ出力"_qs,
@@ -160,12 +163,12 @@ void frm_main::createControls()
     chk_encode = check(frame_Config, "chk_encode", u"復元するためのコードを付加する"_qs,
                        u"お気に入りを復元するためのコードを付加します"_qs, 360, 1920, 3975, 255);
 
-    cmd_Run = button(this, "cmd_Run", u"HTML作成"_qs, u"お気に入りの変換を行います"_qs, 120, 7080,
-                     1455, 375);
-    cmd_decode = button(this, "cmd_decode", u"お気に入り 復元"_qs,
+    cmd_Run = button(this, "cmd_Run", u"HTML作成(&H)"_qs, u"お気に入りの変換を行います"_qs, 120,
+                     7080, 1455, 375);
+    cmd_decode = button(this, "cmd_decode", u"お気に入り 復元(&R)"_qs,
                         u"ＨＴＭＬファイルからお気に入りを復元します"_qs, 1680, 7080, 1455, 375);
-    cmd_End = button(this, "cmd_End", u"終了"_qs, u"Ｖｅｌｌｕｍｄｅｘを終了します"_qs, 4320, 7080,
-                     1455, 375);
+    cmd_End = button(this, "cmd_End", u"終了(&X)"_qs, u"Ｖｅｌｌｕｍｄｅｘを終了します"_qs, 4320,
+                     7080, 1455, 375);
 
     // The three option pairs: a reaction runs whenever an option becomes the chosen one,
     // by a click or by loading.
@@ -187,6 +190,11 @@ void frm_main::createControls()
     connect(chk_Sort, &QCheckBox::toggled, this, &frm_main::chk_Sort_Click);
     connect(chk_encode, &QCheckBox::toggled, this, &frm_main::chk_encode_Click);
     connect(txt_FtpFile, &QLineEdit::textChanged, this, &frm_main::txt_FtpFile_Change);
+    // Typed or pasted paths are kept as the chosen ones are, and checked when a run starts.
+    connect(txt_InputFolder, &QLineEdit::editingFinished, this,
+            [this] { saveSetting(u"InputFolder"_qs, txt_InputFolder->text()); });
+    connect(txt_SaveFile, &QLineEdit::editingFinished, this,
+            [this] { saveSetting(u"SaveFile"_qs, txt_SaveFile->text()); });
     connect(cmb_Config, &QComboBox::currentIndexChanged, this, &frm_main::cmb_Config_Click);
     connect(cmd_Run, &QPushButton::clicked, this, &frm_main::cmd_Run_Click);
     connect(cmd_decode, &QPushButton::clicked, this, &frm_main::cmd_decode_Click);
@@ -200,16 +208,16 @@ void frm_main::createControls()
 
 void frm_main::setTabOrder()
 {
-    const std::vector<std::pair<int, QWidget *>> order{
-        {0, cmd_Run},         {1, cmd_End},        {2, cmd_decode},   {4, txt_InputFolder},
-        {5, cmd_InputFolder}, {7, cmd_Favorites},  {9, txt_SaveFile}, {10, cmd_SaveFile},
-        {12, opt_Output[0]},  {13, opt_Output[1]}, {14, txt_FtpFile}, {17, cmb_FTP},
-        {18, cmd_FTP},        {20, cmb_Config},    {21, chk_encode},  {23, chk_Sort},
-        {25, opt_Order[0]},   {26, opt_Order[1]},  {28, opt_DESC[0]}, {29, opt_DESC[1]},
-        {30, cmd_ConfigEdit},
+    // As the window reads: top to bottom, and left to right within a row.
+    const std::vector<QWidget *> order{
+        txt_InputFolder, cmd_Favorites,  cmd_InputFolder, opt_Output[0], txt_SaveFile,
+        cmd_SaveFile,    opt_Output[1],  txt_FtpFile,     cmb_FTP,       cmd_FTP,
+        cmb_Config,      cmd_ConfigEdit, chk_Sort,        opt_Order[0],  opt_Order[1],
+        opt_DESC[0],     opt_DESC[1],    chk_encode,      cmd_Run,       cmd_decode,
+        cmd_End,
     };
     for (size_t i = 0; i + 1 < order.size(); ++i)
-        QWidget::setTabOrder(order[i].second, order[i + 1].second);
+        QWidget::setTabOrder(order[i], order[i + 1]);
     cmd_Run->setFocus();
 }
 
@@ -371,31 +379,17 @@ void frm_main::startProcessing()
 
 void frm_main::cmd_Run_Click()
 {
-    auto *form = new frm_MakeHtml;
-    loc_MakeForm = form;
-    connect(form, &frm_MakeHtml::Unload, this, &frm_main::loc_MakeForm_Unload);
-    form->setSort(chk_Sort->isChecked());
-    form->setSortOrder(opt_Order[0]->isChecked() ? 1 : 2);
-    form->setSortDESC(opt_DESC[1]->isChecked());
-    form->setInputFolder(txt_InputFolder->text());
-    form->setDecodeFlag(chk_encode->isChecked());
-
-    const auto definition = chosenConfigData();
-    if (!definition) {
-        delete form;
-        return;
+    // Refused before anything is read: the folder and the page are the user's choice.
+    QString problem = MakeHtmlProcess::inputFolderProblem(txt_InputFolder->text());
+    QLineEdit *wrong = txt_InputFolder;
+    if (problem.isEmpty() && opt_Output[0]->isChecked()) {
+        problem = MakeHtmlProcess::outputFileProblem(txt_SaveFile->text());
+        wrong = txt_SaveFile;
     }
-    try {
-        definition->Htmlcfg_Open();
-    } catch (const RunError &e) {
-        delete form;
-        MessageSink::show(e.message());
+    if (!problem.isEmpty()) {
+        MessageSink::show(problem);
+        wrong->setFocus();
         return;
-    }
-
-    if (opt_Output[0]->isChecked()) {
-        startProcessing();
-        form->MakeHtml(txt_SaveFile->text(), *definition);
     }
 
     loc_FtpData.reset();
@@ -404,14 +398,51 @@ void frm_main::cmd_Run_Click()
             if (connection->ViewName() == cmb_FTP->currentText())
                 loc_FtpData = connection;
     }
-    if (loc_FtpData && opt_Output[1]->isChecked()) {
-        startProcessing();
-        form->SendFtp(*definition, *loc_FtpData, txt_FtpFile->text());
-    } else if (opt_Output[1]->isChecked()) {
-        // No connection to send over: nothing is shown and nothing is sent.
-        definition->Htmlcfg_Close();
-        delete form;
+    if (opt_Output[1]->isChecked() && !loc_FtpData) {
+        askForConnection();
+        return;
     }
+
+    const auto definition = chosenConfigData();
+    if (!definition)
+        return;
+    try {
+        definition->Htmlcfg_Open();
+    } catch (const RunError &e) {
+        MessageSink::show(e.message());
+        return;
+    }
+
+    auto *form = new frm_MakeHtml;
+    loc_MakeForm = form;
+    connect(form, &frm_MakeHtml::Unload, this, &frm_main::loc_MakeForm_Unload);
+    form->setSort(chk_Sort->isChecked());
+    form->setSortOrder(opt_Order[0]->isChecked() ? 1 : 2);
+    form->setSortDESC(opt_DESC[1]->isChecked());
+    form->setInputFolder(txt_InputFolder->text());
+    form->setDecodeFlag(chk_encode->isChecked());
+    startProcessing();
+    if (opt_Output[0]->isChecked())
+        form->MakeHtml(txt_SaveFile->text(), *definition);
+    else
+        form->SendFtp(*definition, *loc_FtpData, txt_FtpFile->text());
+}
+
+// FTP output with no connection to send over: nothing is sent; the user is told which one is
+// missing and offered the dialog that makes or chooses one.
+void frm_main::askForConnection()
+{
+    const QString missing =
+        cmb_FTP->count() == 0 ? u"ＦＴＰ接続がまだ設定されていません。"_qs
+        : cmb_FTP->currentIndex() < 0
+            ? u"ＦＴＰ接続が選択されていません。"_qs
+            : u"ＦＴＰ接続「"_qs + cmb_FTP->currentText() + u"」が見つかりません。"_qs;
+    const auto answer = QMessageBox::question(this, u"Vellumdex"_qs,
+                                              missing + u"\n\nＦＴＰ接続の設定を開きますか？"_qs,
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes)
+        cmd_FTP_Click();
+    cmb_FTP->setFocus();
 }
 
 QString frm_main::SelectDecodeFile()
@@ -462,7 +493,13 @@ void frm_main::cmd_InputFolder_Click()
 
 void frm_main::cmd_Favorites_Click()
 {
-    txt_InputFolder->setText(code_main::GetFavoritesFolder());
+    const QString favorites = code_main::GetFavoritesFolder();
+    if (favorites.isEmpty()) {
+        MessageSink::show(u"お気に入りフォルダが見つかりません ["_qs + QDir::homePath() +
+                          u"/Favorites]\r\n変換元のフォルダは「参照」で指定してください"_qs);
+        return;
+    }
+    txt_InputFolder->setText(favorites);
     saveSetting(u"InputFolder"_qs, txt_InputFolder->text());
 }
 
@@ -485,12 +522,21 @@ void frm_main::cmd_SaveFile_Click()
 
 void frm_main::cmd_FTP_Click()
 {
+    const QString chosen = cmb_FTP->currentIndex() < 0 ? QString() : cmb_FTP->currentText();
     frm_FTPConfig dialog(this);
     dialog.exec();
     if (dialog.Cancel())
         return;
-    // The list shows the connection named in the settings file, not the one chosen before.
+    // The connection just added is the one wanted next; else the choice made before stays, and
+    // only when it is gone does the list fall back to the name in the settings file.
     LoadFtpList();
+    for (const QString &name : {dialog.AddedName(), chosen}) {
+        const int row = name.isEmpty() ? -1 : cmb_FTP->findText(name, Qt::MatchExactly);
+        if (row >= 0) {
+            cmb_FTP->setCurrentIndex(row);
+            break;
+        }
+    }
 }
 
 void frm_main::cmd_ConfigEdit_Click()

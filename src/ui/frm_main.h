@@ -53,6 +53,7 @@ private:
     std::shared_ptr<cls_ConfigData> chosenConfigData() const;
     QString SelectDecodeFile();
     void startProcessing();
+    void askForConnection();
 
     void opt_Output_Click(int Index);
     void chk_Sort_Click();

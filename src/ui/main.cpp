@@ -3,6 +3,7 @@
 #include "MessageBoxSink.h"
 #include "ProgramIcon.h"
 #include "TerminationSignal.h"
+#include "frm_MakeHtml.h"
 #include "frm_main.h"
 #include "ftp/FtpConnections.h"
 #include "settings/code_main.h"
@@ -74,6 +75,10 @@ int main(int argc, char *argv[])
     QPointer<frm_main> window = new frm_main;
     window->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(&termination, &TerminationSignal::received, &app, [] {
+        // A run under way ends at its next file, without a question.
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *form = qobject_cast<frm_MakeHtml *>(w))
+                form->Stop();
         QApplication::closeAllWindows();
         QApplication::quit();
     });

@@ -16,16 +16,19 @@
 #include "ftp/basftpservice.h"
 #include "ftp/cls_FtpData.h"
 #include "mSHBF.h"
+#include "run/MakeHtmlProcess.h"
 #include "settings/IniClass.h"
 #include "settings/code_main.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -133,6 +136,18 @@ QAction *menuItem(QWidget *window, const QString &text)
     return nullptr;
 }
 
+// Folders of shortcuts written straight to disk, quickly enough for 100,000.
+void writeManyShortcuts(const QString &root, int folders, int perFolder)
+{
+    const QByteArray body = "[InternetShortcut]\r\nURL=https://example.jp/\r\n";
+    for (int d = 0; d < folders; ++d) {
+        const QString folder = root + u"/フォルダ"_qs + QString::number(d);
+        QDir().mkpath(folder);
+        for (int i = 0; i < perFolder; ++i)
+            writeFile(folder + u"/リンク"_qs + QString::number(i) + u".url"_qs, body);
+    }
+}
+
 // A program folder of its own for every test, the home folder (Favorites, Desktop) too.
 class ProgramFolderFixture
 {
@@ -153,6 +168,7 @@ public:
         }
         code_main::setProgramFolder(program);
         run::Startup({});
+        sink.messages.clear();
         MessageSink::install(&sink);
     }
     void tearDown()
@@ -234,6 +250,9 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
+public slots:
+    void openUrl(const QUrl &url) { opened.append(url); }
+
 private slots:
     void init() { f.setUp(); }
     void cleanup() { f.tearDown(); }
@@ -290,25 +309,35 @@ private slots:
         QCOMPARE(f.stored(u"Output"_qs), u"0"_qs);
     }
 
-    void tabWalksTheControlsInDesignedOrder()
+    // Tab follows the layout, top to bottom and left to right; each command button has its key.
+    void tabFollowsTheLayoutAndButtonsHaveKeys()
     {
+        f.store(u"Output"_qs, u"1"_qs);
+        f.store(u"Sort"_qs, u"1"_qs);
+        f.storeConnection(u"社内"_qs, u"127.0.0.1:1"_qs);
         auto w = f.start();
-        const QStringList designed{
-            u"cmd_Run"_qs,         u"cmd_End"_qs,       u"cmd_decode"_qs,   u"txt_InputFolder"_qs,
-            u"cmd_InputFolder"_qs, u"cmd_Favorites"_qs, u"txt_SaveFile"_qs, u"cmd_SaveFile"_qs,
-            u"opt_Output_0"_qs,    u"opt_Output_1"_qs,  u"txt_FtpFile"_qs,  u"cmb_FTP"_qs,
-            u"cmd_FTP"_qs,         u"cmb_Config"_qs,    u"chk_encode"_qs,   u"chk_Sort"_qs,
-            u"opt_Order_0"_qs,     u"opt_Order_1"_qs,   u"opt_DESC_0"_qs,   u"opt_DESC_1"_qs,
-            u"cmd_ConfigEdit"_qs};
+        QApplication::setActiveWindow(w.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        // One stop for each option pair, as Qt gives an exclusive group.
+        const QStringList layout{
+            u"txt_InputFolder"_qs, u"cmd_Favorites"_qs, u"cmd_InputFolder"_qs, u"opt_Output_0"_qs,
+            u"txt_FtpFile"_qs,     u"cmb_FTP"_qs,       u"cmd_FTP"_qs,         u"cmb_Config"_qs,
+            u"cmd_ConfigEdit"_qs,  u"chk_Sort"_qs,      u"opt_Order_0"_qs,     u"opt_DESC_0"_qs,
+            u"chk_encode"_qs,      u"cmd_Run"_qs,       u"cmd_decode"_qs,      u"cmd_End"_qs};
+        child<QWidget>(w.get(), u"txt_InputFolder"_qs)->setFocus();
         QStringList walked;
-        QWidget *at = child<QWidget>(w.get(), designed.first());
-        do {
-            if (designed.contains(at->objectName()))
-                walked.append(at->objectName());
-            at = at->nextInFocusChain();
-        } while (at && at != child<QWidget>(w.get(), designed.first()) &&
-                 walked.size() < designed.size());
-        QCOMPARE(walked, designed);
+        for (int i = 0; i < layout.size(); ++i) {
+            walked << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(walked.join(u" "_qs), layout.join(u" "_qs));
+        QCOMPARE(QApplication::focusWidget()->objectName(), layout.first()); // round again
+
+        for (const auto &[name, key] :
+             {std::pair{u"cmd_Run"_qs, u"H"_qs}, std::pair{u"cmd_decode"_qs, u"R"_qs},
+              std::pair{u"cmd_End"_qs, u"X"_qs}})
+            QCOMPARE(QKeySequence::mnemonic(child<QPushButton>(w.get(), name)->text()),
+                     QKeySequence(u"Alt+"_qs + key));
     }
 
     void controlWritesItsSettingAndNextStartReadsIt_data()
@@ -420,8 +449,25 @@ private slots:
         auto w = f.start();
         QCOMPARE(child<QComboBox>(w.get(), u"cmb_Config"_qs)->currentIndex(), 0);
         QCOMPARE(child<QComboBox>(w.get(), u"cmb_FTP"_qs)->currentIndex(), -1);
-        // An FTP run without a connection shows nothing and sends nothing.
+        // An FTP run without a connection sends nothing; it says which one is missing and
+        // offers the FTP dialog.
+        QString asked;
+        bool dialogShown = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, w.get(), [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (auto *box = qobject_cast<QMessageBox *>(modal); box && asked.isEmpty()) {
+                asked = box->text();
+                box->button(QMessageBox::Yes)->click();
+            } else if (qobject_cast<frm_FTPConfig *>(modal)) {
+                dialogShown = true;
+                modal->close();
+            }
+        });
+        poll.start(10);
         click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
+        QVERIFY2(asked.startsWith(u"ＦＴＰ接続が選択されていません。"_qs), qPrintable(asked));
+        QVERIFY(dialogShown);
         QVERIFY(w->isVisible());
         QVERIFY(!w->makeForm());
     }
@@ -528,11 +574,19 @@ private slots:
         const QString favorites = f.makeFavorites();
         const QString page = f.dir->filePath(u"出力/page.html"_qs);
         QDir().mkpath(QFileInfo(page).path());
-        f.store(u"InputFolder"_qs, favorites);
+        f.store(u"InputFolder"_qs, f.home);
         f.store(u"SaveFile"_qs, page);
         f.store(u"Decode"_qs, u"1"_qs);
         f.store(u"ConfigFile"_qs, u"画像なし"_qs);
         auto w = f.start();
+        // A path pasted into the field is taken and kept as a chosen one is.
+        auto *source = child<QLineEdit>(w.get(), u"txt_InputFolder"_qs);
+        source->clear();
+        source->setFocus();
+        QApplication::clipboard()->setText(favorites);
+        QTest::keyClick(source, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(source, Qt::Key_Return);
+        QCOMPARE(f.stored(u"InputFolder"_qs), favorites);
         click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
 
         frm_MakeHtml *form = w->makeForm();
@@ -544,10 +598,18 @@ private slots:
             child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
         QCOMPARE(log.filter(u"フォルダ情報読み出し ["_qs).size(), 4);
         QCOMPARE(log.filter(u"データ変換中 ["_qs).size(), 3); // the empty folder is left out
-        QCOMPARE(log.mid(log.size() - 5),
-                 QStringList({u"復元情報を作成しています"_qs, u"復元情報を作成しました"_qs, Rule,
+        QCOMPARE(log.mid(log.size() - 6),
+                 QStringList({u"復元情報を作成しています"_qs, u"復元情報を作成しました"_qs,
+                              u"ページを書き込みました ["_qs + page + u']', Rule,
                               u"  変換が終了しました。"_qs, Rule}));
         QVERIFY(readFile(page).contains("[encode]"));
+        // The page and its folder, one click away, through the desktop's own handlers.
+        QDesktopServices::setUrlHandler(u"file"_qs, this, "openUrl");
+        click(child<QPushButton>(form, u"cmd_OpenPage"_qs));
+        click(child<QPushButton>(form, u"cmd_OpenFolder"_qs));
+        QDesktopServices::unsetUrlHandler(u"file"_qs);
+        QCOMPARE(opened, QList<QUrl>({QUrl::fromLocalFile(page),
+                                      QUrl::fromLocalFile(QFileInfo(page).path())}));
         auto *bar = child<QProgressBar>(form, u"prg_Progress"_qs);
         QCOMPARE(bar->maximum(), 3);
         QCOMPARE(bar->value(), 3);
@@ -580,6 +642,8 @@ private slots:
         const QStringList restoreLog =
             child<QPlainTextEdit>(form, u"txt_msg"_qs)->toPlainText().split(u'\n');
         QVERIFY(restoreLog.contains(u"リンク復元[天気]"_qs));
+        QVERIFY(child<QPushButton>(form, u"cmd_OpenFolder"_qs)->isVisible());
+        QVERIFY(!child<QPushButton>(form, u"cmd_OpenPage"_qs)->isVisible());
         QCOMPARE(restoreLog.mid(restoreLog.size() - 3),
                  QStringList({Rule, u"  お気に入りを復元しました"_qs, Rule}));
         const QString folderName = QFileInfo(favorites).fileName();
@@ -656,6 +720,57 @@ private slots:
             seen += QLatin1Char(bytes.at(at + 2));
         QCOMPARE(seen, order);
         closeProcessingWindow(*w);
+    }
+
+    // Nothing is read until the source is a folder the user named and can read.
+    void runRefusesSourceNotChosen_data()
+    {
+        QTest::addColumn<QString>("source"); // below the test folder; "" for none
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty") << QString() << u"変換元のフォルダが指定されていません"_qs;
+        QTest::newRow("missing") << u"無い"_qs << u"変換元のフォルダが見つかりません ["_qs;
+        QTest::newRow("a file") << u"file.txt"_qs << u"フォルダではありません ["_qs;
+        QTest::newRow("unreadable") << u"閉"_qs << u"変換元のフォルダを読み込めません ["_qs;
+        QTest::newRow("relative") << u"./相対"_qs << u"絶対パスで指定してください"_qs;
+    }
+
+    void runRefusesSourceNotChosen()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, message);
+        writeFile(f.dir->filePath(u"file.txt"_qs), "x");
+        const QString closed = f.dir->filePath(u"閉"_qs);
+        QDir().mkpath(closed);
+        QFile::setPermissions(closed, {});
+        const auto reopen = qScopeGuard([&] {
+            QFile::setPermissions(closed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        if (source == u"閉"_qs && QFileInfo(closed).isReadable())
+            QSKIP("permissions do not hold for this user");
+        const QString path = source.isEmpty()          ? QString()
+                             : source.startsWith(u'.') ? source
+                                                       : f.dir->filePath(source);
+        f.store(u"InputFolder"_qs, path);
+        auto w = f.start();
+        click(child<QPushButton>(w.get(), u"cmd_Run"_qs));
+        QCOMPARE(f.sink.messages.size(), 1);
+        QVERIFY2(f.sink.messages.first().contains(message), qPrintable(f.sink.messages.first()));
+        QVERIFY(f.sink.messages.first().contains(path));
+        QVERIFY(!w->makeForm());
+        QVERIFY(w->isVisible());
+        QVERIFY(!QFileInfo::exists(f.program + u"/Favorites.html"_qs));
+    }
+
+    void favoritesButtonWithoutFavoritesKeepsTheField()
+    {
+        QVERIFY(QDir(f.home + u"/Favorites"_qs).removeRecursively());
+        f.store(u"InputFolder"_qs, f.dir->path());
+        auto w = f.start();
+        click(child<QPushButton>(w.get(), u"cmd_Favorites"_qs));
+        QCOMPARE(f.sink.messages.size(), 1);
+        QVERIFY(f.sink.messages.first().contains(f.home + u"/Favorites"_qs));
+        QCOMPARE(child<QLineEdit>(w.get(), u"txt_InputFolder"_qs)->text(), f.dir->path());
+        QCOMPARE(f.stored(u"InputFolder"_qs), f.dir->path());
     }
 
     void templateThatCannotBeReadIsReported()
@@ -802,7 +917,7 @@ private slots:
         server.waitForFinished(5000);
     }
 
-    void confirmedFtpDialogShowsStoredConnection()
+    void confirmedFtpDialogKeepsTheChosenConnection()
     {
         f.storeConnection(u"一"_qs, u"127.0.0.1:1"_qs);
         f.storeConnection(u"二"_qs, u"127.0.0.1:1"_qs);
@@ -821,10 +936,19 @@ private slots:
         QCOMPARE(shown, u"ＦＴＰ接続の設定"_qs);
         QCOMPARE(list->currentText(), u"二"_qs); // a cancel leaves the list alone
 
+        // ＯＫ keeps the choice, and chooses a connection just added.
         onNextModal([](QWidget *modal) { child<QPushButton>(modal, u"cmd_OK"_qs)->click(); });
         click(child<QPushButton>(w.get(), u"cmd_FTP"_qs));
         QCOMPARE(list->count(), 2);
-        QCOMPARE(list->currentText(), u"一"_qs);
+        QCOMPARE(list->currentText(), u"二"_qs);
+        onNextModal([](QWidget *modal) {
+            child<QPushButton>(modal, u"cmd_Add"_qs)->click();
+            child<QLineEdit>(modal, u"txt_Name"_qs)->setText(u"三"_qs);
+            child<QPushButton>(modal, u"cmd_OK"_qs)->click();
+        });
+        click(child<QPushButton>(w.get(), u"cmd_FTP"_qs));
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->currentText(), u"三"_qs);
     }
 
     void definitionEditorOpensForChosenDefinition()
@@ -841,6 +965,7 @@ private slots:
 
 private:
     ProgramFolderFixture f;
+    QList<QUrl> opened;
 };
 
 class TestSystemMenu : public QObject
@@ -981,6 +1106,7 @@ class TestProcessingWindow : public QObject
 private slots:
     void init() { f.setUp(); }
     void cleanup() { f.tearDown(); }
+    void cleanupTestCase() { m_big.reset(); }
 
     void runShowsEveryLineAndCannotBeClosedUntilItEnds()
     {
@@ -1001,7 +1127,7 @@ private slots:
         bool busySeen = false;
         bool logShownDuringRun = false;
         QTimer during;
-        during.start(5);
+        during.start(0); // every turn of the loop: a quick run must not end unseen
         connect(&during, &QTimer::timeout, form, [&] {
             auto *log = child<QPlainTextEdit>(form, u"txt_msg"_qs);
             if (!during.isActive() || (log->toPlainText().isEmpty() && form->isRunning()))
@@ -1011,6 +1137,11 @@ private slots:
             busySeen = child<QProgressBar>(form, u"prg_Progress"_qs)->maximum() == 0;
             logShownDuringRun = !log->toPlainText().isEmpty();
             click(child<QPushButton>(form, u"cmd_close"_qs)); // dropped, not kept for later
+            QTimer::singleShot(0, [] { // closing asks; "いいえ" lets the run go on
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                box->button(QMessageBox::No)->click();
+            });
             form->close();
             stayedOpen = form->isVisible() && form->isRunning();
         });
@@ -1039,6 +1170,155 @@ private slots:
         QVERIFY(child<QPushButton>(form, u"cmd_close"_qs)->isEnabled());
         form->close();
         QCOMPARE(unloads.size(), 1);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!guard);
+    }
+
+    // "中止" or Esc ends a run over 100,000 shortcuts at the next file, as a fault does: the
+    // previous page stays, every shortcut made is whole, and nothing reaches the server.
+    void stopEndsTheRunAtTheNextFile_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("byKey");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("conversion") << u"convert"_qs << false << u"  変換を中止しました。"_qs;
+        QTest::newRow("conversion, Esc") << u"convert"_qs << true << u"  変換を中止しました。"_qs;
+        QTest::newRow("restore") << u"restore"_qs << false << u"  復元を中止しました。"_qs;
+        QTest::newRow("import") << u"import"_qs << true << u"  インポートを中止しました。"_qs;
+        QTest::newRow("upload") << u"upload"_qs << false << u"  転送を中止しました。"_qs;
+    }
+
+    void stopEndsTheRunAtTheNextFile()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, byKey);
+        QFETCH(QString, summary);
+        const QString tree = bigTree();
+        QString page = f.dir->filePath(u"page.html"_qs);
+        const QString target = f.dir->filePath(u"復元先"_qs);
+        auto definition = openDefinition(u"画像なし"_qs);
+        QVERIFY(definition);
+        const QString root = f.dir->filePath(u"ftproot"_qs);
+        TestServer ftp;
+        cls_FtpData server;
+        if (action == u"restore"_qs) {
+            page = m_big->filePath(u"page.html"_qs);
+            if (!QFileInfo::exists(page)) {
+                definition->Htmlcfg_Open();
+                MakeHtmlProcess whole;
+                whole.setInputFolder(tree);
+                whole.setDecodeFlag(true);
+                QVERIFY(whole.MakeHtml(page, *definition));
+            }
+        } else if (action == u"import"_qs) {
+            QByteArray html = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n"
+                              "<DT><H3>インポート</H3>\n<DL><p>\n";
+            for (int i = 0; i < 100000; ++i)
+                html += "<DT><A HREF=\"https://example.jp/" + QByteArray::number(i) + "\">リンク" +
+                        QByteArray::number(i) + "</A>\n";
+            writeFile(page, html + "</DL><p>\n</DL><p>\n");
+        } else {
+            writeFile(page, "previous page");
+            QDir().mkpath(root);
+            writeFile(root + u"/fav.html"_qs, "previous page");
+            if (action == u"upload"_qs) {
+                QVERIFY(
+                    ftp.start({u"--root"_qs, root, u"--log"_qs, m_big->filePath(u"ftp.log"_qs)}));
+                server.setFtpSrv(ftp.address());
+                server.setFtpUid(u"user"_qs);
+                server.setFtpPwd(u"秘密のpass"_qs);
+                server.setFtpPassive(true);
+            }
+        }
+        if (action != u"restore"_qs)
+            definition->Htmlcfg_Open();
+
+        frm_MakeHtml form;
+        form.setAttribute(Qt::WA_DeleteOnClose, false);
+        form.setInputFolder(tree);
+        form.show();
+        QElapsedTimer sinceStop;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &form, [&] {
+            if (sinceStop.isValid() || form.logLines().size() < 50)
+                return;
+            sinceStop.start();
+            if (byKey)
+                QTest::keyClick(&form, Qt::Key_Escape);
+            else
+                click(child<QPushButton>(&form, u"cmd_Stop"_qs));
+        });
+        poll.start(5);
+        bool ok = true;
+        if (action == u"convert"_qs)
+            ok = form.MakeHtml(page, *definition);
+        else if (action == u"upload"_qs)
+            ok = form.SendFtp(*definition, server, u"fav.html"_qs);
+        else
+            ok = form.DecodeStart(page, target);
+        poll.stop();
+        QVERIFY(sinceStop.isValid());
+        qInfo("stopped %lld ms after the request", sinceStop.elapsed());
+        QVERIFY(!ok);
+        const QStringList log = form.logLines();
+        QCOMPARE(log.last(), Rule);
+        QVERIFY(log.mid(log.size() - 4).contains(summary));
+        QVERIFY(log.contains(u"中止の指示により処理を止めました"_qs));
+        QVERIFY(!child<QPushButton>(&form, u"cmd_Stop"_qs)->isEnabled());
+        QVERIFY(child<QPushButton>(&form, u"cmd_close"_qs)->isEnabled());
+        if (action == u"convert"_qs || action == u"upload"_qs) {
+            QCOMPARE(readFile(action == u"convert"_qs ? page : root + u"/fav.html"_qs),
+                     QByteArray("previous page"));
+            QCOMPARE(QDir(f.dir->path()).entryList(QDir::Files | QDir::Hidden),
+                     QStringList{u"page.html"_qs});
+            QVERIFY(!log.contains(u"転送開始 [fav.html]"_qs));
+        } else {
+            qint64 made = 0;
+            for (QDirIterator it(target, {u"*.url"_qs}, QDir::Files, QDirIterator::Subdirectories);
+                 it.hasNext(); ++made)
+                QVERIFY(readFile(it.next()).startsWith("[InternetShortcut]\r\nURL=https://"));
+            QVERIFY2(made < 100000, qPrintable(QString::number(made)));
+        }
+    }
+
+    // Closing the window during a run asks first; "はい" stops the run and the window closes
+    // once it has ended, "いいえ" lets the run go on.
+    void closingDuringARunAsksThenStops()
+    {
+        auto definition = openDefinition(u"画像なし"_qs);
+        QVERIFY(definition);
+        definition->Htmlcfg_Open();
+        auto *form = new frm_MakeHtml;
+        QPointer<frm_MakeHtml> guard(form);
+        QSignalSpy unloads(form, &frm_MakeHtml::Unload);
+        form->setInputFolder(bigTree());
+        form->show();
+        QStringList asked;
+        bool runningAfterNo = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, form, [&] {
+            if (!asked.isEmpty() || form->logLines().size() < 50)
+                return;
+            poll.stop();
+            for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+                QTimer::singleShot(0, [&asked, answer] {
+                    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                    QVERIFY(box);
+                    asked << box->text();
+                    box->button(answer)->click();
+                });
+                form->close();
+                if (answer == QMessageBox::No)
+                    runningAfterNo = form->isVisible() && form->isRunning();
+            }
+        });
+        poll.start(5);
+        QVERIFY(!form->MakeHtml(f.dir->filePath(u"page.html"_qs), *definition));
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(asked.first(), u"処理の途中です。中止して閉じますか？"_qs);
+        QVERIFY(runningAfterNo);
+        QCOMPARE(unloads.size(), 1);
+        QVERIFY(!QFileInfo::exists(f.dir->filePath(u"page.html"_qs)));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!guard);
     }
@@ -1081,7 +1361,32 @@ private slots:
     }
 
 private:
+    // 100,000 shortcuts in 100 folders, made once, in memory where there is a file system
+    // there: this disk takes minutes to remove as many files.
+    QString bigTree()
+    {
+        if (!m_big) {
+            const QString shm = u"/dev/shm"_qs;
+            m_big = std::make_unique<QTemporaryDir>(
+                (QFileInfo(shm).isWritable() ? shm : QDir::tempPath()) + u"/test_ui-XXXXXX"_qs);
+            writeManyShortcuts(m_big->filePath(u"多い"_qs), 100, 1000);
+        }
+        return m_big->filePath(u"多い"_qs);
+    }
+
+    std::shared_ptr<cls_ConfigData> openDefinition(const QString &caption)
+    {
+        m_catalogue = std::make_unique<cls_ConfigDatas>();
+        m_catalogue->setPath(f.program);
+        for (const auto &d : m_catalogue->Items())
+            if (d->Caption() == caption)
+                return d;
+        return nullptr;
+    }
+
     ProgramFolderFixture f;
+    std::unique_ptr<cls_ConfigDatas> m_catalogue;
+    std::unique_ptr<QTemporaryDir> m_big;
 };
 
 namespace {
