@@ -25,5 +25,6 @@ while IFS= read -r -d '' f; do
     if [ $at = 1 ]; then sed -i "1i $comment $tag$cr" "$f"; else sed -i "1a $comment $tag$cr" "$f"; fi
 done < <(find src tests bench fuzz tools scripts cmake -type f \
     \( -name '*.cpp' -o -name '*.h' -o -name '*.mjs' -o -name '*.py' -o -name '*.sh' \
-    -o -name '*.cmake' \) -not -path 'tests/data/*' -not -path 'fuzz/corpus/*' -print0 | sort -z)
+    -o -name '*.cmake' \) -not -path 'tests/data/*' -not -path 'fuzz/corpus/*' \
+    -not -path '*/node_modules/*' -print0 | sort -z)
 exit $status

@@ -281,6 +281,9 @@ void frm_FTPConfig::cmd_OK_Click()
     const QString section = code_main::SettingsIni().section();
     QString cause;
     const run::FtpConnectionList shown = connections;
+    // The list is read again from the file as it is saved: the one just added is known by name.
+    const auto added = m_added.toStrongRef();
+    const QString addedName = added && shown.contains(added) ? added->ViewName() : QString();
     const bool saved = run::SaveFtpChanges(changes, &cause);
     code_main::SettingsIni().SetSection(section);
     if (!saved) {
@@ -292,8 +295,7 @@ void frm_FTPConfig::cmd_OK_Click()
         return;
     }
     m_cancel = false;
-    if (const auto added = m_added.toStrongRef(); added && run::FtpConnections().contains(added))
-        m_addedName = added->ViewName();
+    m_addedName = addedName;
     accept();
 }
 

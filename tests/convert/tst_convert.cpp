@@ -2738,10 +2738,12 @@ void TestConvert::craftedInputIsRefusedWithItsCause()
         // A bookmark too long is left out and the import goes on.
         const bool goesOn = kind == u"bookmark"_qs;
         QCOMPARE(run.DecodeStart(input, m_dir->filePath(u"base"_qs)), goesOn);
-        QCOMPARE(log.at(log.size() - 2),
-                 goesOn ? u"  お気に入りを復元しました"_qs : u"  復元に失敗しました。"_qs);
+        // An import ends with its counts after the summary.
+        QCOMPARE(log.at(log.size() - (goesOn ? 3 : 2)),
+                 goesOn ? u"  お気に入りをインポートしました。"_qs : u"  復元に失敗しました。"_qs);
     }
-    QVERIFY2(log.contains(message.arg(input)), qPrintable(log.join(u'|')));
+    const QString expected = message.contains(u"%1"_qs) ? message.arg(input) : message;
+    QVERIFY2(log.contains(expected), qPrintable(log.join(u'|')));
 }
 
 QTEST_GUILESS_MAIN(TestConvert)
