@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The machine's floor of each step, in plain system calls: what no program on this machine can

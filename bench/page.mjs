@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 標準 page as its visitors meet it, in Debian's chromium: time to the load event at
 // 1,000, 10,000 and 100,000 links beside the same links' bookmark file as a browser exports
 // it, then the search's time per keystroke on the 100,000-link page (input to the next frame).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Vellumdex beside the tools people use instead, on one generated browser export, in one run:
 # each step's wall time, processor time (user + system) and peak memory (GNU time) in one table.
 #   bench/peers.sh [LINKS] [BUILD]      (defaults: 100000 links, build-rel)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversion, restore and import figures for four shapes of favorites trees (flat, nested as
 // browsers nest, one deep chain, one wide folder) of 1,000 to 100,000 shortcuts, each beside
 // its floor on this machine in plain system calls (PosixFloor): for a conversion, reading every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Publishing a page and 20 images on loopback: over FTPS and SFTP, once with a login for each
 // file (as every upload went before the publication kept one session) and once over one
 // session, beside OpenSSH's own batch upload (sftp -b) of the same files. Prints milliseconds,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The processing window against the command-line tool on the same favorites tree: a conversion
 // with the restore block, then the restore of that page (one log line per shortcut). The tool
 // runs as its own process with its log thrown away; the window runs here, shown, painting its

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 cmake_minimum_required(VERSION 3.22)
 # The layers, lowest first: a file may include its own folder and the folders below it only.
 # Run while configuring (so an include that runs back up never builds) and as a test:

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The AppStream metadata from its template, with the home page and the screenshots only when
 # the build is given them. Included by packaging/, and run on its own by the test that
 # validates it both ways:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A bookmark file from anyone: the reader ends after a number of items bounded by the file's
 // size, folders open and close in pairs, and the import writes folders and shortcut files
 // below the base folder only. The import also takes what looks like a browser's own bookmarks

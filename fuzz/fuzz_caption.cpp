@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A definition file from anyone beside the program: the catalogue takes it only with a
 // caption line, and its image list reads to no more slots and sets than the file names.
 #include "FuzzSupport.h"

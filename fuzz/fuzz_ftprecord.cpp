@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stored FTP connection records and scrambled passwords from anyone: every text reads to some
 // connection, and a connection written out reads back the same, in bounded time.
 #include "FuzzSupport.h"

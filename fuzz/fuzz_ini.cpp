@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An INI file from anyone: read and written back byte for byte; then any section, key and
 // value set through IniClass reads back as set, every other entry keeps its value and a
 // second write of the same changes no byte.

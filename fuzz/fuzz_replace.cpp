@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A restore over the tree an earlier restore of the same page made: it ends with the same
 // answer, the same names and bytes, and leaves no temporary file behind.
 #include "FuzzSupport.h"

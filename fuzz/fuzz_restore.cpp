@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The restore block of a page from anyone: whatever it holds, the restore ends with an answer,
 // creates nothing outside the base folder and writes only ".url" files.
 #include "FuzzSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A favorites tree from anyone's names and bytes, converted with its restore block and
 // restored: the same names and the same bytes come back.
 #include "FuzzSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A shortcut file from anyone, under a name from anyone: its title and address reach the page
 // escaped, its restore record counts its lines, no title raises a message of its own (nothing
 // of it is lost), and no temporary file outlives the object.

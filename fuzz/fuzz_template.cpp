@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A template from anyone: its blocks are read and handed out with markers replaced, the
 // substitution ends for every text, and what comes out is bounded by what went in.
 #include "FuzzSupport.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets (clang, ASan, UBSan) into build-fuzz/ and runs each one for a
 # bounded time from its seed corpus in fuzz/corpus/<target>/. A crash, a leak, a hang (one input
 # over 10 s) or a memory blow-up (over 2 GB) fails the script; the input that did it is left in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # After scripts/test.sh: the core and every test built with clang's AddressSanitizer and
 # UndefinedBehaviorSanitizer into build-asan/, the whole suite run there (any report fails it),
 # then each fuzz target for a bounded time (scripts/fuzz.sh).

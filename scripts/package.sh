@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets everything up, builds, and makes the Debian package build/vellumdex_VERSION_ARCH.deb
 # (install it with: sudo apt install ./build/vellumdex_*.deb).
 set -euo pipefail

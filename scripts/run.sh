@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets everything up, builds, and starts Vellumdex: the desktop program where a display is
 # there, otherwise a conversion of the sample favorites with the command-line tool.
 set -euo pipefail

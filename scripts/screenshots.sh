@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Saves a picture of every window into docs/screenshots/: the program's windows are opened on
 # a virtual X display (Xvfb) with sample settings of their own, never the user's.
 set -euo pipefail

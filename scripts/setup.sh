@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what Vellumdex needs from Debian's packages (once), then configures and builds it
 # into build/. Runs as root or, where sudo is there, as a normal user.
 set -euo pipefail

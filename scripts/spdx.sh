@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Puts the license's SPDX line first in every source file that lacks it (after a "#!" line):
 # "//" in C++ and JavaScript, "#" in Python, shell and CMake scripts.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "CliTool.h"
 #include "ftp/FtpConnections.h"
 #include "settings/code_main.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ImagePreview.h"
 
 ImagePreview::Loader ImagePreview::loaderFor(const QString &file)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cls_Pass.h"
 
 #include "base/Cp932.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Qt's own Japanese texts (its dialogs, standard buttons, context menus) from Qt's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of the standard definition's page for the README, at desktop and at phone width:
 // the sample favorites with two folders open, and on the phone a search under way.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The standard definition's page in a real browser: every folder closed on load, a folder is a
 // disclosure button (click, Enter, Space) whose opening opens the folders above it and whose
 // closing closes those below, links carry their addresses (as UTF-8 where they hold Japanese),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/Cp932.h"
 #include "ftp/cls_FtpData.h"
 

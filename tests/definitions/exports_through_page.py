@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Browser exports through a Favorites tree: each export in tests/data/exports is imported,
 converted with the bookmark-file definition, and the page is read back as the export was, by
 an HTML parser (every title, address, date and icon), by buku (as many bookmarks), by Shaarli's

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The bookmark-file definition's page, read by an HTML parser of its own as a browser's
 importer reads it: the folder tree it rebuilds must be the source tree, and every element a
 browser's line-by-line importer looks for must stand on a line of its own.

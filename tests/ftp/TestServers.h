@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The servers the transfer tests publish to, each on a loopback port of its own: pyftpdlib

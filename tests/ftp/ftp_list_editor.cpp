@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Another program saving the stored connections beside the test: adds one connection, named
 // and addressed by its second argument, to the settings file named by its first, as the FTP
 // dialog saves its edits.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 # FTP server for the transfer tests, on a free loopback port that it prints on its first line.
 #
 #   ftpserver.py --root DIR --log FILE [--tls DIR]   users "user" (full rights), "reader"

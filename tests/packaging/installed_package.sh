@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package unpacked into a temporary root (dpkg -x), as an installed program sees it.
 #   metadata: lintian finds nothing (not even a pedantic or informational tag), both programs
 #             pass hardening-check, the desktop entry, the AppStream metadata and the manual

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves settings through IniClass in a loop until it is killed: round n writes "Data" and then
 // "Count" = n in section "System" of the file named by its argument, starting after the round
 // that the file holds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "SavedRound.h"
 #include "base/Cp932.h"
 #include "base/TextLines.h"

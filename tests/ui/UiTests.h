@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Each window test file runs its own test classes through QTest::qExec and returns the sum of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens every window of the desktop program with sample settings and saves a picture of each
 // (QWidget::grab) into the folder given as the first argument. Started by
 // scripts/screenshots.sh under Xvfb.
