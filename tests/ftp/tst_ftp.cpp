@@ -1173,7 +1173,10 @@ void TestFtp::publishingFaultLeavesTheOldPage_data()
         {"FTP", cls_FtpData::Protocol::Ftp},
         {"FTPS", cls_FtpData::Protocol::Ftps},
         {"SFTP", cls_FtpData::Protocol::Sftp}};
-    for (const auto &[name, protocol] : protocols) {
+    for (const auto &entry : protocols) {
+        // Named apart: a lambda cannot take a structured binding before C++20.
+        const char *const name = entry.first;
+        const cls_FtpData::Protocol protocol = entry.second;
         const bool sftp = protocol == cls_FtpData::Protocol::Sftp;
         const auto row = [&](const char *fault, const QString &cause) {
             QTest::addRow("%s: %s", name, fault)

@@ -747,7 +747,7 @@ private slots:
             QFile::setPermissions(closed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         });
         if (source == u"閉"_qs && QFileInfo(closed).isReadable())
-            QSKIP("permissions do not hold for this user");
+            QSKIP("permissions do not hold for this user", "");
         const QString path = source.isEmpty()          ? QString()
                              : source.startsWith(u'.') ? source
                                                        : f.dir->filePath(source);
