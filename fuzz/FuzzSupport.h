@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "bookmarks/BookmarkIcon.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QDirIterator>
@@ -60,7 +62,8 @@ inline QList<QByteArray> pieces(const char *data, size_t size, qsizetype count)
 }
 
 // After a restore or an import into root/base from root/input: nothing beside the two, and
-// below the base folders and ".url" files only, none of them a link.
+// below the base folders and ".url" files only (with an import's folder files and the icons in
+// its icon folder), none of them a link.
 inline void checkOnlyShortcutsBelow(const QString &root, const QString &input)
 {
     const QDir::Filters all = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
@@ -70,7 +73,12 @@ inline void checkOnlyShortcutsBelow(const QString &root, const QString &input)
         it.next();
         const QFileInfo info = it.fileInfo();
         check(!info.isSymLink(), "no link made");
-        check(info.isDir() || info.fileName().endsWith(u".url"_qs, Qt::CaseInsensitive), "only shortcut files");
+        const bool importsOwn =
+            info.fileName() == BookmarkIcon::folderFileName() ||
+            info.path() == root + u"/base/"_qs + BookmarkIcon::folderName();
+        check(info.isDir() || importsOwn ||
+                  info.fileName().endsWith(u".url"_qs, Qt::CaseInsensitive),
+              "only shortcut files");
     }
 }
 
